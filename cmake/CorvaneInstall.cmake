@@ -1,0 +1,34 @@
+# Installation: the library, the platform stand-ins, the headers, varnok, and the files
+# that let plugin authors find all of it (CMake package config and pkg-config).
+include(CMakePackageConfigHelpers)
+
+set(CORVANE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Corvane)
+
+set_target_properties(corvane tarvik tarvikuser tarvikaudit PROPERTIES INSTALL_RPATH "$ORIGIN")
+
+install(TARGETS corvane tarvik tarvikuser tarvikaudit
+    EXPORT CorvaneTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+if(TARGET varnok)
+    install(TARGETS varnok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT CorvaneTargets NAMESPACE Corvane:: DESTINATION ${CORVANE_CMAKE_DIR})
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/CorvaneConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/CorvaneConfig.cmake
+    INSTALL_DESTINATION ${CORVANE_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/CorvaneConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/CorvaneConfig.cmake ${PROJECT_BINARY_DIR}/CorvaneConfigVersion.cmake
+    DESTINATION ${CORVANE_CMAKE_DIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/corvane.pc.in ${PROJECT_BINARY_DIR}/corvane.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/corvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,5 @@
+// Process runner: shell commands with captured input and output, and the embedding program's hooks.
+#pragma once
+
+#include <corvane/exception.h>
+#include <corvane/export.h>

@@ -1,0 +1,2 @@
+// Placeholder until the stand-in is written.
+namespace {}
