@@ -3,3 +3,187 @@
 
 #include <corvane/exception.h>
 #include <corvane/export.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace Corvane {
+
+namespace MetaObj {
+class MetaObject;
+class MetaStruct;
+class MetaList;
+} // namespace MetaObj
+
+namespace CallSpec {
+class Output;
+} // namespace CallSpec
+
+namespace AutoCli {
+
+/// Caller-supplied options that steer a formatter: the formatter's name and a key/value map.
+///
+/// Keys are plain keywords ("fields", "wrap-last"), keyword:TypeName ("fields:Pet") or
+/// keyword:TypeName.FieldName ("units:Pet.Age"). List values hold comma-separated items.
+class CORVANE_API FormatParameters {
+public:
+    FormatParameters();
+
+    void SetFormatter(std::string name);
+    void SetFormatter(const char* name);
+    const std::string& GetFormatter() const;
+
+    const std::map<std::string, std::string>& GetParameters() const;
+    /// True also for a key that is present with an empty value.
+    bool HasParameter(const std::string& key) const;
+    /// The value, or a reference to one shared empty string when the key is absent.
+    const std::string& GetParameter(const std::string& key) const;
+    void SetParameter(const char* key, const char* value);
+    void SetParameter(std::string key, std::string value);
+
+    /// Takes `other`'s formatter name when it is not empty, and sets every key of `other` here.
+    /// Keys only this object has stay; nothing is removed.
+    void OverrideValues(FormatParameters& other);
+
+    /// The value split at commas. Items are not trimmed; empty items are kept except the one after a
+    /// final comma, and an empty value gives an empty list.
+    std::vector<std::string> GetParameterAsList(const std::string& key) const;
+
+private:
+    std::string formatterName;
+    std::map<std::string, std::string> parameters;
+};
+
+/// Declaration of one parameter a formatter understands, shown to users as help.
+struct CORVANE_API FormatterParam {
+    FormatterParam(std::string name, std::string description, bool marked = false);
+
+    std::string name;        ///< the key pattern as shown to users, e.g. "fields:<TypeName>"
+    std::string description; ///< help text
+    bool marked;             ///< handed out with the declaration; nothing in the library reads it
+};
+
+/// Terminal description handed to every formatter; 0 means "unknown".
+struct CORVANE_API DisplayContext {
+    uint16_t width = 0;
+    uint16_t height = 0;
+    std::string text;
+};
+
+/// Base of all formatters. A formatter keeps no state that changes per call, so one instance serves
+/// any number of calls.
+class CORVANE_API Formatter {
+public:
+    explicit Formatter(const std::string& name);
+    virtual ~Formatter();
+
+    /// Prints the root object of `output` to `out`. What the result means is up to each formatter.
+    virtual bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                        DisplayContext& context, std::ostream& out) = 0;
+
+    const std::string& GetName() const;
+    const std::string& GetDescription() const;
+    const std::vector<FormatterParam>& GetParams() const;
+
+protected:
+    /// For subclass constructors: set the one-sentence description and declare parameters in the
+    /// order they should be listed.
+    void SetDescription(const std::string& text);
+    void AddParam(const std::string& paramName, const std::string& paramDescription, bool marked = false);
+
+    std::string description;
+    std::vector<FormatterParam> params;
+    std::string name;
+};
+
+/// Indentation text for a nesting level: three spaces per level, nothing at level 0 or below.
+CORVANE_API std::string GetIndent(int level);
+
+/// Display text of one scalar field with the "printf:Type.Field" and "units:Type.Field" parameters
+/// applied. Never throws: a null value reads "NULL Object", a failing printf format gives an error text.
+CORVANE_API std::string AutoCli_FormatField(const std::string& typeName, const std::string& fieldName,
+                                            std::shared_ptr<MetaObj::MetaObject> value,
+                                            FormatParameters& params);
+
+/// Writes `text` to `out` word-wrapped to `width` columns, continuation lines starting at column
+/// `indent`. A broken line ends with `wrapMarker` (a space when it is NUL). With `splitNewlines` the
+/// newlines of `text` are hard line breaks.
+CORVANE_API void AutoCli_FitString(const int& indent, const int& width, const std::string& text,
+                                   bool skipIndent, std::ostream& out, bool newlineAtEnd, char wrapMarker,
+                                   bool splitNewlines);
+
+/// "simple": indented "name: value" lines under a header line per structure, for any result.
+class CORVANE_API SimpleFormatter : public Formatter {
+public:
+    SimpleFormatter();
+    static std::shared_ptr<SimpleFormatter> New();
+
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+
+    /// Prints any value at a nesting level; the three operations call each other recursively.
+    void Format(std::shared_ptr<MetaObj::MetaObject> value, FormatParameters& params, std::ostream& out,
+                int level);
+    void FormatStruct(std::shared_ptr<MetaObj::MetaStruct> value, FormatParameters& params, std::ostream& out,
+                      int level);
+    void FormatList(std::shared_ptr<MetaObj::MetaList> value, FormatParameters& params, std::ostream& out,
+                    int level);
+};
+
+/// "table": a list of structures as a text table, one row per element and one column per field.
+class CORVANE_API TableFormatter : public Formatter {
+public:
+    TableFormatter();
+    static std::shared_ptr<TableFormatter> New();
+
+    /// Returns false after printing an error line for a bad element or an unknown column; throws
+    /// CorvaneException when the root object is not a list of structures.
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+};
+
+/// The value at a column path: a field name, or field names joined by '.' through nested structures.
+/// Null when a segment is missing or a segment before the last is not a structure.
+CORVANE_API std::shared_ptr<MetaObj::MetaObject> GetSubField(std::shared_ptr<MetaObj::MetaStruct> value,
+                                                             const std::string& path);
+
+/// "commandhelp": the --help text of one command from a "VarnokCommandHelp" structure.
+class CORVANE_API CommandHelpFormatter : public Formatter {
+public:
+    CommandHelpFormatter();
+    static std::shared_ptr<CommandHelpFormatter> New();
+
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+};
+
+/// The text of a string field; empty when the field is missing or not a string.
+CORVANE_API std::string GetStringField(std::shared_ptr<MetaObj::MetaStruct> value, const std::string& name);
+
+/// "clihelp": usage text and the namespaces and commands below a node, from a "VarnokCommandPrint"
+/// structure.
+class CORVANE_API CliDispatcherHelpFormatter : public Formatter {
+public:
+    CliDispatcherHelpFormatter();
+    static std::shared_ptr<CliDispatcherHelpFormatter> New();
+
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+
+    /// Sets `result` to the string field `name` and returns true; otherwise sets it to "<name>" and
+    /// returns false.
+    static bool ExtractString(const std::string& name, std::shared_ptr<MetaObj::MetaStruct> value,
+                              std::string& result);
+
+    /// Prints the "Available <type>s:" section: the elements of `list` whose "Type" is `type`, as a
+    /// table of Name and Description.
+    void HandleList(const std::string& type, std::shared_ptr<MetaObj::MetaList> list, DisplayContext& context,
+                    std::ostream& out);
+};
+
+} // namespace AutoCli
+} // namespace Corvane
