@@ -1,2 +1,0 @@
-// Placeholder until the stand-in is written.
-namespace {}
