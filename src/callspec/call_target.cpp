@@ -1,0 +1,12 @@
+// CallTarget and CallTargetSpec: out-of-line destructors, so that the interfaces' type information lives in
+// the library.
+#include <corvane/callspec.h>
+
+namespace Corvane {
+namespace CallSpec {
+
+CallTargetSpec::~CallTargetSpec() = default;
+CallTarget::~CallTarget() = default;
+
+} // namespace CallSpec
+} // namespace Corvane
