@@ -1,5 +1,94 @@
 // Dispatch: the dispatcher, the option parser and the command-line front end.
 #pragma once
 
+#include <corvane/callspec.h>
 #include <corvane/exception.h>
 #include <corvane/export.h>
+
+#include <list>
+#include <memory>
+#include <stack>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Option parser: splits a command line into dispatcher options, command path and command options.
+namespace Corvane::AutoCli {
+
+/// Parses one command line: leading dispatcher options (each with its value), the command path (the
+/// following non-option words) and the command's own options. Dispatcher options and the path are
+/// parsed at once; the command options are kept as words and parsed on first request, after the
+/// caller has handed over the command's input specification, so that secret values can be prompted
+/// for and options lacking a value reported. Errors are collected as strings; nothing is thrown.
+///
+/// Option names are stored as written without their dashes (the letter of `-v`, the name of
+/// `--verbose`); values are empty when an option had none.
+class CORVANE_API OptionParser {
+public:
+    using ParameterList = std::vector<std::pair<std::string, std::string>>;
+
+    /// A parser for the tool named "varnok".
+    OptionParser();
+    explicit OptionParser(const std::string& dispatcher);
+
+    /// Takes the tool name from argv[0] and parses argv[1] .. argv[argc - 1].
+    void ParseArgv(int argc, const char* const* argv);
+    /// Parses the words, first word first; the tool name stays as it is.
+    void ParseVector(std::vector<std::string> words);
+    /// Splits one line into words (double quotes group blanks and are dropped; a "#" before the
+    /// first word makes the line a comment) and parses them. Returns true, changing nothing, when
+    /// the line holds no word; false when it was parsed.
+    bool ParseString(const std::string& line);
+    /// Parses a stack of words whose top is the first word; an empty stack changes nothing.
+    void ParseStack(std::stack<std::string> words);
+    /// Pops the leading non-option words.
+    std::list<std::string> ParsePath(std::stack<std::string>& words);
+    /// Pops leading option words with their values. An option without "=" takes the next word as
+    /// its value unless that is an option word; otherwise, with an input specification set, a
+    /// secret parameter is prompted for and a non-flag parameter gets a missing-value error.
+    ParameterList ParseParameters(std::stack<std::string>& words);
+    /// Splits one option word into name and value; returns true when the word carried a value.
+    bool ParseParameter(const std::string& word, std::string& name, std::string& value);
+    /// Whether the whole word is an option word: -x, --name or --name=value.
+    static bool IsParameter(const std::string& word);
+
+    /// The command's input specification, consulted while the command options are processed.
+    void SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec);
+    /// Parses the pending command option words into the command parameters; a no-op once done.
+    void ProcessCommandArguments();
+    /// Reads one line from standard input (std::cin) with terminal echo switched off while it
+    /// reads; the newline is dropped. On a non-terminal the line is read normally.
+    static std::string GetSilentString();
+
+    bool IsParsed() const { return parsed; }
+    std::vector<std::string>& GetParseErrors() { return parseErrors; }
+    std::string& GetDispatcher() { return dispatcher; }
+    std::list<std::string>& GetCommandPath() { return commandPath; }
+    std::list<std::string>& GetNamespaces() { return commandPath; }
+
+    ParameterList& GetDispatcherParameters() { return dispatcherParameters; }
+    bool HasDispatcherParameter(const std::string& name) const;
+    /// Every value given for `name`, in command-line order.
+    std::vector<std::string> GetDispatcherParameter(const std::string& name) const;
+
+    // The command parameter getters process the pending command options first.
+    ParameterList& GetCommandParameters();
+    bool HasCommandParameter(const std::string& name);
+    std::vector<std::string> GetCommandParameter(const std::string& name);
+
+    /// A multi-line dump of the parser's state for diagnostics.
+    std::string ToString();
+
+private:
+    bool parsed = false;
+    std::vector<std::string> parseErrors;
+    std::string dispatcher;
+    std::list<std::string> commandPath;
+    ParameterList dispatcherParameters;
+    ParameterList commandParameters;
+    // Command option words not yet processed; the top is the next word.
+    std::stack<std::string> remaining;
+    std::shared_ptr<CallSpec::InputSpec> inputSpec;
+};
+
+} // namespace Corvane::AutoCli

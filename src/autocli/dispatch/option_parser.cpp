@@ -1,0 +1,219 @@
+// OptionParser: option words, dispatcher options, command path, command options and the diagnostic dump.
+#include <corvane/dispatch.h>
+
+#include <boost/regex.hpp>
+
+#include <iostream>
+
+namespace Corvane::AutoCli {
+
+namespace {
+
+// The option-word filter; it admits exactly the words one of the three split patterns accepts.
+const boost::regex& OptionWordPattern() {
+    static const boost::regex pattern("^(-[a-zA-Z]|--([a-zA-Z][a-zA-Z0-9-]+)(=.+)?)$");
+    return pattern;
+}
+
+const boost::regex& ShortOptionPattern() {
+    static const boost::regex pattern("^-([a-zA-Z])$");
+    return pattern;
+}
+
+const boost::regex& LongOptionPattern() {
+    static const boost::regex pattern("^--([a-zA-Z][a-zA-Z0-9-]+)$");
+    return pattern;
+}
+
+const boost::regex& LongOptionWithValuePattern() {
+    static const boost::regex pattern("^--([a-zA-Z][a-zA-Z0-9-]+)=(.+)$");
+    return pattern;
+}
+
+bool HasName(const OptionParser::ParameterList& parameters, const std::string& name) {
+    for (const auto& parameter : parameters) {
+        if (parameter.first == name)
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> ValuesOf(const OptionParser::ParameterList& parameters, const std::string& name) {
+    std::vector<std::string> values;
+    for (const auto& parameter : parameters) {
+        if (parameter.first == name)
+            values.push_back(parameter.second);
+    }
+    return values;
+}
+
+void AppendParameters(std::string& text, const OptionParser::ParameterList& parameters) {
+    for (const auto& parameter : parameters) {
+        text += "\n   --";
+        text += parameter.first;
+        text += " = '";
+        text += parameter.second;
+        text += "'";
+    }
+}
+
+} // namespace
+
+OptionParser::OptionParser() : dispatcher("varnok") {}
+
+OptionParser::OptionParser(const std::string& dispatcher) : dispatcher(dispatcher) {}
+
+void OptionParser::ParseArgv(int argc, const char* const* argv) {
+    if (argc < 1 || argv == nullptr)
+        return;
+    if (argv[0] != nullptr)
+        dispatcher = argv[0];
+    std::stack<std::string> words;
+    for (int i = argc - 1; i >= 1; --i) {
+        // A null entry can only be the terminator some callers count into argc.
+        if (argv[i] != nullptr)
+            words.push(argv[i]);
+    }
+    ParseStack(std::move(words));
+}
+
+void OptionParser::ParseVector(std::vector<std::string> words) {
+    std::stack<std::string> stack;
+    for (auto word = words.rbegin(); word != words.rend(); ++word)
+        stack.push(std::move(*word));
+    ParseStack(std::move(stack));
+}
+
+void OptionParser::ParseStack(std::stack<std::string> words) {
+    if (words.empty())
+        return;
+    dispatcherParameters = ParseParameters(words);
+    commandPath = ParsePath(words);
+    remaining = std::move(words);
+}
+
+std::list<std::string> OptionParser::ParsePath(std::stack<std::string>& words) {
+    std::list<std::string> path;
+    while (!words.empty() && !IsParameter(words.top())) {
+        path.push_back(std::move(words.top()));
+        words.pop();
+    }
+    return path;
+}
+
+OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string>& words) {
+    ParameterList parameters;
+    while (!words.empty() && IsParameter(words.top())) {
+        std::string word = std::move(words.top());
+        words.pop();
+        std::string name;
+        std::string value;
+        if (!ParseParameter(word, name, value)) {
+            if (!words.empty() && !IsParameter(words.top())) {
+                value = std::move(words.top());
+                words.pop();
+            } else if (inputSpec) {
+                for (const auto& spec : inputSpec->GetParameters()) {
+                    if (spec->GetName() != name && spec->GetShortName() != name)
+                        continue;
+                    if (spec->IsSecret()) {
+                        std::cout << "Enter value for '" << spec->GetName() << "': " << std::flush;
+                        value = GetSilentString();
+                        // Echo was off, so the user's Enter left the cursor on the prompt line.
+                        std::cout << '\n' << std::flush;
+                    } else if (spec->GetType() != CallSpec::ParameterType::Flag &&
+                               spec->GetName() != "help") {
+                        parseErrors.push_back(word + " must have value");
+                    }
+                    break;
+                }
+            }
+        }
+        parameters.emplace_back(std::move(name), std::move(value));
+    }
+    return parameters;
+}
+
+bool OptionParser::ParseParameter(const std::string& word, std::string& name, std::string& value) {
+    boost::smatch match;
+    if (boost::regex_match(word, match, ShortOptionPattern()) ||
+        boost::regex_match(word, match, LongOptionPattern())) {
+        name = match[1];
+        return false;
+    }
+    if (boost::regex_match(word, match, LongOptionWithValuePattern())) {
+        name = match[1];
+        value = match[2];
+        return true;
+    }
+    parseErrors.push_back("Attempt to parse option failed.  Input was : " + word);
+    return false;
+}
+
+bool OptionParser::IsParameter(const std::string& word) {
+    // Every option word starts with a dash: skip the pattern for the common path and value words.
+    return !word.empty() && word[0] == '-' && boost::regex_match(word, OptionWordPattern());
+}
+
+void OptionParser::SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec) {
+    inputSpec = std::move(spec);
+}
+
+void OptionParser::ProcessCommandArguments() {
+    if (remaining.empty())
+        return;
+    commandParameters = ParseParameters(remaining);
+    if (remaining.empty())
+        return;
+    std::string message = "Found Extra non-parameter arguments at the end of input: ";
+    while (!remaining.empty()) {
+        message += "'" + remaining.top() + "' ";
+        remaining.pop();
+    }
+    parseErrors.push_back(std::move(message));
+}
+
+bool OptionParser::HasDispatcherParameter(const std::string& name) const {
+    return HasName(dispatcherParameters, name);
+}
+
+std::vector<std::string> OptionParser::GetDispatcherParameter(const std::string& name) const {
+    return ValuesOf(dispatcherParameters, name);
+}
+
+OptionParser::ParameterList& OptionParser::GetCommandParameters() {
+    ProcessCommandArguments();
+    return commandParameters;
+}
+
+bool OptionParser::HasCommandParameter(const std::string& name) {
+    ProcessCommandArguments();
+    return HasName(commandParameters, name);
+}
+
+std::vector<std::string> OptionParser::GetCommandParameter(const std::string& name) {
+    ProcessCommandArguments();
+    return ValuesOf(commandParameters, name);
+}
+
+std::string OptionParser::ToString() {
+    std::string text = "Parsed: ";
+    text += parsed ? "1" : "0";
+    text += "\nDispatcher: " + dispatcher;
+    text += "\nErrors: ";
+    // Listed before the command options are processed below, so errors found by that processing
+    // are not in this dump.
+    for (const auto& error : parseErrors)
+        text += "\n   " + error;
+    text += "\nPath: ";
+    for (const auto& word : commandPath)
+        text += "'" + word + "'";
+    text += "\nDispatch Params: ";
+    AppendParameters(text, dispatcherParameters);
+    text += "\nCommand Params: ";
+    AppendParameters(text, GetCommandParameters());
+    text += "\n";
+    return text;
+}
+
+} // namespace Corvane::AutoCli
