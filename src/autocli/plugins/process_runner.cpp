@@ -1,0 +1,277 @@
+// The shell-command runner (piped standard input and output) and its process-wide listener and option hooks.
+#include <corvane/process.h>
+
+#include <tarvikuser.h>
+
+#include <boost/algorithm/string/replace.hpp>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace Corvane::AutoCli {
+
+namespace {
+
+// Set by the embedding program before commands run; plain pointers, no locking (one thread).
+CommandExecListener commandExecListener = nullptr;
+ChildRpZelOptionMaker childRpZelOptionMaker = nullptr;
+
+// Both strerror_r variants: the GNU one returns the text, the XSI one fills the buffer.
+[[maybe_unused]] const char* PickErrorText(char* result, const char*) {
+    return result;
+}
+[[maybe_unused]] const char* PickErrorText(int, const char* buffer) {
+    return buffer;
+}
+
+std::string ErrorText(int error) {
+    char buffer[256] = "";
+    return PickErrorText(strerror_r(error, buffer, sizeof buffer), buffer);
+}
+
+// Owns one descriptor and closes it when reset or destroyed, so that no exit path leaks it.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    ~UniqueFd() { Reset(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    void Adopt(int fd) {
+        Reset();
+        fd_ = fd;
+    }
+    // Keeps errno, so a caller can still report the failure that led to the close.
+    void Reset() {
+        if (fd_ < 0)
+            return;
+        int saved = errno;
+        close(fd_);
+        fd_ = -1;
+        errno = saved;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct Pipe {
+    UniqueFd readEnd;
+    UniqueFd writeEnd;
+};
+
+// Close-on-exec, so that no other child started meanwhile (by another thread or a later spawn) holds
+// an end and keeps the pipe from reporting end of file.
+void OpenPipe(Pipe& pipe, const char* failureText) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw CorvaneException(failureText + ErrorText(errno));
+    pipe.readEnd.Adopt(fds[0]);
+    pipe.writeEnd.Adopt(fds[1]);
+}
+
+// Blocks SIGPIPE on this thread while it lives, so that writing to a child that has stopped reading
+// fails with EPIPE instead of killing the tool. The SIGPIPE such a write raises stays pending while
+// blocked; ConsumeRaised takes it back before the caller's mask returns, unless one was already
+// pending before (that one belongs to someone else and must still be delivered).
+class SigpipeBlock {
+public:
+    SigpipeBlock() {
+        sigemptyset(&pipeSet_);
+        sigaddset(&pipeSet_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSet_, &previousMask_);
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+    }
+    ~SigpipeBlock() { pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr); }
+    SigpipeBlock(const SigpipeBlock&) = delete;
+    SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+
+    void ConsumeRaised() {
+        if (wasPending_)
+            return;
+        int saved = errno;
+        struct timespec noWait = {0, 0};
+        while (sigtimedwait(&pipeSet_, nullptr, &noWait) < 0 && errno == EINTR) {
+        }
+        errno = saved;
+    }
+
+private:
+    sigset_t pipeSet_;
+    sigset_t previousMask_;
+    bool wasPending_ = false;
+};
+
+// A started child that must be reaped: unless Wait succeeded, the destructor kills and reaps it, so a
+// failure while talking to the child leaves neither a running process nor a zombie behind.
+class ChildProcess {
+public:
+    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    ~ChildProcess() {
+        if (pid_ <= 0)
+            return;
+        int saved = errno;
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        errno = saved;
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    int Wait(const std::string& command) {
+        int status = 0;
+        pid_t pid = pid_;
+        pid_ = -1; // after a failed waitpid the id may not be ours any more: never signal it
+        while (waitpid(pid, &status, 0) < 0) {
+            if (errno != EINTR)
+                throw CorvaneException("Error waiting for process '" + command + "': " + ErrorText(errno));
+        }
+        return status;
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Feeds `stdinText` to the child and collects its output at the same time, so a child that writes a lot
+// before reading (or reads a lot before writing) cannot block both sides. Returns when the input is
+// written (or the child stopped reading it) and the output has reached end of file.
+void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string& stdinText,
+                       std::string& output) {
+    std::optional<SigpipeBlock> sigpipeBlock;
+    size_t written = 0;
+    if (stdinText.empty()) {
+        toChild.Reset();
+    } else {
+        // Non-blocking, so a write never waits for more room than poll reported.
+        int flags = fcntl(toChild.Get(), F_GETFL);
+        if (flags < 0 || fcntl(toChild.Get(), F_SETFL, flags | O_NONBLOCK) < 0)
+            throw CorvaneException("Unable to write to sub-process: " + ErrorText(errno));
+        sigpipeBlock.emplace();
+    }
+
+    std::vector<char> buffer(65536);
+    while (fromChild.IsOpen() || toChild.IsOpen()) {
+        struct pollfd fds[2];
+        nfds_t count = 0;
+        int readIndex = -1;
+        int writeIndex = -1;
+        if (fromChild.IsOpen()) {
+            readIndex = static_cast<int>(count);
+            fds[count++] = {fromChild.Get(), POLLIN, 0};
+        }
+        if (toChild.IsOpen()) {
+            writeIndex = static_cast<int>(count);
+            fds[count++] = {toChild.Get(), POLLOUT, 0};
+        }
+        if (poll(fds, count, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            throw CorvaneException("Unable to read from sub-process: " + ErrorText(errno));
+        }
+
+        if (writeIndex >= 0 && fds[writeIndex].revents != 0) {
+            ssize_t n = write(toChild.Get(), stdinText.data() + written, stdinText.size() - written);
+            if (n >= 0) {
+                written += static_cast<size_t>(n);
+                if (written == stdinText.size())
+                    toChild.Reset(); // the child sees end of input
+            } else if (errno == EPIPE) {
+                // The child closed its input or exited: what it did not read is dropped, its
+                // output and status still count.
+                sigpipeBlock->ConsumeRaised();
+                toChild.Reset();
+            } else if (errno != EINTR && errno != EAGAIN) {
+                throw CorvaneException("Unable to write to sub-process: " + ErrorText(errno));
+            }
+        }
+
+        if (readIndex >= 0 && fds[readIndex].revents != 0) {
+            ssize_t n = read(fromChild.Get(), buffer.data(), buffer.size());
+            if (n > 0)
+                output.append(buffer.data(), static_cast<size_t>(n));
+            else if (n == 0)
+                fromChild.Reset();
+            else if (errno != EINTR && errno != EAGAIN)
+                throw CorvaneException("Unable to read from sub-process: " + ErrorText(errno));
+        }
+    }
+}
+
+} // namespace
+
+int AutoCli_ShellCmd(const std::string& command, std::string& output, const std::string& stdinText) {
+    Pipe input;
+    Pipe childOutput;
+    OpenPipe(input, "Can't create input pipe: ");
+    OpenPipe(childOutput, "Can't create output pipe: ");
+
+    const std::string option = MakeChildRpZelOption(-1);
+    std::vector<const char*> argv;
+    argv.push_back("/bin/sh");
+    if (!option.empty())
+        argv.push_back(option.c_str());
+    argv.push_back("-c");
+    argv.push_back(command.c_str());
+    argv.push_back(nullptr);
+    // The child's standard error is ours: only its output is captured.
+    int fdMap[3] = {input.readEnd.Get(), childOutput.writeEnd.Get(), 2};
+
+    int pid = -1;
+    int spawnStatus = TarvikProc_Spawn("/bin/sh", argv.data(), nullptr, -1, fdMap, 3, -1, -1, 0, &pid);
+    // Our copies of the child's ends must go, or we would never see end of file on its output.
+    input.readEnd.Reset();
+    childOutput.writeEnd.Reset();
+    if (spawnStatus != 0) {
+        char text[200] = "";
+        TarvikStatus_Describe(spawnStatus, text, sizeof text, 0);
+        throw CorvaneException("Failed to call process '" + command + "': " + text);
+    }
+
+    ChildProcess child(static_cast<pid_t>(pid));
+    ExchangeWithChild(input.writeEnd, childOutput.readEnd, stdinText, output);
+    int status = child.Wait(command);
+    if (commandExecListener != nullptr)
+        commandExecListener(command, status);
+    return status;
+}
+
+int AutoCli_ShellCmdWithZuUsername(const std::string& command, const std::string& userName,
+                                   std::string& output, const std::string& stdinText) {
+    if (userName.empty())
+        return AutoCli_ShellCmd(command, output, stdinText);
+    // Inside single quotes nothing is special but the quote itself: end the word, add an escaped
+    // quote, reopen.
+    const std::string quoted = boost::replace_all_copy(userName, "'", "'\\''");
+    return AutoCli_ShellCmd("ZU_USERNAME='" + quoted + "' " + command, output, stdinText);
+}
+
+void SetCommandExecListener(CommandExecListener listener) {
+    commandExecListener = listener;
+}
+
+void SetChildRpZelOptionMaker(ChildRpZelOptionMaker maker) {
+    childRpZelOptionMaker = maker;
+}
+
+std::string MakeChildRpZelOption(int n) {
+    return childRpZelOptionMaker != nullptr ? childRpZelOptionMaker(n) : std::string();
+}
+
+} // namespace Corvane::AutoCli
