@@ -3,3 +3,60 @@
 
 #include <corvane/exception.h>
 #include <corvane/export.h>
+#include <corvane/metaobj.h>
+
+#include <memory>
+#include <string>
+
+// libxml2's element type, declared here exactly as libxml2 declares it so that this header does not
+// drag libxml2's include paths into every program that includes the library's headers. Code that
+// calls the element helpers includes <libxml/tree.h> itself to obtain nodes.
+struct _xmlNode;
+typedef struct _xmlNode xmlNode;
+
+namespace Corvane {
+namespace AutoCli {
+
+/// The value of an XML output document (an external program's standard output), or an empty pointer
+/// when `text` is not well-formed XML or its root element holds only text and comments.
+///
+/// Throws CorvaneException when the document is well-formed but does not follow the value grammar
+/// (unknown tag, bad integer, bad list type, nameless field, ...). The document is parsed without
+/// network access and without loading external DTDs or expanding external entities, and libxml2's
+/// own diagnostics are not printed.
+CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const std::string& text);
+
+/// The value of one element of the value grammar: `string`, `int`, `bool`, `structure` or `list`.
+/// Throws CorvaneException for any other node, and when elements nest deeper than
+/// XmlUtil_MaxValueDepth.
+CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_BuildMetaObject(xmlNode* node);
+
+/// A `structure` element: a MetaStruct named by its `typeName` attribute, one field per `field` child.
+CORVANE_API std::shared_ptr<MetaObj::MetaStruct> BuildMetaStruct(xmlNode* node);
+
+/// A `list` element of the kind its `type` attribute names. A list of structures or lists takes its
+/// first element as the element prototype.
+CORVANE_API std::shared_ptr<MetaObj::MetaList> BuildMetaList(xmlNode* node);
+
+/// The value elements that may nest inside one another while building a value. libxml2 refuses
+/// documents nested deeper than 256 elements unless XML_PARSE_HUGE is given, so only trees built by
+/// other means can reach this limit.
+constexpr int XmlUtil_MaxValueDepth = 512;
+
+/// The value of attribute `name`, or the empty string when it is absent.
+CORVANE_API std::string XmlUtil_ExtractAttribute(xmlNode* node, const std::string& name);
+
+/// The text of an element: the content of its last child that carries content (text, CDATA section,
+/// comment or processing instruction), neither concatenated nor trimmed; empty when there is none.
+CORVANE_API std::string XmlUtil_GetContent(xmlNode* node);
+
+/// The text of the direct child named `tag`; empty when there is none. A second child of that name
+/// throws CorvaneException unless the text found so far is empty, in which case the later one wins.
+CORVANE_API std::string XmlUtil_GetContentForChildByTag(xmlNode* node, const std::string& tag);
+
+/// The one direct child named `tag`, or null when there is none. Throws CorvaneException when there
+/// are two or more.
+CORVANE_API xmlNode* XmlUtil_FindChildNode(xmlNode* node, const std::string& tag);
+
+} // namespace AutoCli
+} // namespace Corvane

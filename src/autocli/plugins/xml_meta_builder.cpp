@@ -1,0 +1,210 @@
+// Building typed values from the elements of the value grammar (string, int, bool, structure, list).
+#include <corvane/xmlutil.h>
+
+#include <libxml/tree.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace Corvane {
+namespace AutoCli {
+
+using MetaObj::MetaBool;
+using MetaObj::MetaInt;
+using MetaObj::MetaList;
+using MetaObj::MetaObject;
+using MetaObj::MetaString;
+using MetaObj::MetaStruct;
+using MetaObj::MetaType;
+
+namespace {
+
+const char* NameOf(const xmlNode* node) {
+    return reinterpret_cast<const char*>(node->name);
+}
+
+bool IsNamed(const xmlNode* node, const char* name) {
+    return node->name != nullptr && std::strcmp(NameOf(node), name) == 0;
+}
+
+// Text and comment nodes are recognised by name, as libxml2 names them; an element literally called
+// "text" or "comment" is therefore skipped as well.
+bool IsTextOrComment(const xmlNode* node) {
+    return IsNamed(node, "text") || IsNamed(node, "comment");
+}
+
+xmlNode* FirstValueChild(xmlNode* node) {
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (!IsTextOrComment(child)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads a signed 64-bit decimal number the way a formatted stream read does: leading white space
+// skipped, one optional sign, then digits up to the first non-digit; the rest is ignored. Fails when
+// no digit follows or the number is out of range.
+bool ReadInt64(const std::string& text, int64_t& result) {
+    size_t pos = 0;
+    const size_t size = text.size();
+    while (pos < size && IsSpace(text[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < size && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    if (pos >= size || text[pos] < '0' || text[pos] > '9') {
+        return false;
+    }
+    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
+                                    : uint64_t(std::numeric_limits<int64_t>::max());
+    uint64_t magnitude = 0;
+    for (; pos < size && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        const unsigned digit = unsigned(text[pos] - '0');
+        if (magnitude > (limit - digit) / 10) {
+            return false;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    result = negative ? int64_t(0 - magnitude) : int64_t(magnitude);
+    return true;
+}
+
+// The builders below carry the nesting depth so that a tree built with XML_PARSE_HUGE (or by hand)
+// cannot exhaust the stack; each value element counts one level.
+std::shared_ptr<MetaObject> BuildObject(xmlNode* node, int depth);
+
+std::shared_ptr<MetaStruct> BuildStruct(xmlNode* node, int depth) {
+    std::shared_ptr<MetaStruct> result = MetaStruct::New(XmlUtil_ExtractAttribute(node, "typeName"));
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (!IsNamed(child, "field")) {
+            continue;
+        }
+        const std::string name = XmlUtil_ExtractAttribute(child, "name");
+        if (name.empty()) {
+            throw CorvaneException("Invalid <field> tag found.  <field> requires a 'name' attribute.");
+        }
+        if (xmlNode* valueNode = FirstValueChild(child)) {
+            result->SetField(name, BuildObject(valueNode, depth + 1), std::string());
+        }
+    }
+    return result;
+}
+
+std::shared_ptr<MetaList> BuildList(xmlNode* node, int depth) {
+    const std::string kind = XmlUtil_ExtractAttribute(node, "type");
+    std::shared_ptr<MetaList> result;
+    if (kind == "string") {
+        result = MetaList::New(MetaType::String);
+    } else if (kind == "int") {
+        result = MetaList::New(MetaType::Int);
+    } else if (kind == "bool") {
+        result = MetaList::New(MetaType::Bool);
+    } else if (kind == "structure" || kind == "list") {
+        std::shared_ptr<MetaObject> prototype;
+        if (xmlNode* first = FirstValueChild(node)) {
+            prototype = BuildObject(first, depth + 1);
+        }
+        result = MetaList::New(kind == "structure" ? MetaType::Struct : MetaType::List, prototype);
+    } else {
+        throw CorvaneException(
+            "Invalid list type attribute.  Must be one of [string, int, bool, structure, list]");
+    }
+
+    // One counting pass lets the item storage be allocated once, however long the list is.
+    unsigned long count = 0;
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (!IsTextOrComment(child)) {
+            ++count;
+        }
+    }
+    result->Reserve(count);
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (!IsTextOrComment(child)) {
+            result->Add(BuildObject(child, depth + 1));
+        }
+    }
+    return result;
+}
+
+std::shared_ptr<MetaObject> BuildObject(xmlNode* node, int depth) {
+    if (node == nullptr) {
+        throw CorvaneException("Unable to make a MetaObject from a missing node");
+    }
+    if (depth >= XmlUtil_MaxValueDepth) {
+        throw CorvaneException("Unable to make a MetaObject from elements nested deeper than " +
+                               std::to_string(XmlUtil_MaxValueDepth) + " levels");
+    }
+    if (node->name == nullptr) {
+        // libxml2 gives CDATA sections (and a few other node kinds) no name; only an element can
+        // hold a value.
+        if (node->type == XML_CDATA_SECTION_NODE) {
+            throw CorvaneException("Trying to make a meta object from a CDATA section");
+        }
+        throw CorvaneException("Trying to make a meta object from a node without a tag name");
+    }
+    const char* name = NameOf(node);
+    if (std::strcmp(name, "text") == 0) {
+        throw CorvaneException("Trying to make a meta object from a text field");
+    }
+    if (std::strcmp(name, "comment") == 0) {
+        throw CorvaneException("Trying to make a meta object from a comment");
+    }
+    if (std::strcmp(name, "list") == 0) {
+        return BuildList(node, depth);
+    }
+    if (std::strcmp(name, "structure") == 0) {
+        return BuildStruct(node, depth);
+    }
+    if (std::strcmp(name, "int") == 0) {
+        std::string text = XmlUtil_GetContent(node);
+        if (text.empty()) {
+            return MetaInt::New();
+        }
+        int64_t number = 0;
+        if (!ReadInt64(text, number)) {
+            throw CorvaneException("Unable to read an int value from: '" + text + "'");
+        }
+        return MetaInt::New(static_cast<long>(number));
+    }
+    if (std::strcmp(name, "bool") == 0) {
+        const std::string text = XmlUtil_GetContent(node);
+        return MetaBool::New(!(text == "false" || text == "f" || text == "0"));
+    }
+    if (std::strcmp(name, "string") == 0) {
+        return MetaString::New(XmlUtil_GetContent(node));
+    }
+    throw CorvaneException("Unable to make a MetaObject from a node with tag '" + std::string(name) + "'");
+}
+
+} // namespace
+
+std::shared_ptr<MetaObject> XmlUtil_BuildMetaObject(xmlNode* node) {
+    return BuildObject(node, 0);
+}
+
+std::shared_ptr<MetaStruct> BuildMetaStruct(xmlNode* node) {
+    if (node == nullptr) {
+        throw CorvaneException("Unable to make a MetaObject from a missing node");
+    }
+    return BuildStruct(node, 0);
+}
+
+std::shared_ptr<MetaList> BuildMetaList(xmlNode* node) {
+    if (node == nullptr) {
+        throw CorvaneException("Unable to make a MetaObject from a missing node");
+    }
+    return BuildList(node, 0);
+}
+
+} // namespace AutoCli
+} // namespace Corvane
