@@ -1,0 +1,33 @@
+// Helpers shared by the formatter sources: item splitting and per-field formatting with resolved keys.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Corvane {
+namespace MetaObj {
+class MetaObject;
+} // namespace MetaObj
+
+namespace AutoCli {
+namespace Detail {
+
+/// Splits `text` at every `separator`. Empty items before or between separators are kept, the empty
+/// piece after a final separator is not produced, and empty text gives no items.
+std::vector<std::string> SplitItems(const std::string& text, char separator);
+
+/// The printf and units settings of one field, looked up once so that a caller formatting many
+/// values of the same field (table rows) does not rebuild the keys per value.
+struct FieldFormatKeys {
+    std::string printfKey;                     ///< "printf:Type.Field", used in the error text
+    const std::string* printfFormat = nullptr; ///< null when the printf key is absent
+    const std::string* units = nullptr;        ///< null when the units key is absent
+};
+
+/// The display text of a non-null value with the given printf and units settings applied.
+std::string FormatFieldValue(const MetaObj::MetaObject& value, const FieldFormatKeys& keys);
+
+} // namespace Detail
+} // namespace AutoCli
+} // namespace Corvane

@@ -1,0 +1,227 @@
+// SimpleFormatter: any result as indented "name: value" lines under a header line per structure.
+#include <corvane/format.h>
+
+#include <corvane/callspec.h>
+#include <corvane/metaobj.h>
+
+#include <boost/algorithm/string/replace.hpp>
+#include <boost/regex.hpp>
+
+#include <algorithm>
+
+namespace Corvane {
+namespace AutoCli {
+
+using MetaObj::MetaBool;
+using MetaObj::MetaInt;
+using MetaObj::MetaList;
+using MetaObj::MetaObject;
+using MetaObj::MetaString;
+using MetaObj::MetaStruct;
+using MetaObj::MetaType;
+
+namespace {
+
+void EndLine(std::ostream& out) {
+    out << '\n';
+    out.flush();
+}
+
+// The header of a structure: "header:T" when present, with one %Field% tag replaced by that field's
+// text, else the type name itself.
+std::string ChooseHeader(const MetaStruct& value, const std::string& typeName, FormatParameters& params) {
+    const std::string headerKey = "header:" + typeName;
+    if (!params.HasParameter(headerKey)) {
+        return typeName;
+    }
+    std::string header = params.GetParameter(headerKey);
+    if (header.find('%') == std::string::npos) {
+        return header;
+    }
+    // The leading ".*" is greedy, so with several %...% pairs the last one is taken.
+    static const boost::regex fieldTag(".*%(.+)%.*");
+    boost::smatch match;
+    if (!boost::regex_match(header, match, fieldTag)) {
+        return header;
+    }
+    const std::string fieldName = match[1].str();
+    std::shared_ptr<MetaObject> field = value.GetField(fieldName);
+    if (field) {
+        boost::replace_all(header, "%" + fieldName + "%", field->ToString());
+    }
+    return header;
+}
+
+} // namespace
+
+SimpleFormatter::SimpleFormatter() : Formatter("simple") {
+    SetDescription(
+        "Print a representation of any item to the screen. This can be any type, but this formatter "
+        "excels at printing structs and lists of structs.");
+    AddParam(
+        "header:<TypeName>",
+        "When printing a struct type, prefix the output of the struct with the given text string and then "
+        "indent all the struct fields below this text.  The TypeName value can be determined from the raw or "
+        "xml output for a command.  For this field a special variable substitution is available in the value "
+        "of this format paramter.  If the value contains a string %<Field>% then this formatter will do "
+        "token "
+        "substitution and replace the value of %<Field>% with the given value of the field in <TypeName>.  "
+        "Note this can only be a scalar type (int, bool, string) and must exactly match one of the fields in "
+        "the struct <TypeName>.  Example: 'header:ScsiDeviceList' = 'SCSI Device %Device Name%' will result "
+        "in a header of 'SCSI Device naa.XXXX'.  Note only one %<Field>% tag is supported.  To disable the "
+        "display of the header the special value <NONE> can be used");
+    AddParam(
+        "fields:<TypeName>",
+        "When printing a struct use the set of fields given in this parameter.  This allows the ordering and "
+        "filtering of the fields printed for a given struct. If no ':<TypeName>' is given then then all "
+        "structs encounted in the output will attempt to use these fields.  This provides a reasonable "
+        "default "
+        "and compatible output with other formatters");
+    AddParam("units:<TypeName>.<FieldName>",
+             "When printing a struct use the given 'units' value as a suffix for a given field.  For example "
+             "specifying \"units:ScsiDeviceList:Size\" = \"Mb\" would append the string 'Mb' to the end of a "
+             "field");
+    AddParam(
+        "printf:<TypeName>.<FieldName>",
+        "When printing a struct use the given 'printf' formatting string for printing the value.  This uses "
+        "standard printf syntax to print a given field.  For example specifying "
+        "\"units:ScsiDeviceList.Size\" "
+        "= \"Mb\" would append the string 'Mb' to the end of a field");
+    AddParam(
+        "align-fields",
+        "When printing a struct left align all of the fields values so they all start at the same column");
+}
+
+std::shared_ptr<SimpleFormatter> SimpleFormatter::New() {
+    return std::make_shared<SimpleFormatter>();
+}
+
+bool SimpleFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                             DisplayContext& /*context*/, std::ostream& out) {
+    std::shared_ptr<MetaObject> root = output ? output->GetRootObject() : nullptr;
+    // A top-level list prints its elements at level 0, like a top-level structure.
+    Format(root, params, out, root && root->GetType() == MetaType::List ? -1 : 0);
+    return true;
+}
+
+void SimpleFormatter::Format(std::shared_ptr<MetaObject> value, FormatParameters& params, std::ostream& out,
+                             int level) {
+    if (!value) {
+        return;
+    }
+    switch (value->GetType()) {
+    case MetaType::Bool: {
+        auto boolean = std::dynamic_pointer_cast<MetaBool>(value);
+        out << (boolean ? (boolean->GetValue() ? "true" : "false") : "Error reading a bool");
+        EndLine(out);
+        break;
+    }
+    case MetaType::Int: {
+        auto integer = std::dynamic_pointer_cast<MetaInt>(value);
+        if (integer) {
+            out << integer->ToString();
+        } else {
+            out << "Error reading a int";
+        }
+        EndLine(out);
+        break;
+    }
+    case MetaType::String: {
+        auto string = std::dynamic_pointer_cast<MetaString>(value);
+        out << (string ? string->GetValue() : std::string("Error reading a string"));
+        EndLine(out);
+        break;
+    }
+    case MetaType::Struct:
+        FormatStruct(std::dynamic_pointer_cast<MetaStruct>(value), params, out, level);
+        break;
+    case MetaType::List:
+        FormatList(std::dynamic_pointer_cast<MetaList>(value), params, out, level);
+        break;
+    default:
+        break;
+    }
+}
+
+void SimpleFormatter::FormatList(std::shared_ptr<MetaList> value, FormatParameters& params, std::ostream& out,
+                                 int level) {
+    if (!value) {
+        out << "Error reading a List";
+        EndLine(out);
+        return;
+    }
+    if (value->GetListType() != MetaType::Struct && value->GetListType() != MetaType::List) {
+        out << value->ToString();
+        EndLine(out);
+        return;
+    }
+    for (const auto& element : value->GetObjects()) {
+        EndLine(out);
+        Format(element, params, out, level + 1);
+    }
+    EndLine(out);
+}
+
+void SimpleFormatter::FormatStruct(std::shared_ptr<MetaStruct> value, FormatParameters& params,
+                                   std::ostream& out, int level) {
+    if (!value) {
+        out << "Error reading a struct from output.";
+        EndLine(out);
+        return;
+    }
+    const std::string indent = GetIndent(level);
+    const std::string& typeName = value->GetTypeName();
+
+    std::vector<std::string> fieldNames;
+    const std::string typedFieldsKey = "fields:" + typeName;
+    if (params.HasParameter(typedFieldsKey)) {
+        fieldNames = params.GetParameterAsList(typedFieldsKey);
+    } else if (params.HasParameter("fields")) {
+        fieldNames = params.GetParameterAsList("fields");
+    } else {
+        fieldNames = value->GetFieldNames();
+    }
+
+    std::string::size_type nameWidth = 0;
+    if (params.GetParameter("align-fields") == "true") {
+        for (const auto& name : fieldNames) {
+            nameWidth = std::max(nameWidth, name.size());
+        }
+    }
+
+    const std::string header = ChooseHeader(*value, typeName, params);
+    if (header != "<NONE>") {
+        out << indent << header << ':';
+        EndLine(out);
+    }
+
+    for (const auto& name : fieldNames) {
+        std::shared_ptr<MetaObject> field = value->GetField(name);
+        if (!field) {
+            out << "Error getting field " << name;
+            EndLine(out);
+            return;
+        }
+        out << indent << "   " << name;
+        if (name.size() < nameWidth) {
+            out << std::string(nameWidth - name.size(), out.fill());
+        }
+        out << ": ";
+        switch (field->GetType()) {
+        case MetaType::Struct:
+            EndLine(out);
+            Format(field, params, out, level + 2);
+            break;
+        case MetaType::List:
+            Format(field, params, out, level + 2);
+            break;
+        default:
+            out << AutoCli_FormatField(typeName, name, field, params);
+            EndLine(out);
+            break;
+        }
+    }
+}
+
+} // namespace AutoCli
+} // namespace Corvane

@@ -1,0 +1,287 @@
+// TableFormatter: a list of structures as a text table, and column path resolution.
+#include <corvane/format.h>
+
+#include "autocli/format/format_internal.h"
+
+#include <corvane/callspec.h>
+#include <corvane/metaobj.h>
+
+#include <boost/algorithm/string/trim.hpp>
+
+#include <algorithm>
+#include <iomanip>
+#include <map>
+
+namespace Corvane {
+namespace AutoCli {
+
+using MetaObj::MetaList;
+using MetaObj::MetaObject;
+using MetaObj::MetaStruct;
+using MetaObj::MetaType;
+
+namespace {
+
+void EndLine(std::ostream& out) {
+    out << '\n';
+    out.flush();
+}
+
+// Walks `segments` from `value`: every segment but the last must name a structure field.
+std::shared_ptr<MetaObject> ResolveSegments(const MetaStruct* value,
+                                            const std::vector<std::string>& segments) {
+    const MetaStruct* current = value;
+    for (std::size_t i = 0; i + 1 < segments.size(); ++i) {
+        std::shared_ptr<MetaObject> field = current->GetField(segments[i]);
+        if (!field || field->GetType() != MetaType::Struct) {
+            return nullptr;
+        }
+        current = dynamic_cast<const MetaStruct*>(field.get());
+        if (current == nullptr) {
+            return nullptr;
+        }
+        // The parent record keeps the nested record alive while we walk on.
+    }
+    return current->GetField(segments.back());
+}
+
+// One column of a Format call, with everything that does not depend on the row worked out once.
+struct Column {
+    std::string name;
+    std::vector<std::string> segments; // the dotted path split at '.'
+    unsigned* width = nullptr;         // entry in the shared width map (same name, same entry)
+    bool isLast = false;               // the name equals the last column's name
+    // printf and units settings, cached for the element type name they were looked up for.
+    std::string keysTypeName;
+    bool keysValid = false;
+    Detail::FieldFormatKeys keys;
+};
+
+const Detail::FieldFormatKeys& KeysFor(Column& column, const std::string& typeName,
+                                       const FormatParameters& params) {
+    if (!column.keysValid || column.keysTypeName != typeName) {
+        const std::string suffix = typeName + "." + column.name;
+        const auto& map = params.GetParameters();
+        column.keys.printfKey = "printf:" + suffix;
+        auto printfIt = map.find(column.keys.printfKey);
+        column.keys.printfFormat = printfIt != map.end() ? &printfIt->second : nullptr;
+        auto unitsIt = map.find("units:" + suffix);
+        column.keys.units = unitsIt != map.end() ? &unitsIt->second : nullptr;
+        column.keysTypeName = typeName;
+        column.keysValid = true;
+    }
+    return column.keys;
+}
+
+// A cell worked out in the width pass and printed in the row pass.
+struct Cell {
+    std::string text;        // the value with printf and units applied
+    const MetaObject* value; // kept alive by the output's tree for the whole call
+};
+
+// Puts back the caller's justification and width when the table is done.
+class StreamStateGuard {
+public:
+    explicit StreamStateGuard(std::ostream& out) : out(out), flags(out.flags()), width(out.width()) {}
+    ~StreamStateGuard() {
+        out.flags(flags);
+        out.width(width);
+    }
+    StreamStateGuard(const StreamStateGuard&) = delete;
+    StreamStateGuard& operator=(const StreamStateGuard&) = delete;
+
+private:
+    std::ostream& out;
+    std::ios_base::fmtflags flags;
+    std::streamsize width;
+};
+
+} // namespace
+
+std::shared_ptr<MetaObject> GetSubField(std::shared_ptr<MetaStruct> value, const std::string& path) {
+    if (!value) {
+        return nullptr;
+    }
+    if (path.find('.') == std::string::npos) {
+        return value->GetField(path);
+    }
+    return ResolveSegments(value.get(), Detail::SplitItems(path + ".", '.'));
+}
+
+TableFormatter::TableFormatter() : Formatter("table") {
+    SetDescription(
+        "Print a list of structs as a table, with each row being one entry in the list and each column "
+        "being a field of the structure.");
+    AddParam("fields:<TypeName>",
+             "The list of fields and the order in which to print them for the type named in <TypeName>",
+             true);
+    AddParam("show-header", "Optionally disable showing column headers by passing the 'false' value");
+    AddParam("wrap-last", "If 'true' wrap the last column to the width of the terminal.");
+    AddParam("units:<TypeName>.<FieldName>",
+             "Use the given 'units' value as a suffix for a given field.  For example specifying "
+             "\"units:ScsiDeviceList.Size\" = \"Mb\" would append the string 'Mb' to the end of a field");
+    AddParam(
+        "printf:<TypeName>.<FieldName>",
+        "Use the given 'printf' formatting string for printing a value.  This uses standard printf syntax to "
+        "format and print a Value.  For example specifying \"units:ScsiDeviceList.Size\" = \"Mb\" would "
+        "append "
+        "the string 'Mb' to the end of a field");
+    AddParam(
+        "header-line",
+        "Optionally remove the line of '-' characters after the header.  By default this paramter is assumed "
+        "to be true.  Setting it to 'false' will remove the line.  This parameter only has meaning if "
+        "'show-header' is also true");
+}
+
+std::shared_ptr<TableFormatter> TableFormatter::New() {
+    return std::make_shared<TableFormatter>();
+}
+
+bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                            DisplayContext& context, std::ostream& out) {
+    std::shared_ptr<MetaObject> root = output ? output->GetRootObject() : nullptr;
+    std::shared_ptr<MetaList> list;
+    if (root && root->GetType() == MetaType::List) {
+        list = std::dynamic_pointer_cast<MetaList>(root);
+    }
+    if (!list || list->GetListType() != MetaType::Struct) {
+        throw CorvaneException(
+            "Error: Unexpected type for output, formatter, table, expected a List of structs");
+    }
+    const std::shared_ptr<MetaStruct>& structure = list->GetListStructure();
+    if (!structure) {
+        if (list->GetCount() == 0) {
+            return true;
+        }
+        throw CorvaneException("Error: Unable to get structure type from list output.");
+    }
+
+    const std::string& typeName = structure->GetTypeName();
+    std::vector<std::string> names;
+    const std::string typedFieldsKey = "fields:" + typeName;
+    if (params.HasParameter(typedFieldsKey)) {
+        names = params.GetParameterAsList(typedFieldsKey);
+    } else if (params.HasParameter("fields")) {
+        names = params.GetParameterAsList("fields");
+    } else if (params.HasParameter("table-columns")) {
+        names = params.GetParameterAsList("table-columns");
+    } else {
+        names = structure->GetFieldNames();
+    }
+    for (auto& name : names) {
+        boost::trim_if(name, [](char c) {
+            return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\n' || c == '\r';
+        });
+    }
+    const std::string lastName = names.empty() ? std::string() : names.back();
+
+    const std::string& showHeaderValue = params.GetParameter("show-header");
+    const bool showHeader =
+        (showHeaderValue.empty() ? params.GetParameter("table-header") : showHeaderValue) != "false";
+    const bool headerLine = params.GetParameter("header-line") != "false";
+    const bool wrapLast = params.GetParameter("wrap-last") == "true";
+    const long terminalWidth = context.width;
+
+    // Columns of the same name share one width entry; std::map nodes stay put, so the pointers hold.
+    std::map<std::string, unsigned> widths;
+    std::vector<Column> columns(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        Column& column = columns[i];
+        column.name = names[i];
+        column.segments = Detail::SplitItems(names[i] + ".", '.');
+        column.isLast = names[i] == lastName;
+        column.width = &widths.emplace(names[i], static_cast<unsigned>(names[i].size() + 2)).first->second;
+    }
+
+    // Width pass. The cell texts are kept for the row pass, so each value is resolved and formatted
+    // once; nothing is written unless the whole list is usable.
+    const auto& elements = list->GetObjects();
+    std::vector<Cell> cells;
+    cells.reserve(elements.size() * columns.size());
+    for (const auto& element : elements) {
+        const MetaStruct* record = nullptr;
+        if (element && element->GetType() == MetaType::Struct) {
+            record = dynamic_cast<const MetaStruct*>(element.get());
+        }
+        if (record == nullptr) {
+            out << "Error: Unexpected type, unable to get struct from list";
+            EndLine(out);
+            return false;
+        }
+        for (Column& column : columns) {
+            std::shared_ptr<MetaObject> value = column.segments.size() == 1
+                                                    ? record->GetField(column.name)
+                                                    : ResolveSegments(record, column.segments);
+            if (!value) {
+                out << "Error: Unknown field in field list: " << column.name;
+                EndLine(out);
+                return false;
+            }
+            std::string text =
+                Detail::FormatFieldValue(*value, KeysFor(column, record->GetTypeName(), params));
+            *column.width = std::max(*column.width, static_cast<unsigned>(text.size() + 2));
+            cells.push_back(Cell{std::move(text), value.get()});
+        }
+    }
+
+    StreamStateGuard streamState(out);
+    out << std::left;
+
+    if (showHeader && !columns.empty()) {
+        for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+            out << std::setw(static_cast<int>(*columns[i].width)) << columns[i].name;
+        }
+        out << lastName;
+        EndLine(out);
+        if (headerLine) {
+            std::size_t length = lastName.size();
+            for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+                length += *columns[i].width;
+            }
+            // Each column's dashes stop two characters short of the next column.
+            std::string line(length, '-');
+            std::size_t position = 0;
+            for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+                position += *columns[i].width;
+                line[position - 2] = ' ';
+                line[position - 1] = ' ';
+            }
+            out << line;
+            EndLine(out);
+        }
+    }
+
+    long wrapIndent = 0;
+    for (const Column& column : columns) {
+        if (!column.isLast) {
+            wrapIndent += *column.width;
+        }
+    }
+    const bool wrapping =
+        terminalWidth != 0 && wrapLast && terminalWidth >= wrapIndent + static_cast<long>(lastName.size());
+    const int fitIndent = static_cast<int>(wrapIndent);
+    const int fitWidth = static_cast<int>(terminalWidth);
+
+    std::size_t cellIndex = 0;
+    for (std::size_t row = 0; row < elements.size(); ++row) {
+        for (const Column& column : columns) {
+            const Cell& cell = cells[cellIndex++];
+            if (wrapping && column.isLast && wrapIndent != 0) {
+                // Continuation lines start under the last column.
+                AutoCli_FitString(fitIndent, fitWidth, cell.value->ToString(), true, out, false, '\0', true);
+            } else if (cell.value->GetType() == MetaType::Int) {
+                out << std::right << std::setw(static_cast<int>(*column.width) - 2) << cell.text << "  "
+                    << std::left;
+            } else if (column.isLast) {
+                out << cell.text;
+            } else {
+                out << std::setw(static_cast<int>(*column.width)) << cell.text;
+            }
+        }
+        EndLine(out);
+    }
+    return true;
+}
+
+} // namespace AutoCli
+} // namespace Corvane
