@@ -185,5 +185,55 @@ public:
                     std::ostream& out);
 };
 
+// Machine-readable formatters: JSON, Python and XML.
+
+/// "json": the result as JSON text with a fixed line-oriented layout; strings escaped byte by byte
+/// (bytes outside printable ASCII as \u00XX, never decoded as UTF-8). Takes no parameters.
+class CORVANE_API JsonFormatter : public Formatter {
+public:
+    JsonFormatter();
+    static std::shared_ptr<JsonFormatter> New();
+
+    /// Writes the root object at level -1 and a final newline; returns true.
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+    /// Writes one value; structures and lists open on a new line at the indent of `level`.
+    void Format(std::shared_ptr<MetaObj::MetaObject> value, std::ostream& out, int level);
+};
+
+/// "python": the result as one Python expression on one line, for eval(). Takes no parameters.
+class CORVANE_API PythonFormatter : public Formatter {
+public:
+    PythonFormatter();
+    static std::shared_ptr<PythonFormatter> New();
+
+    /// Writes the root object and a final newline; returns true. Throws CorvaneException for a null
+    /// value anywhere in the tree, leaving what was written so far.
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+    /// Writes one value; `level` is passed on but does not change the output.
+    void Format(std::shared_ptr<MetaObj::MetaObject> value, std::ostream& out, int level);
+
+    /// True when every byte of `text` is below 0x80 (the empty text included).
+    static bool IsAllAscii(const std::string& text);
+};
+
+/// "xml": the result as an XML document with a meta-data section listing the format parameters;
+/// the "stylesheet" parameter adds an xml-stylesheet instruction naming it.
+class CORVANE_API XmlFormatter : public Formatter {
+public:
+    XmlFormatter();
+    static std::shared_ptr<XmlFormatter> New();
+
+    /// Writes the whole document; returns true.
+    bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                DisplayContext& context, std::ostream& out) override;
+    /// Writes the element of one value, each line starting at the indent of `level`.
+    void Format(std::shared_ptr<MetaObj::MetaObject> value, std::ostream& out, int level);
+};
+
+/// `text` with & < > % " ' replaced by "&amp;", "&lt;", "&gt;", "&#37;", "&quot;" and "&apos;".
+CORVANE_API std::string SantizeString(std::string text);
+
 } // namespace AutoCli
 } // namespace Corvane
