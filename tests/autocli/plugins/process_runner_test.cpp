@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -231,50 +232,45 @@ TEST_F(ProcessRunnerTest, NoDescriptorOutlivesACallOrReachesTheChild) {
     close(stray);
 }
 
-// Lowers the descriptor limit so that exactly `freeCount` new descriptors can be opened; restores it
-// when destroyed.
-class DescriptorLimit {
-public:
-    explicit DescriptorLimit(int freeCount) {
-        getrlimit(RLIMIT_NOFILE, &saved_);
-        int seen = 0;
-        int limit = 0;
-        for (;; ++limit) {
-            if (fcntl(limit, F_GETFD) < 0 && seen++ == freeCount)
-                break;
-        }
-        struct rlimit lowered = saved_;
-        lowered.rlim_cur = static_cast<rlim_t>(limit);
-        EXPECT_EQ(0, setrlimit(RLIMIT_NOFILE, &lowered));
+// Runs `call` with the descriptor limit lowered so that exactly `freeCount` new descriptors can be
+// opened, and returns the message of the CorvaneException it throws. The limit is back in place before
+// the exception is looked at: the sanitizer runtimes need descriptors of their own for that.
+std::string FailureWithFreeDescriptors(int freeCount, const std::function<void()>& call) {
+    struct rlimit saved;
+    getrlimit(RLIMIT_NOFILE, &saved);
+    int seen = 0;
+    int limit = 0;
+    for (;; ++limit) {
+        if (fcntl(limit, F_GETFD) < 0 && seen++ == freeCount)
+            break;
     }
-    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
-
-private:
-    struct rlimit saved_;
-};
+    struct rlimit lowered = saved;
+    lowered.rlim_cur = static_cast<rlim_t>(limit);
+    EXPECT_EQ(0, setrlimit(RLIMIT_NOFILE, &lowered));
+    try {
+        call();
+    } catch (const Corvane::CorvaneException& e) {
+        setrlimit(RLIMIT_NOFILE, &saved);
+        return e.what();
+    }
+    setrlimit(RLIMIT_NOFILE, &saved);
+    return "no exception";
+}
 
 TEST_F(ProcessRunnerTest, FailuresThrowAndReleaseEverything) {
     SetCommandExecListener(RecordCommand);
     const int before = CorvaneTest::CountOpenFds();
     std::string output = "unchanged";
-    {
-        DescriptorLimit limit(0);
-        EXPECT_THROW_MSG(AutoCli_ShellCmd("echo hi", output, "in"),
-                         "Can't create input pipe: Too many open files");
-    }
-    {
-        DescriptorLimit limit(2);
-        EXPECT_THROW_MSG(AutoCli_ShellCmd("echo hi", output, "in"),
-                         "Can't create output pipe: Too many open files");
-    }
-    {
-        // Room for the two pipes, none for the spawn's own start-up pipe.
-        DescriptorLimit limit(4);
-        EXPECT_THROW_MSG(
-            AutoCli_ShellCmdWithZuUsername("echo hi", "ann", output, "in"),
-            "Failed to call process 'ZU_USERNAME='ann' echo hi': Cannot create the start-up status "
-            "pipe: Too many open files");
-    }
+    EXPECT_EQ("Can't create input pipe: Too many open files",
+              FailureWithFreeDescriptors(0, [&] { AutoCli_ShellCmd("echo hi", output, "in"); }));
+    EXPECT_EQ("Can't create output pipe: Too many open files",
+              FailureWithFreeDescriptors(2, [&] { AutoCli_ShellCmd("echo hi", output, "in"); }));
+    // Room for the two pipes, none for the spawn's own start-up pipe.
+    EXPECT_EQ(
+        "Failed to call process 'ZU_USERNAME='ann' echo hi': Cannot create the start-up status pipe: Too "
+        "many open files",
+        FailureWithFreeDescriptors(4,
+                                   [&] { AutoCli_ShellCmdWithZuUsername("echo hi", "ann", output, "in"); }));
     EXPECT_EQ(before, CorvaneTest::CountOpenFds());
     EXPECT_EQ("unchanged", output);
     EXPECT_TRUE(listenerCalls.empty());
