@@ -1,6 +1,7 @@
 // Input: the raw parameter values and context of one call, with typed getters.
 #include <corvane/callspec.h>
 
+#include <iterator>
 #include <utility>
 
 namespace Corvane {

@@ -2,6 +2,7 @@
 #include <corvane/callspec.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace Corvane {
 namespace CallSpec {
@@ -36,8 +37,12 @@ void InputSpec::AddParameter(const std::shared_ptr<ParameterSpec>& parameter) {
                                    "'");
         }
         if (!shortName.empty() && shortName == present->GetShortName()) {
-            throw CorvaneException("Invalid short name specified for --" + name + ". The short name -" +
-                                   shortName + " is already used for --" + present->GetName());
+            std::string message = "Invalid short name specified for --" + name;
+            message += ". The short name -";
+            message += shortName;
+            message += " is already used for --";
+            message += present->GetName();
+            throw CorvaneException(std::move(message));
         }
     }
     // Inserting at the sorted position keeps the list in name order without re-sorting it.

@@ -18,7 +18,7 @@ const boost::regex& NameRule() {
 
 // Compiles the rule while the library loads; NameRule() stays safe for callers that run earlier
 // in static initialisation.
-const boost::regex& nameRuleAtLoad = NameRule();
+[[maybe_unused]] const boost::regex& nameRuleAtLoad = NameRule();
 
 // The list types are the scalar types with this bit set.
 constexpr std::int32_t kListTypeBit = 4;
@@ -60,7 +60,6 @@ std::shared_ptr<ParameterSpec> ParameterSpec::New(std::string&& name, ParameterT
 }
 
 ParameterSpec::ParameterSpec(std::string name, ParameterType type) : type(type), name(std::move(name)) {
-    (void)nameRuleAtLoad;
     if (!boost::regex_match(this->name, NameRule())) {
         throw CorvaneException(
             "Invalid Parameter name '" + this->name +
@@ -261,9 +260,8 @@ bool ParameterSpec::Validate(const std::vector<std::string>& values,
         default:
             break;
         }
-        if (!typeOk) {
-            valid = false;
-        } else if (constraint && !constraint->Validate(value, name, output)) {
+        // A value that failed its type check never reaches the constraint.
+        if (!typeOk || (constraint && !constraint->Validate(value, name, output))) {
             valid = false;
         }
     }
