@@ -39,6 +39,8 @@ bool OptionParser::ParseString(const std::string& line) {
             inQuotes = !inQuotes;
         } else if (IsBlank(c)) {
             if (!inWord) {
+                // Only blanks advance the start of the first word, quotes do not: in a line
+                // opening with a quoted blank that blank stays part of the word.
                 ++start;
             } else if (!inQuotes) {
                 words.push_back(WithoutQuotes(line, start, i));

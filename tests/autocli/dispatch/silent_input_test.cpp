@@ -13,8 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -43,16 +43,23 @@ public:
         EXPECT_EQ(0, pipe(fds));
         EXPECT_EQ(static_cast<ssize_t>(content.size()), write(fds[1], content.data(), content.size()));
         close(fds[1]);
-        saved_ = dup(STDIN_FILENO);
-        dup2(fds[0], STDIN_FILENO);
-        close(fds[0]);
+        // When descriptor 0 was closed, pipe() has already put the read end there.
+        if (fds[0] != STDIN_FILENO) {
+            saved_ = dup(STDIN_FILENO);
+            dup2(fds[0], STDIN_FILENO);
+            close(fds[0]);
+        }
         ResetStandardInput();
     }
     StdinFromPipe(const StdinFromPipe&) = delete;
     StdinFromPipe& operator=(const StdinFromPipe&) = delete;
     ~StdinFromPipe() {
-        dup2(saved_, STDIN_FILENO);
-        close(saved_);
+        if (saved_ >= 0) {
+            dup2(saved_, STDIN_FILENO);
+            close(saved_);
+        } else {
+            close(STDIN_FILENO);
+        }
         ResetStandardInput();
     }
 
@@ -154,6 +161,16 @@ bool EchoIsOn(int fd) {
     return tcgetattr(fd, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
 }
 
+// Moves a descriptor above the standard three, which the child's terminal takes over (a test
+// run with descriptor 0 closed would otherwise get one of them back from pipe()).
+int AboveStandardDescriptors(int fd) {
+    if (fd > STDERR_FILENO)
+        return fd;
+    int moved = fcntl(fd, F_DUPFD, STDERR_FILENO + 1);
+    close(fd);
+    return moved;
+}
+
 struct TerminalRun {
     std::string screen; // everything the terminal showed
     std::string report; // what the child saw: echo before, echo after, read failed, value
@@ -168,6 +185,8 @@ TerminalRun PromptOnTerminal(const std::string& typed) {
     int report[2];
     if (pipe(report) != 0)
         return run;
+    report[0] = AboveStandardDescriptors(report[0]);
+    report[1] = AboveStandardDescriptors(report[1]);
     std::cout.flush();
     std::fflush(nullptr);
     int master = -1;
@@ -189,6 +208,7 @@ TerminalRun PromptOnTerminal(const std::string& typed) {
     }
     close(report[1]);
     if (pid < 0) {
+        ADD_FAILURE() << "forkpty failed";
         close(report[0]);
         return run;
     }
@@ -196,8 +216,10 @@ TerminalRun PromptOnTerminal(const std::string& typed) {
     EXPECT_TRUE(ReadUntil(master, run.screen, [&] { return run.screen.find(prompt) != std::string::npos; }))
         << "no prompt, screen: " << run.screen;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!(run.echoWentOff = !EchoIsOn(master)) && Clock::now() < deadline)
+    // Typing before echo is off would show the secret whatever the parser does afterwards.
+    while (EchoIsOn(master) && Clock::now() < deadline)
         usleep(1000);
+    run.echoWentOff = !EchoIsOn(master);
     if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
         ADD_FAILURE() << "typing failed";
     ReadUntil(master, run.screen, [] { return false; });
@@ -206,7 +228,17 @@ TerminalRun PromptOnTerminal(const std::string& typed) {
     while ((n = read(report[0], buffer, sizeof buffer)) > 0)
         run.report.append(buffer, static_cast<size_t>(n));
     close(report[0]);
-    waitpid(pid, &run.status, 0);
+    // A child stuck in its read must not hang the suite.
+    const auto exitDeadline = Clock::now() + std::chrono::seconds(10);
+    while (waitpid(pid, &run.status, WNOHANG) == 0) {
+        if (Clock::now() > exitDeadline) {
+            ADD_FAILURE() << "the prompting child did not end";
+            kill(pid, SIGKILL);
+            waitpid(pid, &run.status, 0);
+            break;
+        }
+        usleep(1000);
+    }
     close(master);
     return run;
 }
