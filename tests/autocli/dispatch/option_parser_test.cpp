@@ -113,7 +113,7 @@ TEST(OptionParserTest, OptionTakesNextNonOptionWordAsValue) {
     EXPECT_EQ((Pairs{{"screen-width", "-5"}, {"h", ""}, {"plugin", ""}, {"formatter", "a=b"}}),
               parser.GetDispatcherParameters());
     EXPECT_EQ(Path({"ns", "cmd"}), parser.GetCommandPath());
-    // No specification: options without a value are kept without a message. "--x=1" is no option
+    // No input specification: options without a value are kept without a message. "--x=1" is no option
     // word (a long name has two characters at least), so it is a value.
     EXPECT_EQ((Pairs{{"force", "yes"}, {"d", ""}, {"count", "--x=1"}, {"f", ""}}),
               parser.GetCommandParameters());
@@ -124,7 +124,7 @@ TEST(OptionParserTest, CommandOptionsAreProcessedOnFirstRequestOnly) {
     OptionParser parser;
     parser.ParseVector({"disk", "show", "--device"});
     EXPECT_TRUE(parser.GetParseErrors().empty());
-    // The specification arrives after parsing and still decides the missing-value error.
+    // The input specification arrives after parsing and still decides the missing-value error.
     parser.SetInputSpec(DiskSpec());
     EXPECT_TRUE(parser.HasCommandParameter("device"));
     EXPECT_EQ(Words{"--device must have value"}, parser.GetParseErrors());
