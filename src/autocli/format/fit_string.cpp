@@ -1,7 +1,7 @@
 // AutoCli_FitString: word wrapping of text to a column width.
 #include <corvane/format.h>
 
-#include "autocli/format/format_internal.h"
+#include <string_view>
 
 namespace Corvane {
 namespace AutoCli {
@@ -20,7 +20,7 @@ void EndLine(std::ostream& out) {
     out.flush();
 }
 
-void FitLine(int indent, int width, const std::string& text, bool skipIndent, std::ostream& out,
+void FitLine(int indent, int width, std::string_view text, bool skipIndent, std::ostream& out,
              bool newlineAtEnd, char wrapMarker) {
     if (width <= indent) {
         if (!skipIndent) {
@@ -43,10 +43,10 @@ void FitLine(int indent, int width, const std::string& text, bool skipIndent, st
         const char marker = wrapMarker == '\0' ? ' ' : wrapMarker;
         long budget = room;
         bool first = true;
-        std::string::size_type start = 0;
+        std::string_view::size_type start = 0;
         while (start < text.size()) {
-            std::string::size_type end = text.find(' ', start);
-            if (end == std::string::npos) {
+            std::string_view::size_type end = text.find(' ', start);
+            if (end == std::string_view::npos) {
                 end = text.size();
             }
             const long cost = static_cast<long>(end - start) + 1;
@@ -77,12 +77,23 @@ void AutoCli_FitString(const int& indent, const int& width, const std::string& t
         FitLine(indent, width, text, skipIndent, out, newlineAtEnd, wrapMarker);
         return;
     }
-    const std::vector<std::string> lines = Detail::SplitItems(text, '\n');
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0 && !newlineAtEnd) {
+    // Lines are cut at every newline by the item rules: no line after a final newline, none at all
+    // for empty text.
+    const std::string_view all(text);
+    std::string_view::size_type start = 0;
+    bool firstLine = true;
+    while (start < all.size()) {
+        std::string_view::size_type end = all.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = all.size();
+        }
+        if (!firstLine && !newlineAtEnd) {
             EndLine(out);
         }
-        FitLine(indent, width, lines[i], i == 0 ? skipIndent : false, out, newlineAtEnd, wrapMarker);
+        FitLine(indent, width, all.substr(start, end - start), firstLine ? skipIndent : false, out,
+                newlineAtEnd, wrapMarker);
+        firstLine = false;
+        start = end + 1;
     }
 }
 

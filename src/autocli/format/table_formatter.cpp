@@ -77,6 +77,7 @@ const Detail::FieldFormatKeys& KeysFor(Column& column, const std::string& typeNa
 struct Cell {
     std::string text;        // the value with printf and units applied
     const MetaObject* value; // kept alive by the output's tree for the whole call
+    bool isInt;              // kept here so the row pass need not touch the value again
 };
 
 // Puts back the caller's justification and width when the table is done.
@@ -220,7 +221,7 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
             std::string text =
                 Detail::FormatFieldValue(*value, KeysFor(column, record->GetTypeName(), params));
             *column.width = std::max(*column.width, static_cast<unsigned>(text.size() + 2));
-            cells.push_back(Cell{std::move(text), value.get()});
+            cells.push_back(Cell{std::move(text), value.get(), value->GetType() == MetaType::Int});
         }
     }
 
@@ -269,7 +270,7 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
             if (wrapping && column.isLast && wrapIndent != 0) {
                 // Continuation lines start under the last column.
                 AutoCli_FitString(fitIndent, fitWidth, cell.value->ToString(), true, out, false, '\0', true);
-            } else if (cell.value->GetType() == MetaType::Int) {
+            } else if (cell.isInt) {
                 out << std::right << std::setw(static_cast<int>(*column.width) - 2) << cell.text << "  "
                     << std::left;
             } else if (column.isLast) {
