@@ -23,7 +23,8 @@ namespace AutoCli {
 /// Throws CorvaneException when the document is well-formed but does not follow the value grammar
 /// (unknown tag, bad integer, bad list type, nameless field, ...). The document is parsed without
 /// network access and without loading external DTDs or expanding external entities, and libxml2's
-/// own diagnostics are not printed.
+/// own diagnostics are not printed. The document is read as a stream: lists and structures are built
+/// element by element, so memory stays near the size of the values built.
 CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const std::string& text);
 
 /// The value of one element of the value grammar: `string`, `int`, `bool`, `structure` or `list`.

@@ -1,6 +1,8 @@
 // Building typed values from the elements of the value grammar (string, int, bool, structure, list).
 #include <corvane/xmlutil.h>
 
+#include "xml_value_grammar.h"
+
 #include <libxml/tree.h>
 
 #include <cstdint>
@@ -21,18 +23,11 @@ using MetaObj::MetaType;
 
 namespace {
 
+using XmlGrammar::IsNamed;
+using XmlGrammar::IsTextOrComment;
+
 const char* NameOf(const xmlNode* node) {
     return reinterpret_cast<const char*>(node->name);
-}
-
-bool IsNamed(const xmlNode* node, const char* name) {
-    return node->name != nullptr && std::strcmp(NameOf(node), name) == 0;
-}
-
-// Text and comment nodes are recognised by name, as libxml2 names them; an element literally called
-// "text" or "comment" is therefore skipped as well.
-bool IsTextOrComment(const xmlNode* node) {
-    return IsNamed(node, "text") || IsNamed(node, "comment");
 }
 
 xmlNode* FirstValueChild(xmlNode* node) {
@@ -91,7 +86,7 @@ std::shared_ptr<MetaStruct> BuildStruct(xmlNode* node, int depth) {
         }
         const std::string name = XmlUtil_ExtractAttribute(child, "name");
         if (name.empty()) {
-            throw CorvaneException("Invalid <field> tag found.  <field> requires a 'name' attribute.");
+            throw CorvaneException(XmlGrammar::kFieldNameMissing);
         }
         if (xmlNode* valueNode = FirstValueChild(child)) {
             result->SetField(name, BuildObject(valueNode, depth + 1), std::string());
@@ -101,23 +96,20 @@ std::shared_ptr<MetaStruct> BuildStruct(xmlNode* node, int depth) {
 }
 
 std::shared_ptr<MetaList> BuildList(xmlNode* node, int depth) {
-    const std::string kind = XmlUtil_ExtractAttribute(node, "type");
+    MetaType kind = MetaType::String;
+    bool compound = false;
+    if (!XmlGrammar::ParseListKind(XmlUtil_ExtractAttribute(node, "type"), kind, compound)) {
+        throw CorvaneException(XmlGrammar::kInvalidListType);
+    }
     std::shared_ptr<MetaList> result;
-    if (kind == "string") {
-        result = MetaList::New(MetaType::String);
-    } else if (kind == "int") {
-        result = MetaList::New(MetaType::Int);
-    } else if (kind == "bool") {
-        result = MetaList::New(MetaType::Bool);
-    } else if (kind == "structure" || kind == "list") {
+    if (compound) {
         std::shared_ptr<MetaObject> prototype;
         if (xmlNode* first = FirstValueChild(node)) {
             prototype = BuildObject(first, depth + 1);
         }
-        result = MetaList::New(kind == "structure" ? MetaType::Struct : MetaType::List, prototype);
+        result = MetaList::New(kind, prototype);
     } else {
-        throw CorvaneException(
-            "Invalid list type attribute.  Must be one of [string, int, bool, structure, list]");
+        result = MetaList::New(kind);
     }
 
     // One counting pass lets the item storage be allocated once, however long the list is.
