@@ -4,9 +4,14 @@
 #include <corvane/callspec.h>
 #include <corvane/exception.h>
 #include <corvane/export.h>
+#include <corvane/format.h>
+#include <corvane/plugins.h>
+#include <corvane/tree.h>
 
 #include <list>
+#include <map>
 #include <memory>
+#include <ostream>
 #include <stack>
 #include <string>
 #include <utility>
@@ -89,6 +94,84 @@ private:
     // Command option words not yet processed; the top is the next word.
     std::stack<std::string> remaining;
     std::shared_ptr<CallSpec::InputSpec> inputSpec;
+};
+
+} // namespace Corvane::AutoCli
+
+// Dispatcher: owns the tree, the plugins and the formatter table.
+namespace Corvane::AutoCli {
+
+/// The registry at the centre of the library: the command tree, the plugins that filled it and the
+/// formatters they provide. A dispatcher is usable right after construction, with the internal
+/// plugin's formatters and the "varnok command list" command registered. Nothing is ever
+/// unregistered.
+///
+/// Every plugin handed to RegisterPlugin stays alive until the dispatcher is destroyed, and the
+/// tree is released before any plugin: a shared-object plugin's code must stay loaded as long as
+/// its commands exist. Pointers taken from the tree must therefore not outlive the dispatcher.
+class CORVANE_API Dispatcher {
+public:
+    /// Initialises the platform feature state, creates the root and registers the internal plugin.
+    Dispatcher();
+    virtual ~Dispatcher();
+    Dispatcher(const Dispatcher&) = delete;
+    Dispatcher& operator=(const Dispatcher&) = delete;
+
+    std::shared_ptr<RootNamespace> GetRootNamespace();
+
+    /// Lets an initialised plugin register its namespaces, then records its formatters. Throws
+    /// CorvaneException when the namespace registration fails with one (nodes registered before the
+    /// failure stay) or when one of its formatter names is already taken (no name is recorded
+    /// then); the plugin is not listed in either case. Other exceptions propagate unchanged.
+    void RegisterPlugin(std::shared_ptr<Plugin> plugin);
+
+    /// Loads one plugin file chosen by its suffix (.so or .xml); other names are ignored.
+    void AddPlugin(const std::string& path);
+    /// Loads the plugin files of `directory`/lib64 (silently skipped when absent), then of
+    /// `directory`.
+    void AddExternalDirectory(const std::string& directory);
+    /// Loads the plugin files of one directory in byte-wise order of their paths; a file that fails
+    /// is reported on standard error and skipped.
+    void AddExternalDirectoryInt(const std::string& directory, bool reportOpenFailure);
+    /// Loads the installation directories.
+    void AddDefaultDirectories();
+
+    /// The command the input's path names, or an empty pointer with the reason added to `output`.
+    std::shared_ptr<Command> GetCommand(std::shared_ptr<CommandInput> input,
+                                        std::shared_ptr<CommandOutput> output);
+    /// Resolves, validates and executes the call; true when `output` ends without error messages.
+    /// A call with the "help" parameter skips validation and yields the command's help data.
+    bool ExecuteCommand(std::shared_ptr<CommandInput> input, std::shared_ptr<CommandOutput> output);
+    /// The resolved command's own format defaults, or empty parameters (with the resolution errors
+    /// added to `output`).
+    FormatParameters GetDefaultOutputFormatParameters(std::shared_ptr<CommandInput> input,
+                                                      std::shared_ptr<CommandOutput> output);
+
+    bool HasFormatter(const std::string& name);
+    /// The registered formatter of that name, or an empty pointer.
+    std::shared_ptr<Formatter> GetFormatter(const std::string& name);
+    /// The registered formatters in byte-wise order of their names.
+    std::vector<std::shared_ptr<Formatter>> GetFormatters();
+
+    /// Prints `output` with the formatter `params` names. Prints nothing and returns true when no
+    /// formatter is named; adds an error to `output` and returns false when the name is unknown.
+    /// Otherwise returns true whatever the formatter reports; exceptions of the formatter propagate.
+    bool FormatOutput(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                      DisplayContext& context, std::ostream& out);
+
+    /// The names of the registered plugins in registration order, the internal plugin first.
+    std::vector<std::string> GetPluginNames();
+    /// Empties the plugin list. The tree and the formatter table stay, and so do the plugin objects
+    /// themselves until the dispatcher is destroyed.
+    void ResetRegistrations();
+
+private:
+    // Declared first so that it is destroyed last: every plugin ever handed to RegisterPlugin,
+    // refused ones included, whose nodes may still be in the tree.
+    std::vector<std::shared_ptr<Plugin>> keptPlugins;
+    std::map<std::string, std::shared_ptr<Plugin>> formatters;
+    std::vector<std::shared_ptr<Plugin>> plugins;
+    std::shared_ptr<RootNamespace> rootNamespace;
 };
 
 } // namespace Corvane::AutoCli
