@@ -6,8 +6,10 @@
 #include <corvane/format.h>
 #include <corvane/tree.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Plugin interface, shared-library plugins and the internal plugin.
@@ -113,3 +115,70 @@ private:
 /// here makes a definition with any other signature fail to compile.
 extern "C" CORVANE_PLUGIN_EXPORT void
 AutoCli_RegisterNamespaces(std::shared_ptr<Corvane::AutoCli::Namespace> root);
+
+// Extension commands: external programs run from command templates.
+namespace Corvane::AutoCli {
+
+/// True for the sixteen bytes that SanitizeInput always escapes: line feed ! " $ & ' ( ) * ; < > \ ^ ` |.
+CORVANE_API bool isBadChar(char c);
+
+/// The span from the `open` at `start` (or, when text[start] is not `open`, from `start`) up to the
+/// `close` that balances it, nested pairs skipped: (start, size) with size counting both ends;
+/// (0, 0) when there is no such `close` before `length`. Linear in the text scanned.
+CORVANE_API std::pair<std::size_t, std::size_t>
+FindPairedTokenSize(const char* text, std::size_t start, std::size_t length, char open, char close);
+
+/// A command whose work is done by an external program: the command template, filled with the
+/// call's parameters, runs through /bin/sh with the filled standard-input template as its input, and
+/// the program's standard output (ERROR: lines or an XML output document) becomes the result.
+///
+/// Filling treats every parameter value as data: a substituted value is never read again as
+/// template text, and each one is escaped for the place of the shell text where it lands (plain
+/// word, single quotes, double quotes, comment, here-document), so no value can end a quote, start
+/// a comment or run a command. docs/command-templates.md states what each construct guarantees.
+class CORVANE_API ExtensionCommand : public Command {
+public:
+    /// A command without specifications and with empty templates.
+    static std::shared_ptr<ExtensionCommand> New();
+
+    ExtensionCommand();
+    ~ExtensionCommand() override;
+
+    void SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec);
+    void SetOutputSpec(std::shared_ptr<CallSpec::OutputSpec> spec);
+    void SetExecuteCommand(const std::string& commandTemplate);
+    void SetStdin(const std::string& stdinTemplate);
+
+    /// Throws CorvaneException while no input specification is set.
+    std::shared_ptr<CallSpec::InputSpec> GetInputSpecInternal() override;
+    /// Throws CorvaneException while no output specification is set.
+    std::shared_ptr<CallSpec::OutputSpec> GetOutputSpecInternal() override;
+
+    /// The standard-input template (`forStdin`) or the command template, filled with the parameters
+    /// of `input` ($val, $if, $list, $multilist); values are escaped for the shell in the command
+    /// template only. `input` must carry its input specification. Throws CorvaneException when a
+    /// $val names a flag or list parameter, and when a value would land where it cannot be made safe
+    /// (inside backquotes, after $'...' quoting that holds a backslash, or as a line that would end a
+    /// here-document).
+    std::string SubstituteInput(const std::shared_ptr<CallSpec::Input>& input, bool forStdin);
+
+    /// `value` with a backslash before every isBadChar byte and before every '#', for use outside
+    /// quotes.
+    std::string SanitizeInput(const std::string& value) const;
+    /// `value` without any occurrence of `c`.
+    std::string SanitizeChar(const std::string& value, char c) const;
+
+    /// Runs the filled command and turns the program's output into the result or error messages of
+    /// `output`. Exceptions of the process runner propagate.
+    void ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
+                         const std::shared_ptr<CallSpec::Output>& output) override;
+
+private:
+    std::shared_ptr<CallSpec::InputSpec> inputSpec;
+    std::shared_ptr<CallSpec::OutputSpec> outputSpec;
+    std::string executeCommand;
+    std::string stdinTemplate;
+};
+
+} // namespace Corvane::AutoCli
+

@@ -1,0 +1,120 @@
+// ExtensionCommand: its specifications and templates, and running the filled command.
+#include <corvane/plugins.h>
+
+#include <corvane/process.h>
+#include <corvane/xmlutil.h>
+
+#include <sys/wait.h>
+#include <syslog.h>
+
+#include <cstdlib>
+
+namespace Corvane::AutoCli {
+
+std::shared_ptr<ExtensionCommand> ExtensionCommand::New() {
+    return std::make_shared<ExtensionCommand>();
+}
+
+ExtensionCommand::ExtensionCommand() = default;
+
+ExtensionCommand::~ExtensionCommand() = default;
+
+void ExtensionCommand::SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec) {
+    inputSpec = std::move(spec);
+}
+
+void ExtensionCommand::SetOutputSpec(std::shared_ptr<CallSpec::OutputSpec> spec) {
+    outputSpec = std::move(spec);
+}
+
+void ExtensionCommand::SetExecuteCommand(const std::string& commandTemplate) {
+    executeCommand = commandTemplate;
+}
+
+void ExtensionCommand::SetStdin(const std::string& stdinTemplateText) {
+    stdinTemplate = stdinTemplateText;
+}
+
+std::shared_ptr<CallSpec::InputSpec> ExtensionCommand::GetInputSpecInternal() {
+    if (!inputSpec)
+        throw CorvaneException(
+            "Request for NULL InputSpec.  Extension command is incomplete and will not work");
+    return inputSpec;
+}
+
+std::shared_ptr<CallSpec::OutputSpec> ExtensionCommand::GetOutputSpecInternal() {
+    if (!outputSpec)
+        throw CorvaneException(
+            "Request for NULL OutputSpec.  Extension command is incomplete and will not work");
+    return outputSpec;
+}
+
+namespace {
+
+// The last line of the no-data message. A shell ended by a signal has no exit code to show.
+std::string DescribeStatus(int status) {
+    if (WIFSIGNALED(status))
+        return "terminated by signal " + std::to_string(WTERMSIG(status));
+    return "exited with error code: " + std::to_string(WEXITSTATUS(status));
+}
+
+// Leading lines that start with ERROR: become one error message each; the first other line ends
+// the scan.
+void AddLeadingErrors(const std::string& out, CallSpec::Output& output) {
+    static const std::string marker = "ERROR:";
+    std::size_t pos = 0;
+    while (out.compare(pos, marker.size(), marker) == 0) {
+        std::size_t text = pos + marker.size();
+        std::size_t lineFeed = out.find('\n', text);
+        if (lineFeed == std::string::npos) {
+            output.AddErrorMessage(out.substr(text));
+            return;
+        }
+        output.AddErrorMessage(out.substr(text, lineFeed - text));
+        pos = lineFeed + 1;
+        if (pos == out.size())
+            return;
+    }
+}
+
+} // namespace
+
+void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
+                                       const std::shared_ptr<CallSpec::Output>& output) {
+    if (!input || !output)
+        throw CorvaneException("Extension command '" + GetName() +
+                               "' was executed without an input or an output");
+    std::string command = SubstituteInput(input, false);
+    if (std::getenv("LANG") == nullptr)
+        command = "LANG=en_US.UTF-8 " + command;
+    const std::string stdinText = SubstituteInput(input, true);
+
+    std::string out;
+    int status = 0;
+    std::shared_ptr<CallSpec::InputSpec> spec = GetInputSpec();
+    if (spec && spec->IsContextSupported("user"))
+        status = AutoCli_ShellCmdWithZuUsername(command, input->GetContext("user"), out, stdinText);
+    else
+        status = AutoCli_ShellCmd(command, out, stdinText);
+
+    if (out.empty()) {
+        std::string message =
+            "Got no data from process.\nCommand \"" + command + "\"\n" + DescribeStatus(status);
+        syslog(LOG_ERR, "%s", message.c_str());
+        output->AddErrorMessage(std::move(message));
+        return;
+    }
+
+    AddLeadingErrors(out, *output);
+    if (output->HasError())
+        return;
+    try {
+        std::shared_ptr<MetaObj::MetaObject> value = XmlUtil_ParseXmlOutput(out);
+        if (value)
+            output->SetRootObject(value);
+    } catch (const CorvaneException& e) {
+        output->AddErrorMessage(std::string("Unable to parse output of Extension Command: ") + e.what());
+    }
+}
+
+} // namespace Corvane::AutoCli
