@@ -8,6 +8,7 @@
 #include <libxml/xmlreader.h>
 
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,71 @@ struct XmlReaderDeleter {
     void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
 };
 using XmlReaderPtr = std::unique_ptr<xmlTextReader, XmlReaderDeleter>;
+
+// libxml2 (2.9) checks each attribute of a start tag against all earlier ones, so one element with n
+// attributes costs n^2 steps: a 1 MB tag of 100,000 attributes takes about half a minute. No element of
+// the value grammar has more than one attribute; a document with an element of more than this many is
+// refused before parsing, as a document that cannot be read.
+constexpr size_t kMaxAttributesPerElement = 256;
+
+bool StartsWith(const std::string& text, size_t pos, const char* prefix) {
+    return text.compare(pos, std::strlen(prefix), prefix) == 0;
+}
+
+// The position just after the first `terminator` at or after `pos`, or npos.
+size_t After(const std::string& text, size_t pos, const char* terminator) {
+    const size_t found = text.find(terminator, pos);
+    return found == std::string::npos ? found : found + std::strlen(terminator);
+}
+
+// The position just after the first '>' at or after `pos` that is not inside a quoted literal, or npos.
+// Counts the '=' signs met outside literals (attributes, in a start tag) into `equals`.
+size_t AfterTag(const std::string& text, size_t pos, size_t& equals) {
+    char quote = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (quote != 0) {
+            quote = c == quote ? 0 : quote;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '=') {
+            ++equals;
+        } else if (c == '>') {
+            return pos + 1;
+        }
+    }
+    return std::string::npos;
+}
+
+// A linear lexical pass over the markup that finds a start tag with too many attributes. Comments,
+// CDATA sections, processing instructions and declarations are passed over; the internal subset of a
+// DOCTYPE is scanned like the rest, since its declarations and comments are markup of the same kinds.
+// Text the pass cannot make sense of is left to the parser to reject.
+bool HasElementWithTooManyAttributes(const std::string& text) {
+    size_t pos = 0;
+    while (pos != std::string::npos && (pos = text.find('<', pos)) != std::string::npos) {
+        size_t equals = 0;
+        if (StartsWith(text, pos, "<!--")) {
+            pos = After(text, pos + 4, "-->");
+        } else if (StartsWith(text, pos, "<![CDATA[")) {
+            pos = After(text, pos + 9, "]]>");
+        } else if (StartsWith(text, pos, "<?")) {
+            pos = After(text, pos + 2, "?>");
+        } else if (StartsWith(text, pos, "<!DOCTYPE")) {
+            // Up to the internal subset, if any; the subset's own markup follows in the main loop.
+            const size_t subset = text.find_first_of("[>", pos);
+            pos = subset == std::string::npos ? subset : subset + 1;
+        } else if (StartsWith(text, pos, "<!") || StartsWith(text, pos, "</")) {
+            pos = AfterTag(text, pos + 2, equals);
+        } else {
+            pos = AfterTag(text, pos + 1, equals);
+            if (equals > kMaxAttributesPerElement) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 // Thrown inside the reader when libxml2 finds the document not well-formed.
 struct MalformedDocument {};
@@ -254,6 +320,9 @@ private:
 std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
     // libxml2 takes the size as an int; a larger output cannot be a document it could read.
     if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) {
+        return nullptr;
+    }
+    if (HasElementWithTooManyAttributes(text)) {
         return nullptr;
     }
     XmlReaderPtr reader(
