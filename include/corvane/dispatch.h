@@ -175,3 +175,67 @@ private:
 };
 
 } // namespace Corvane::AutoCli
+
+// Command-line front end.
+namespace Corvane::AutoCli {
+
+/// The command-line front end: runs one command line (or a file of them) from dispatcher options
+/// to printed result and exit status. Dispatcher options load plugins, override the formatter and
+/// its parameters, fix the screen width or print the usage text; a path that ends at a namespace
+/// lists its children; a command has its options parsed (secrets prompted for without echo), is
+/// executed, and its result printed on standard output or its errors on standard error.
+///
+/// A CorvaneException from the tree (a path word that names nothing) or from loading a --plugin
+/// file is not caught here: it leaves HandleOptions, HandleArgvInput and ParseStreamInput.
+class CORVANE_API CliDispatcher : public Dispatcher {
+public:
+    CliDispatcher();
+    ~CliDispatcher() override;
+
+    /// Parses argv, runs it with stream input allowed and ends the process: exit(0) when the
+    /// command succeeded, exit(1) otherwise (errors, usage text, listings).
+    [[noreturn]] void HandleArgvInput(int argc, const char* const* argv);
+
+    /// Runs one parsed command line; true when a command ran and was printed without error. The
+    /// audit parameter "user" is $ZU_USERNAME (or "@component") while it runs. With
+    /// `allowStreamInput`, a dispatcher option --input runs the lines of that file (or of standard
+    /// input for STDIN) instead, and the result is that of the last line holding a command. Ends
+    /// the process with exit(1) after printing the usage text for -h/--help.
+    bool HandleOptions(OptionParser& parser, bool allowStreamInput);
+
+    /// Applies the dispatcher options in a fixed order: validation, help, screen width, formatter,
+    /// plugin directories, plugin files, format parameters. Problems are added to `output`; false
+    /// only when the usage text was printed.
+    bool HandleDispatcherOptions(OptionParser& parser, FormatParameters& overrides,
+                                 const std::shared_ptr<CallSpec::Output>& output);
+    /// Adds "Unknown dispatcher parameter: <name>" for every dispatcher option not understood.
+    void ValidateDispatcherParameters(OptionParser& parser, const std::shared_ptr<CallSpec::Output>& output);
+
+    /// Writes "Errors: " and every error of `output`, one per line, to standard error; nothing when
+    /// there is none.
+    void PrintError(const std::shared_ptr<CallSpec::Output>& output);
+    /// Sets the "VarnokCommandPrint" listing of `node`'s children as the root of `output` and
+    /// prints it with a dispatcher help formatter, whatever --formatter said.
+    void PrintChildren(std::shared_ptr<NamespaceNode> node, std::shared_ptr<CommandOutput> output);
+    /// Formatter "commandhelp", no parameters.
+    FormatParameters GetHelpFormatParams();
+    /// The terminal size of standard output when it is a terminal (otherwise `context` keeps its
+    /// values), then the --screen-width when one between 1 and 9999 was given.
+    void GetDisplayContext(DisplayContext& context);
+    /// Runs every line of `in` as a command line of its own (blank and comment lines skipped);
+    /// returns the result of the last one that held a command, true when there was none.
+    bool ParseStreamInput(std::istream& in);
+
+    /// The tool name of the last command line handled: argv[0], or "varnok" for stream lines.
+    const std::string& GetName() const { return name; }
+
+    /// The process-wide width set by --screen-width: 0 until one is given, never reset, so it
+    /// stays in force for later command lines of the process.
+    static int GetScreenWidth();
+    static void SetScreenWidth(int width);
+
+private:
+    std::string name;
+};
+
+} // namespace Corvane::AutoCli
