@@ -1,0 +1,43 @@
+// varnok: the command-line tool, a thin main over the library's command-line dispatcher.
+#include <corvane/dispatch.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <exception>
+#include <iostream>
+
+namespace {
+
+// The installation's plugin directories, in the order the dispatcher's AddDefaultDirectories()
+// loads them. A host without plugins has neither; that is normal and must not print anything,
+// so only directories that are there are loaded (one that is there but unreadable still gets
+// the dispatcher's message).
+void AddInstalledDirectories(Corvane::AutoCli::Dispatcher& dispatcher) {
+    for (const char* directory : {"/usr/lib/tarvik/varnok", "/usr/lib/tarvik/varnok/ext"}) {
+        struct stat info {};
+        if (stat(directory, &info) != 0 && (errno == ENOENT || errno == ENOTDIR))
+            continue;
+        dispatcher.AddExternalDirectory(directory);
+    }
+}
+
+int Fail(const char* message) {
+    std::cout.flush();
+    std::cerr << "varnok: " << message << std::endl;
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        Corvane::AutoCli::CliDispatcher dispatcher;
+        AddInstalledDirectories(dispatcher);
+        dispatcher.HandleArgvInput(argc, argv);
+    } catch (const Corvane::CorvaneException& e) {
+        return Fail(e.what());
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
+}
