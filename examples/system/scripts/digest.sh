@@ -9,15 +9,15 @@ here=$(dirname "$0")
 algorithm=${1:-sha256}
 case $algorithm in
 md5 | sha1 | sha256 | sha512) ;;
-*) echo "ERROR: digest.sh: unknown algorithm: $algorithm"; exit 1 ;;
+*) echo "ERROR:digest.sh: unknown algorithm: $algorithm"; exit 1 ;;
 esac
 if ! command -v "${algorithm}sum" >/dev/null 2>&1; then
-    echo "ERROR: ${algorithm}sum is not installed on this host"
+    echo "ERROR:${algorithm}sum is not installed on this host"
     exit 1
 fi
 
 IFS= read -r text || [ -n "$text" ] || {
-    echo "ERROR: No text to digest"
+    echo "ERROR:No text to digest"
     exit 1
 }
 digest=$(printf '%s' "$text" | "${algorithm}sum")

@@ -14,13 +14,13 @@ while [ $# -gt 0 ]; do
     --all) all=true ;;
     --block-size) block_size=$2; shift ;;
     -t) types="$types,$2"; shift ;;
-    *) echo "ERROR: filesystems.sh: unknown argument: $1"; exit 1 ;;
+    *) echo "ERROR:filesystems.sh: unknown argument: $1"; exit 1 ;;
     esac
     shift
 done
 
 if ! command -v df >/dev/null 2>&1; then
-    echo "ERROR: df is not installed on this host"
+    echo "ERROR:df is not installed on this host"
     exit 1
 fi
 df_options=-Pk

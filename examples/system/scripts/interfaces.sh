@@ -13,7 +13,7 @@ while [ $# -gt 0 ]; do
     case $1 in
     --up) up=$2; shift ;;
     --name) name=$2; shift ;;
-    *) echo "ERROR: interfaces.sh: unknown argument: $1"; exit 1 ;;
+    *) echo "ERROR:interfaces.sh: unknown argument: $1"; exit 1 ;;
     esac
     shift
 done
@@ -26,11 +26,11 @@ esac
 
 net=/sys/class/net
 if [ ! -d "$net" ]; then
-    echo "ERROR: $net is not available on this host"
+    echo "ERROR:$net is not available on this host"
     exit 1
 fi
 if [ -n "$name" ] && [ ! -e "$net/$name" ]; then
-    echo "ERROR: No network interface named $name"
+    echo "ERROR:No network interface named $name"
     exit 1
 fi
 

@@ -19,13 +19,13 @@ while [ $# -gt 0 ]; do
     --pids) pids=$2; shift ;;
     --sort) sort_key=$2; shift ;;
     --limit) limit=$2; shift ;;
-    *) echo "ERROR: processes.sh: unknown argument: $1"; exit 1 ;;
+    *) echo "ERROR:processes.sh: unknown argument: $1"; exit 1 ;;
     esac
     shift
 done
 
 if [ ! -r /proc/self/status ]; then
-    echo "ERROR: /proc is not mounted on this host"
+    echo "ERROR:/proc is not mounted on this host"
     exit 1
 fi
 
@@ -35,7 +35,7 @@ pid) sort_options="-k1,1n" ;;
 name) sort_options="-k4,4 -k1,1n" ;;
 user) sort_options="-k3,3 -k1,1n" ;;
 rss) sort_options="-k6,6nr -k1,1n" ;;
-*) echo "ERROR: processes.sh: unknown sort key: $sort_key"; exit 1 ;;
+*) echo "ERROR:processes.sh: unknown sort key: $sort_key"; exit 1 ;;
 esac
 
 # One cat over all status files: processes that end meanwhile are skipped quietly. Every status

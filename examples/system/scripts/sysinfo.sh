@@ -6,7 +6,7 @@ export LC_ALL
 here=$(dirname "$0")
 
 if [ $# -gt 0 ]; then
-    echo "ERROR: sysinfo.sh takes no arguments"
+    echo "ERROR:sysinfo.sh takes no arguments"
     exit 1
 fi
 
