@@ -30,5 +30,23 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/CorvaneConfigVersion.cmak
 install(FILES ${PROJECT_BINARY_DIR}/CorvaneConfig.cmake ${PROJECT_BINARY_DIR}/CorvaneConfigVersion.cmake
     DESTINATION ${CORVANE_CMAKE_DIR})
 
-configure_file(${PROJECT_SOURCE_DIR}/cmake/corvane.pc.in ${PROJECT_BINARY_DIR}/corvane.pc @ONLY)
+# corvane.pc names the prefix, so it is filled when the install runs: cmake --install --prefix DIR
+# gets a corvane.pc that points into DIR, not to the prefix the build was configured with.
+install(CODE "
+    set(CMAKE_INSTALL_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+    set(CMAKE_INSTALL_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]])
+    set(PROJECT_VERSION [[${PROJECT_VERSION}]])
+    configure_file([[${PROJECT_SOURCE_DIR}/cmake/corvane.pc.in]] [[${PROJECT_BINARY_DIR}/corvane.pc]] @ONLY)")
 install(FILES ${PROJECT_BINARY_DIR}/corvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# A system install (prefix /usr) also creates the directories varnok loads its plugins from, empty,
+# so that packages of plugins have a place to go. Decided when the install runs, so that
+# cmake --install --prefix /usr counts too; any other prefix leaves the host's /usr alone.
+install(CODE [[
+    if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+        foreach(dir /usr/lib/tarvik/varnok /usr/lib/tarvik/varnok/ext)
+            message(STATUS "Installing: $ENV{DESTDIR}${dir}")
+            file(MAKE_DIRECTORY "$ENV{DESTDIR}${dir}")
+        endforeach()
+    endif()
+]])
