@@ -89,6 +89,8 @@ bool JsonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Form
     return true;
 }
 
+// The value is taken by value as the public signature has it.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         // Callers never pass an empty value (structures and lists refuse them); should one reach

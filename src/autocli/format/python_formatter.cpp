@@ -60,6 +60,8 @@ bool PythonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Fo
     return true;
 }
 
+// The value is taken by value as the public signature has it.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         throw CorvaneException("Invalid MetaObject passed to Format in PythonFormatter");

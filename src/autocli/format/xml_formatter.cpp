@@ -126,6 +126,8 @@ bool XmlFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Forma
     return true;
 }
 
+// The value is taken by value as the public signature has it.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         // Structures and lists refuse empty values, so only a missing root gets here; leaving the

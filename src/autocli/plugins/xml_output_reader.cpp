@@ -58,7 +58,9 @@ size_t AfterTag(const std::string& text, size_t pos, size_t& equals) {
     for (; pos < text.size(); ++pos) {
         const char c = text[pos];
         if (quote != 0) {
-            quote = c == quote ? 0 : quote;
+            if (c == quote) {
+                quote = 0;
+            }
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == '=') {
