@@ -3,7 +3,24 @@
 
 #include <tarvik.h>
 
+#include <utility>
+
 namespace Corvane::AutoCli {
+
+namespace {
+
+// The refusal of a plugin: `reason` follows the plugin's name directly.
+std::string RegistrationError(const std::string& plugin, const std::string& reason) {
+    std::string message = "Error while trying to register the plugin ";
+    message += plugin;
+    message += reason;
+    message += " The functionality in ";
+    message += plugin;
+    message += " will not be available until this issue is resolved.";
+    return message;
+}
+
+} // namespace
 
 Dispatcher::Dispatcher() {
     TarvikFeatures_Init();
@@ -38,12 +55,10 @@ void Dispatcher::RegisterPlugin(std::shared_ptr<Plugin> plugin) {
     try {
         plugin->RegisterNamespaces(rootNamespace);
     } catch (const CorvaneException& e) {
-        throw CorvaneException("Error while trying to register the plugin " + name + " " + e.what() +
-                               " The functionality in " + name +
-                               " will not be available until this issue is "
-                               "resolved.");
+        throw CorvaneException(RegistrationError(name, std::string(" ") + e.what()));
     }
 
+    // All names are checked before any is recorded, so a refused plugin leaves no formatter behind.
     const std::vector<std::shared_ptr<Formatter>> provided = plugin->GetFormatters();
     for (const auto& formatter : provided) {
         if (!formatter) {
@@ -51,11 +66,12 @@ void Dispatcher::RegisterPlugin(std::shared_ptr<Plugin> plugin) {
         }
         auto known = formatters.find(formatter->GetName());
         if (known != formatters.end()) {
-            throw CorvaneException("Error while trying to register the plugin " + name +
-                                   "  this plugin has a formatter " + formatter->GetName() +
-                                   " that was already registered from the plugin " +
-                                   known->second->GetName() + "  The functionality in " + name +
-                                   " will not be available until this issue is resolved.");
+            std::string reason = "  this plugin has a formatter ";
+            reason += formatter->GetName();
+            reason += " that was already registered from the plugin ";
+            reason += known->second->GetName();
+            reason += ' ';
+            throw CorvaneException(RegistrationError(name, reason));
         }
     }
     for (const auto& formatter : provided) {
@@ -66,8 +82,11 @@ void Dispatcher::RegisterPlugin(std::shared_ptr<Plugin> plugin) {
     plugins.push_back(std::move(plugin));
 }
 
+// The pointers are taken by value as the public signature has it.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 std::shared_ptr<Command> Dispatcher::GetCommand(std::shared_ptr<CommandInput> input,
                                                 std::shared_ptr<CommandOutput> output) {
+    // NOLINTEND(performance-unnecessary-value-param)
     // ResolveNode consumes words of a path it fails on; the input keeps its own.
     std::list<std::string> path = input->GetCommandPath();
     std::shared_ptr<NamespaceNode> node;
@@ -89,6 +108,7 @@ std::shared_ptr<Command> Dispatcher::GetCommand(std::shared_ptr<CommandInput> in
     return std::dynamic_pointer_cast<Command>(node);
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 bool Dispatcher::ExecuteCommand(std::shared_ptr<CommandInput> input, std::shared_ptr<CommandOutput> output) {
     std::shared_ptr<Command> command = GetCommand(input, output);
     if (!command) {
@@ -96,9 +116,11 @@ bool Dispatcher::ExecuteCommand(std::shared_ptr<CommandInput> input, std::shared
     }
     std::shared_ptr<CallSpec::InputSpec> spec = command->GetInputSpec();
     input->SetInputSpec(spec);
+    // Validation lets a help request through whatever else is missing.
     if (spec->Validate(input, output)) {
         command->Execute(input, output);
     } else if (!output->HasError() && !output->GetRootObject()) {
+        // A failed call must always say why.
         output->AddErrorMessage(
             "Command output has no root object nor error messages.  This is a problem with "
             "the command and should be repaired.");

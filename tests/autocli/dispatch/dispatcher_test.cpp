@@ -92,7 +92,8 @@ struct Call {
     std::shared_ptr<CommandInput> input = CommandInput::New();
     std::shared_ptr<CommandOutput> output = CommandOutput::New();
 
-    Call(std::list<std::string> path, std::vector<std::pair<std::string, std::string>> parameters = {}) {
+    explicit Call(const std::list<std::string>& path,
+                  const std::vector<std::pair<std::string, std::string>>& parameters = {}) {
         input->SetCommandPath(path);
         for (const auto& [key, value] : parameters) {
             input->AddParameter(key, value);
@@ -118,8 +119,8 @@ std::vector<std::string> FormatterNames(Dispatcher& dispatcher) {
 
 // "namespace command" of every entry the listing command returns for the given filters.
 std::vector<std::string> Listing(Dispatcher& dispatcher,
-                                 std::vector<std::pair<std::string, std::string>> filters = {}) {
-    Call call({"varnok", "command", "list"}, std::move(filters));
+                                 const std::vector<std::pair<std::string, std::string>>& filters = {}) {
+    Call call({"varnok", "command", "list"}, filters);
     EXPECT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
     std::vector<std::string> entries;
     auto list = std::dynamic_pointer_cast<MetaList>(call.output->GetRootObject());

@@ -13,6 +13,7 @@ namespace {
 
 std::vector<std::string> FormatterNames(const std::vector<std::shared_ptr<Formatter>>& formatters) {
     std::vector<std::string> names;
+    names.reserve(formatters.size());
     for (const auto& formatter : formatters) {
         names.push_back(formatter->GetName());
     }

@@ -93,13 +93,16 @@ public:
 
 } // namespace
 
-extern "C" CORVANE_PLUGIN_EXPORT void AutoCli_RegisterNamespaces(std::shared_ptr<Namespace> root) {
+// The commands are made with new rather than std::make_shared: make_shared's type tag is a unique
+// symbol, and an object holding one is never unloaded, which would hide lifetime faults.
+extern "C" CORVANE_PLUGIN_EXPORT void
+AutoCli_RegisterNamespaces(std::shared_ptr<Namespace> root) { // NOLINT(performance-unnecessary-value-param)
     auto petshop = Namespace::New();
     petshop->SetDescription("Commands of the test pet shop.");
     auto pet = Namespace::New();
     pet->SetDescription("Operations on single pets.");
-    pet->RegisterNamespaceNode(std::make_shared<PetShowCommand>(), "show");
+    pet->RegisterNamespaceNode(std::shared_ptr<PetShowCommand>(new PetShowCommand()), "show");
     petshop->RegisterNamespaceNode(pet, "pet");
-    petshop->RegisterNamespaceNode(std::make_shared<ShopStatusCommand>(), "status");
+    petshop->RegisterNamespaceNode(std::shared_ptr<ShopStatusCommand>(new ShopStatusCommand()), "status");
     root->RegisterNamespaceNode(petshop, "petshop");
 }

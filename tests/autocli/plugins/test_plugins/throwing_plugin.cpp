@@ -34,14 +34,16 @@ public:
 
 } // namespace
 
-extern "C" CORVANE_PLUGIN_EXPORT void AutoCli_RegisterNamespaces(std::shared_ptr<Namespace> root) {
+// new rather than std::make_shared, whose unique type tag would keep the object loaded for good.
+extern "C" CORVANE_PLUGIN_EXPORT void
+AutoCli_RegisterNamespaces(std::shared_ptr<Namespace> root) { // NOLINT(performance-unnecessary-value-param)
 #ifdef THROW_STD_EXCEPTION
     (void)root;
     throw std::runtime_error("plain failure");
 #else
     auto halfdone = Namespace::New();
     halfdone->SetDescription("Registered before the plugin gave up.");
-    halfdone->RegisterNamespaceNode(std::make_shared<StepCommand>(), "step");
+    halfdone->RegisterNamespaceNode(std::shared_ptr<StepCommand>(new StepCommand()), "step");
     root->RegisterNamespaceNode(halfdone, "halfdone");
     throw Corvane::CorvaneException("The half-done plugin gave up.");
 #endif
