@@ -110,11 +110,11 @@ public:
     const std::string* HereDocEndedByValue() const { return valueEndedBody ? &endedDelimiter : nullptr; }
 
     void Feed(char c, bool fromValue) {
-        int body = InnermostBody();
-        if (body >= 0 && body != static_cast<int>(frames.size()) - 1) {
+        if (!bodies.empty() && bodies.back() + 1 != frames.size()) {
+            Frame& body = frames[bodies.back()];
             // Bytes of a substitution inside a here-document line still belong to that line.
-            frames[body].line += c;
-            frames[body].lineHasValue = frames[body].lineHasValue || fromValue;
+            body.line += c;
+            body.lineHasValue = body.lineHasValue || fromValue;
         }
         switch (frames.back().kind) {
         case Kind::Top:
@@ -173,6 +173,7 @@ private:
     enum class Operator : std::uint8_t { None, AfterOperator, Blanks, Word };
 
     std::vector<Frame> frames;
+    std::vector<std::size_t> bodies; // indexes of the here-document frames in `frames`
     std::vector<PendingBody> pending;
     std::size_t nextPending = 0;
     int backquotes = 0;
@@ -192,14 +193,6 @@ private:
     char opQuote = 0;
     std::string opWord;
 
-    int InnermostBody() const {
-        for (int i = static_cast<int>(frames.size()) - 1; i > 0; --i) {
-            if (frames[i].kind == Kind::Body)
-                return i;
-        }
-        return -1;
-    }
-
     void Push(Kind kind) {
         frames.emplace_back(kind);
         if (kind == Kind::Backquote)
@@ -211,6 +204,8 @@ private:
             return;
         if (frames.back().kind == Kind::Backquote)
             --backquotes;
+        if (frames.back().kind == Kind::Body)
+            bodies.pop_back();
         frames.pop_back();
         wordStart = false;
         comment = false;
@@ -239,6 +234,7 @@ private:
         frame.delimiter = next.delimiter;
         frame.stripTabs = next.stripTabs;
         frame.quoted = next.quoted;
+        bodies.push_back(frames.size());
         frames.push_back(std::move(frame));
         escape = dollar = false;
     }

@@ -409,6 +409,54 @@ TEST_F(TemplateSecurity, CommentsSubstitutionsAndHereDocuments) {
     }
 }
 
+TEST_F(TemplateSecurity, RandomTemplateShapes) {
+    // Templates of random shell shape around constructs that always stand as arguments of the
+    // program: whatever the quoting around them, no value may run a command. Fillings that are
+    // refused (backquotes, ambiguous $'...') run nothing at all.
+    const std::string arg = " " + A() + " x";
+    const std::vector<std::string> pieces{arg + "$val{aa}",
+                                          arg + " $val{bb}",
+                                          arg + "$list{ll,',',false}",
+                                          arg + "$multilist{ll,-i,true}",
+                                          arg + "$multilist{ll,-j,false}",
+                                          arg + "$if{zz,-z $val{aa}}",
+                                          "'",
+                                          "\"",
+                                          "\\",
+                                          "#",
+                                          "\n",
+                                          "$(",
+                                          ")",
+                                          "${HOME:-",
+                                          "}",
+                                          "<<EOF\n",
+                                          "\nEOF\n",
+                                          "<<'EOF'\n",
+                                          "`",
+                                          "$'",
+                                          ";",
+                                          " ",
+                                          "$",
+                                          "{",
+                                          "x"};
+    int refused = 0;
+    for (int round = 0; round < 150; ++round) {
+        std::string tmpl = A();
+        for (int i = random() % 8 + 1; i > 0; --i)
+            tmpl += pieces[random() % pieces.size()];
+        auto command = Command(tmpl);
+        Call call = RandomCall(Attack());
+        try {
+            Run(command, call);
+        } catch (const Corvane::CorvaneException& e) {
+            ASSERT_EQ(0u, std::string(e.what()).find("Unable to fill the command template: ")) << e.what();
+            ++refused;
+        }
+        ExpectNoCanary(Printable(tmpl) + " with " + Describe(call));
+    }
+    EXPECT_LT(refused, 100);
+}
+
 TEST_F(TemplateSecurity, StandardInputTakesValuesAsTheyAre) {
     const std::string file = dir.Path() + "/stdin";
     auto command = Command("cat > " + file + "; " + A(), "$val{aa}|$list{ll,',',false}|$val{bb}");
