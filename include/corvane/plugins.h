@@ -5,8 +5,10 @@
 #include <corvane/export.h>
 #include <corvane/format.h>
 #include <corvane/tree.h>
+#include <corvane/xmlutil.h>
 
 #include <cstddef>
+#include <list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -182,3 +184,83 @@ private:
 
 } // namespace Corvane::AutoCli
 
+// XML plugin descriptors: namespaces and commands declared in descriptor files.
+namespace Corvane::AutoCli {
+
+/// A plugin read from one XML descriptor file. Initialize reads and checks the whole file and keeps
+/// what it declares as pending registrations without touching any tree, so a descriptor that fails
+/// to read registers nothing; RegisterNamespaces then puts the namespaces and commands into the tree.
+/// A top-level namespace declared by several descriptors with the same description is shared.
+class CORVANE_API XmlPlugin : public Plugin {
+public:
+    /// (dotted path, node) of a namespace or command read from the descriptor.
+    using Registration = std::pair<std::string, std::shared_ptr<NamespaceNode>>;
+
+    /// Descriptors larger than this are refused unread: a real one holds a few kilobytes, and the
+    /// parsed tree costs about ten times the text.
+    static constexpr std::size_t MaxDescriptorBytes = std::size_t{16} * 1024 * 1024;
+
+    /// Nothing is read until Initialize.
+    static std::shared_ptr<XmlPlugin> New(const std::string& fileName);
+
+    ~XmlPlugin() override;
+
+    /// Reads the descriptor and fills the pending registrations (all namespaces in document order,
+    /// then all commands). Every CorvaneException is rethrown with the plugin's own message in front.
+    /// The document is freed on every path; libxml2 prints nothing and loads nothing from outside.
+    void Initialize() override;
+    /// The descriptor's path as given to New.
+    const std::string& GetName() const override;
+    /// Checks every pending entry against the tree first (existing paths, top-level namespaces to
+    /// share), then registers them in order. A failure while registering leaves the entries
+    /// registered before it in the tree.
+    void RegisterNamespaces(std::shared_ptr<Namespace> root) override;
+    /// Always false: a descriptor provides no formatters.
+    bool HasFormatter(const std::string& name) override;
+    /// Always throws.
+    std::shared_ptr<Formatter> GetFormatter(const std::string& name) override;
+    /// Always empty.
+    const std::vector<std::shared_ptr<Formatter>>& GetFormatters() override;
+
+    /// The words of a dotted path: every piece between full stops, empty ones included, except a
+    /// trailing empty piece; an empty path gives no words.
+    static std::list<std::string> SplitPath(const std::string& path);
+
+    /// Reads every `namespace` child of a `namespaces` element.
+    void AddNamespaces(xmlNode* node);
+    /// Reads one `namespace` element into a pending Namespace.
+    void AddNamespace(xmlNode* node);
+    /// Reads every `command` child of a `commands` element.
+    void AddCommands(xmlNode* node);
+    /// Reads one `command` element into a pending ExtensionCommand.
+    void AddCommand(xmlNode* node);
+
+    const std::vector<Registration>& GetPendingRegistrations() const { return pending; }
+
+protected:
+    explicit XmlPlugin(const std::string& fileName);
+
+private:
+    std::string fileName;
+    std::vector<Registration> pending;
+};
+
+/// Checks the `meta-data-entry` children of a `meta-data` element; the entries are not kept and the
+/// command is not changed.
+CORVANE_API void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>& command);
+/// The parameters and supported contexts of an `input-spec` element.
+CORVANE_API std::shared_ptr<CallSpec::InputSpec> ExtractInputSpec(xmlNode* node);
+/// Reads one `parameter` element and adds it to `spec`.
+CORVANE_API void ExtractInputParam(xmlNode* node, const std::shared_ptr<CallSpec::InputSpec>& spec);
+/// The constraint a `constraint` element declares; of several `enum`, `regex` or `range` children
+/// the last one wins.
+CORVANE_API std::shared_ptr<CallSpec::ParameterConstraint> ExtractParamConstraint(xmlNode* node);
+/// (value, description) of every content-carrying child of the `enum-value` children of an `enum`.
+CORVANE_API std::vector<std::pair<std::string, std::string>> ExtractEnum(xmlNode* node);
+/// The declared output of an `output-spec` element: the type its one element child describes, or
+/// no root object when it has none.
+CORVANE_API std::shared_ptr<CallSpec::OutputSpec> ExtractOutputSpec(xmlNode* node);
+/// Sets the command's default formatter and format parameters from a `format-parameters` element.
+CORVANE_API void ExtractFormatParams(xmlNode* node, const std::shared_ptr<ExtensionCommand>& command);
+
+} // namespace Corvane::AutoCli

@@ -1,0 +1,88 @@
+// Dispatcher: loading plugins from files and from plugin directories.
+#include <corvane/dispatch.h>
+
+#include <corvane/plugins.h>
+
+#include <boost/regex.hpp>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Corvane {
+namespace AutoCli {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirPtr = std::unique_ptr<DIR, DirCloser>;
+
+} // namespace
+
+void Dispatcher::AddPlugin(const std::string& path) {
+    // Only the end of the whole path decides the kind: x.so.1 or a bare ".so" is no plugin.
+    static const boost::regex sharedObject(".+\\.so$", boost::regex::perl);
+    static const boost::regex descriptor(".+\\.xml$", boost::regex::perl);
+    std::shared_ptr<Plugin> plugin;
+    if (boost::regex_match(path, sharedObject)) {
+        plugin = SharedLibraryPlugin::New(path);
+    } else if (boost::regex_match(path, descriptor)) {
+        plugin = XmlPlugin::New(path);
+    } else {
+        return;
+    }
+    plugin->Initialize();
+    RegisterPlugin(plugin);
+}
+
+void Dispatcher::AddExternalDirectoryInt(const std::string& directory, bool reportOpenFailure) {
+    std::vector<std::string> paths;
+    {
+        DirPtr dir(::opendir(directory.c_str()));
+        if (!dir) {
+            if (reportOpenFailure) {
+                std::cerr << "Unable to open directory " << directory << " for plugin registration"
+                          << std::endl;
+            }
+            return;
+        }
+        // Entries are not checked for being regular files: anything whose name lacks both suffixes is
+        // ignored by AddPlugin, and a directory named like a descriptor fails to load with a message.
+        while (const dirent* entry = ::readdir(dir.get())) {
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+                continue;
+            }
+            paths.push_back(directory + "/" + entry->d_name);
+        }
+    }
+    // The first file to register a name wins, so the order must not depend on the file system.
+    std::sort(paths.begin(), paths.end());
+    for (const std::string& path : paths) {
+        try {
+            AddPlugin(path);
+        } catch (const CorvaneException& e) {
+            std::cerr << "Error loading plugin " << path << " skipping.  Error was: " << e.what()
+                      << std::endl;
+        }
+    }
+}
+
+void Dispatcher::AddExternalDirectory(const std::string& directory) {
+    AddExternalDirectoryInt(directory + "/lib64", false);
+    AddExternalDirectoryInt(directory, true);
+}
+
+void Dispatcher::AddDefaultDirectories() {
+    AddExternalDirectory("/usr/lib/tarvik/varnok");
+    AddExternalDirectory("/usr/lib/tarvik/varnok/ext");
+}
+
+} // namespace AutoCli
+} // namespace Corvane

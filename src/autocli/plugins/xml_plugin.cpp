@@ -1,0 +1,282 @@
+// XmlPlugin: reading a descriptor file, its namespaces, and registering what it declares.
+#include <corvane/plugins.h>
+
+#include "xml_plugin_internal.h"
+
+#include <boost/regex.hpp>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace Corvane {
+namespace AutoCli {
+
+namespace {
+
+// Descriptors are read without network access and without loading an external DTD or expanding
+// external entities (neither XML_PARSE_DTDLOAD nor XML_PARSE_NOENT), within libxml2's depth and size
+// limits (no XML_PARSE_HUGE), and libxml2 prints nothing: failures are reported by our own messages.
+// White-space text nodes and comments are kept, as the text rule of the descriptor needs them.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+struct XmlDocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+enum class ReadResult { Ok, Unreadable, TooLarge };
+
+// Reads the whole descriptor into `text`. Only regular files are read: a FIFO or device named like a
+// descriptor would block or never end. O_NONBLOCK keeps the open itself from waiting on a FIFO.
+ReadResult ReadDescriptor(const std::string& fileName, std::string& text) {
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.Get() < 0) {
+        return ReadResult::Unreadable;
+    }
+    struct stat status {};
+    if (::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return ReadResult::Unreadable;
+    }
+    if (static_cast<unsigned long long>(status.st_size) > XmlPlugin::MaxDescriptorBytes) {
+        return ReadResult::TooLarge;
+    }
+    text.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t filled = 0;
+    // The file may grow while it is read; one byte past the limit is enough to refuse it.
+    for (;;) {
+        if (filled == text.size()) {
+            if (text.size() > XmlPlugin::MaxDescriptorBytes) {
+                return ReadResult::TooLarge;
+            }
+            text.resize(std::min(text.size() + 4096, XmlPlugin::MaxDescriptorBytes + 1));
+        }
+        const ssize_t got = ::read(fd.Get(), &text[filled], text.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ReadResult::Unreadable;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    text.resize(filled);
+    return ReadResult::Ok;
+}
+
+const std::vector<std::shared_ptr<Formatter>>& NoFormatters() {
+    static const std::vector<std::shared_ptr<Formatter>> empty;
+    return empty;
+}
+
+struct SplitTarget {
+    std::list<std::string> parentWords;
+    std::string name;
+};
+
+SplitTarget SplitTargetPath(const std::string& path) {
+    SplitTarget target;
+    target.parentWords = XmlPlugin::SplitPath(path);
+    if (!target.parentWords.empty()) {
+        target.name = std::move(target.parentWords.back());
+        target.parentWords.pop_back();
+    }
+    return target;
+}
+
+// The one case in which a path may be declared twice: a top-level namespace, shared by every
+// descriptor that declares it.
+bool IsTopLevelNamespacePair(NamespaceNode& parent, NamespaceNode& existing, NamespaceNode& node) {
+    return parent.GetType() == RootType && existing.GetType() == NamespaceType &&
+           node.GetType() == NamespaceType;
+}
+
+} // namespace
+
+std::shared_ptr<XmlPlugin> XmlPlugin::New(const std::string& fileName) {
+    return std::shared_ptr<XmlPlugin>(new XmlPlugin(fileName));
+}
+
+XmlPlugin::XmlPlugin(const std::string& fileName) : fileName(fileName) {}
+
+XmlPlugin::~XmlPlugin() = default;
+
+void XmlPlugin::Initialize() {
+    LIBXML_TEST_VERSION
+    // A second Initialize reads the file afresh instead of declaring everything twice.
+    pending.clear();
+    std::string text;
+    const ReadResult read = ReadDescriptor(fileName, text);
+    try {
+        if (read == ReadResult::TooLarge) {
+            throw CorvaneException("Unable to parse XML descriptor: " + fileName + ".  It is larger than " +
+                                   std::to_string(MaxDescriptorBytes) + " bytes");
+        }
+        XmlDocPtr doc;
+        if (read == ReadResult::Ok && !text.empty()) {
+            doc.reset(xmlReadMemory(text.data(), static_cast<int>(text.size()), fileName.c_str(), nullptr,
+                                    kParseOptions));
+        }
+        xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+        if (root == nullptr) {
+            throw CorvaneException("Unable to parse XML descriptor: " + fileName);
+        }
+        // The text is no longer needed once the tree exists; release it before the tree is walked.
+        std::string().swap(text);
+
+        if (XmlUtil_GetContentForChildByTag(root, "version") != "1.0.0") {
+            throw CorvaneException("Unknown varnok extention version.  Valid versions are: '1.0.0'");
+        }
+        xmlNode* namespaces = XmlUtil_FindChildNode(root, "namespaces");
+        if (namespaces != nullptr) {
+            AddNamespaces(namespaces);
+        }
+        xmlNode* commands = XmlUtil_FindChildNode(root, "commands");
+        if (commands != nullptr) {
+            AddCommands(commands);
+        }
+        if (namespaces == nullptr && commands == nullptr) {
+            throw CorvaneException("Unable to find any namespaces or commands to register for plugin " +
+                                   fileName);
+        }
+    } catch (const CorvaneException& e) {
+        throw CorvaneException("Unable to handle XML Plugin " + fileName +
+                               ".  There was an error while parsing: " + e.what());
+    }
+}
+
+const std::string& XmlPlugin::GetName() const {
+    return fileName;
+}
+
+bool XmlPlugin::HasFormatter(const std::string&) {
+    return false;
+}
+
+std::shared_ptr<Formatter> XmlPlugin::GetFormatter(const std::string&) {
+    throw CorvaneException("Xml Plugin doesn't not support formatters");
+}
+
+const std::vector<std::shared_ptr<Formatter>>& XmlPlugin::GetFormatters() {
+    return NoFormatters();
+}
+
+std::list<std::string> XmlPlugin::SplitPath(const std::string& path) {
+    static const boost::regex fullStop("\\.", boost::regex::perl);
+    std::list<std::string> words;
+    // Submatch -1 yields the pieces between matches: empty ones between adjacent full stops and
+    // before a leading one, but no empty piece after a trailing one.
+    boost::sregex_token_iterator piece(path.begin(), path.end(), fullStop, -1);
+    for (const boost::sregex_token_iterator end; piece != end; ++piece) {
+        words.push_back(piece->str());
+    }
+    return words;
+}
+
+void XmlPlugin::AddNamespaces(xmlNode* node) {
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (XmlDescriptor::IsNamed(child, "namespace")) {
+            AddNamespace(child);
+        }
+    }
+}
+
+void XmlPlugin::AddNamespace(xmlNode* node) {
+    std::string path = XmlUtil_ExtractAttribute(node, "path");
+    std::string description = XmlUtil_GetContentForChildByTag(node, "description");
+    if (path.empty() || description.empty()) {
+        throw CorvaneException(
+            "Unable to register a namespace without valid 'path' attribute or <description> being present.");
+    }
+    std::shared_ptr<Namespace> created = Namespace::New();
+    created->SetDescription(std::move(description));
+    pending.emplace_back(std::move(path), std::move(created));
+}
+
+void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
+    if (!root) {
+        throw CorvaneException("Unable to register the XML plugin " + fileName + " without a root namespace");
+    }
+    // Pass 1 checks every entry against the tree as it is before this plugin adds anything, so that a
+    // clash with another plugin is found before any of this plugin's nodes are registered. Entries
+    // whose parent does not exist yet (it may be declared by this very plugin) are left to pass 2.
+    for (const Registration& entry : pending) {
+        const std::string& path = entry.first;
+        if (path.empty()) {
+            throw CorvaneException("Invalid NULL registration found in XML plugin: " + fileName +
+                                   " all namespaces and commands must have a valid 'path' field");
+        }
+        if (!entry.second) {
+            throw CorvaneException("Invalid null node: " + path);
+        }
+        SplitTarget target = SplitTargetPath(path);
+        std::shared_ptr<NamespaceNode> parent;
+        if (target.parentWords.empty()) {
+            parent = root;
+        } else {
+            try {
+                parent = root->ResolveNode(target.parentWords);
+            } catch (const CorvaneException&) {
+                continue;
+            }
+            if (!parent) {
+                continue;
+            }
+        }
+        std::shared_ptr<NamespaceNode> existing = parent->GetNamespaceNode(target.name);
+        if (!existing) {
+            continue;
+        }
+        if (!IsTopLevelNamespacePair(*parent, *existing, *entry.second)) {
+            throw CorvaneException("Varnok path is already registered: " + path);
+        }
+        if (existing->GetDescription() != entry.second->GetDescription()) {
+            throw CorvaneException("Duplicate top-level namespaces must have the same description: " + path);
+        }
+    }
+
+    // Pass 2 registers in order; parents are resolved at each step, so a namespace registered just
+    // before (or shared with another plugin) receives the entries below it.
+    for (const Registration& entry : pending) {
+        SplitTarget target = SplitTargetPath(entry.first);
+        std::shared_ptr<NamespaceNode> parent = root->ResolveNode(target.parentWords);
+        if (!parent) {
+            parent = root;
+        }
+        std::shared_ptr<NamespaceNode> existing = parent->GetNamespaceNode(target.name);
+        if (existing && IsTopLevelNamespacePair(*parent, *existing, *entry.second) &&
+            existing->GetDescription() == entry.second->GetDescription()) {
+            continue;
+        }
+        parent->RegisterNamespaceNode(entry.second, target.name);
+    }
+}
+
+} // namespace AutoCli
+} // namespace Corvane
