@@ -88,7 +88,7 @@ public:
 
     OutputSpec();
 
-    // Throws CorvaneException for an empty root; the specification is then unchanged.
+    // Throws CorvaneException for an empty root; the output specification is then unchanged.
     void SetRootObject(std::shared_ptr<MetaObj::MetaObject>&& root);
     void SetRootObject(const std::shared_ptr<MetaObj::MetaObject>& root);
     void SetRootObject(const std::shared_ptr<MetaObj::MetaStruct>& root);
@@ -160,7 +160,7 @@ private:
 };
 
 /// Declaration of one named option of a command. Setters that refuse a value throw
-/// CorvaneException and leave the specification unchanged.
+/// CorvaneException and leave the parameter unchanged.
 class CORVANE_API ParameterSpec {
 public:
     // The long name must match [a-z0-9-]+; otherwise CorvaneException.
@@ -235,8 +235,8 @@ private:
     std::set<std::string> supportedContexts;
 };
 
-/// The input of one call: raw values per parameter name, context values, and the specification
-/// they are checked against. Extended by the command layer, hence the virtual destructor.
+/// The input of one call: raw values per parameter name, context values, and the input
+/// specification they are checked against. Extended by the command layer, hence the virtual destructor.
 class CORVANE_API Input {
 public:
     static std::shared_ptr<Input> New();
@@ -259,8 +259,8 @@ public:
     bool IsFlagSet(const std::string& name) const;
     bool IsFlagSet(const char* name) const;
 
-    // The getters below that consult the specification throw CorvaneException for a name it does
-    // not declare (or when no specification is attached).
+    // The getters below that consult the input specification throw CorvaneException for a name it
+    // does not declare (or when no input specification is attached).
     ParameterType GetParameterType(const std::string& name) const;
     const std::string& GetParameter(const std::string& name) const;
     const std::string& GetParameter(const char* name) const;

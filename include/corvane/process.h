@@ -42,4 +42,4 @@ CORVANE_API std::string MakeChildRpZelOption(int n);
 
 /// Writes "panic: " and the printf-formatted text (cut to 255 bytes, no line feed added) to standard
 /// error and aborts the process. Exported for the host's platform libraries.
-extern "C" CORVANE_API [[noreturn]] void Panic(const char* format, ...) __attribute__((format(printf, 1, 2)));
+extern "C" [[noreturn]] CORVANE_API void Panic(const char* format, ...) __attribute__((format(printf, 1, 2)));
