@@ -1,0 +1,274 @@
+// Tests of MetaStruct and MetaList: names, order, setters, locks, definitions, checked insertion, comparison.
+#include <corvane/metaobj.h>
+
+#include "test_support.h"
+
+#include <numeric>
+
+using namespace Corvane::MetaObj;
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::shared_ptr<MetaObject>>>;
+
+std::shared_ptr<MetaStruct> Rec(const char* typeName, const Fields& fields) {
+    auto record = MetaStruct::New(typeName);
+    for (const auto& field : fields) {
+        record->SetField(field.first, field.second);
+    }
+    return record;
+}
+
+// The whole observable state: text, then each field's kind (lists: element kind) and documentation.
+std::string State(const MetaStruct& record) {
+    std::string state = record.GetTypeName() + " " + record.ToString();
+    for (const auto& name : record.GetFieldNames()) {
+        auto list = std::dynamic_pointer_cast<MetaList>(record.GetField(name));
+        const std::string& doc = record.GetFieldDocumentation(name);
+        state += " " + MetaTypeString(record.GetFieldType(name)) +
+                 (list ? "/" + MetaTypeString(list->GetListType()) : "") +
+                 (doc == "Documentation missing" ? "" : "(" + doc + ")");
+    }
+    return state;
+}
+
+// A Name/Value record; Pair("", 0) holds the shared empty values and serves as a list definition.
+std::shared_ptr<MetaStruct> Pair(const char* name, long value, const char* typeName = "Pair") {
+    return Rec(typeName, {{"Name", MetaString::New(name)}, {"Value", MetaInt::New(value)}});
+}
+
+const std::string kWrongKind = "Invalid type specificed in MetaList.  Expected object of type ";
+const std::string kInvalid = "Invalid structure detected by MetaList::Add.  Type Errors were: ";
+
+} // namespace
+
+TEST(MetaStructTest, TypeNameRule) {
+    EXPECT_EQ("Ab12", MetaStruct::New("Ab12")->GetTypeName());
+    for (const std::string invalid : {"", "My_Struct", "a-b", "a b", "a.b", "ab\n", "\nab", "\xc3\xa9t"}) {
+        EXPECT_THROW_MSG(MetaStruct::New(invalid), "Invalid name specified for MetaStruct: " + invalid);
+    }
+    EXPECT_FALSE(IsValidStructName(std::string("a\0b", 3))); // the whole name, not up to a NUL
+}
+
+TEST(MetaStructTest, FieldOrderSettersAndText) {
+    auto record = MetaStruct::New("Kinds");
+    EXPECT_EQ("{}", record->ToString());
+    record->SetField("Zeta", 5);
+    record->SetField("alpha", 5000000000L);
+    record->SetField("Names", true);
+    record->SetField("Name", "it's"); // a literal must become a String, not a Bool
+    record->SetField(std::string("_x"), std::string("moved"));
+    record->SetField("10", "");
+    record->SetField("vs", std::vector<std::string>{"a", "b"});
+    record->SetField("vl", std::vector<long>{1, -7});
+    record->SetField("vb", std::vector<bool>{true, false});
+    record->SetField("st", Rec("Inner", {{"k", MetaInt::New(3)}}));
+    record->SetField(std::string("9"), MetaString::New("x"), "nine");
+    EXPECT_EQ("Kinds {'10' => '', '9' => 'x', 'Name' => 'it's', 'Names' => 'true', 'Zeta' => '5', '_x' => "
+              "'moved', 'alpha' => '5000000000', 'st' => '{'k' => '3', }', 'vb' => 'true, false', 'vl' => "
+              "'1, -7', 'vs' => 'a, b', } String String(nine) String Bool Int String Int Struct List/Bool "
+              "List/Int List/String",
+              State(*record));
+    EXPECT_TRUE(record->GetField("Zeta") == MetaInt::New(5) && record->GetField("10") == MetaString::New());
+    EXPECT_EQ("Documentation missing", record->GetFieldDocumentation("Zeta"));
+    EXPECT_EQ(nullptr, record->GetField("absent"));
+}
+
+TEST(MetaStructTest, FailuresLeaveTheRecordUnchanged) {
+    auto record = MetaStruct::New("Rec");
+    record->SetField(std::string("a"), MetaInt::New(1), "first");
+    EXPECT_THROW_MSG(record->SetField(std::string("a"), std::shared_ptr<MetaObject>(), "doc"),
+                     "Invalid NULL value was assigned to the field a in the structure Rec");
+    EXPECT_THROW_MSG(record->GetFieldDocumentation("nope"), "Field nope is not present in the structure Rec");
+    try {
+        record->GetFieldType("nope");
+        ADD_FAILURE() << "GetFieldType did not throw";
+    } catch (int code) {
+        EXPECT_EQ(1, code);
+    }
+    EXPECT_EQ("Rec {'a' => '1', } Int(first)", State(*record));
+
+    record->LockStructure();
+    EXPECT_THROW_MSG(record->SetField("b", std::shared_ptr<MetaList>()), // reported before the lock
+                     "Invalid NULL value was assigned to the field b in the structure Rec");
+    const std::string lockMessage = "Unable to set new field b on structure. Structure has been locked";
+    EXPECT_THROW_MSG(record->SetField("b", 2), lockMessage);
+    EXPECT_THROW_MSG(record->SetField("b", std::vector<long>{1}), lockMessage);
+    EXPECT_THROW_MSG(record->RemoveField("a"), "Structure is locked, unable to remove fields");
+    EXPECT_THROW_MSG(record->RemoveField("absent"), "Structure is locked, unable to remove fields");
+    record->SetField("a", "changed"); // the lock forbids new fields, not new values, kinds or documentation
+    EXPECT_EQ("Rec {'a' => 'changed', } String", State(*record));
+}
+
+TEST(MetaStructTest, RecordsFromADefinition) {
+    auto definition = Rec("Person", {{"Name", MetaString::New()}, {"Age", MetaInt::New()}});
+    auto record = MetaStruct::New(definition);
+    EXPECT_EQ("Person {}", State(*record));
+    EXPECT_FALSE(record->MatchesStructureDefinition());
+    EXPECT_THROW_MSG(definition->SetField("Extra", 1),
+                     "Unable to set new field Extra on structure. Structure has been locked");
+    record->SetField("Name", "Ann");
+    record->SetField("Age", "not a number"); // kinds are checked on comparison, not on set
+    EXPECT_FALSE(record->MatchesStructureDefinition());
+    record->SetField("Age", 41);
+    EXPECT_TRUE(record->MatchesStructureDefinition());
+    EXPECT_THROW_MSG(record->SetField("Email", "a@b"),
+                     "Unable to set new field Email on structure.  The field does not match the Structure "
+                     "definition for this MetaStruct.");
+    record->RemoveField("Age"); // the record's own lock is independent of the definition's
+    record->RemoveField("never-there");
+    EXPECT_EQ("Person {'Name' => 'Ann', } String", State(*record));
+    record->LockStructure(); // and is reported first
+    EXPECT_THROW_MSG(record->SetField("Email", "a@b"),
+                     "Unable to set new field Email on structure. Structure has been locked");
+    EXPECT_THROW(MetaStruct::New(std::shared_ptr<MetaStruct>()), Corvane::CorvaneException);
+}
+
+TEST(MetaListTest, ScalarListsTakeOnlyTheirKind) {
+    auto ints = MetaList::New(MetaType::Int), bools = MetaList::New(MetaType::Bool);
+    auto strings = MetaList::New(MetaType::String);
+    EXPECT_THROW_MSG(ints->Add("x"), kWrongKind + "Int got object of type String");
+    EXPECT_THROW_MSG(ints->Add(MetaStruct::New("S")), kWrongKind + "Int got object of type Struct");
+    EXPECT_THROW_MSG(ints->AddAll(std::vector<std::string>{"a"}),
+                     kWrongKind + "Int got object of type String");
+    EXPECT_THROW_MSG(bools->Add(0), kWrongKind + "Bool got object of type Int");
+    EXPECT_THROW_MSG(strings->Add(std::shared_ptr<MetaString>()), "Null object passed to Add");
+    ints->Add(1);
+    ints->Add(MetaInt::New(-3));
+    ints->AddAll(std::vector<long>{400, 6});
+    bools->Add(true);
+    bools->AddAll(std::vector<bool>{false, true});
+    strings->Add("literal");
+    strings->Add(std::string());
+    strings->AddAll(std::vector<std::string>{"p", "q"});
+    strings->AddAll(std::vector<long>{}); // nothing to add, so nothing to refuse
+    EXPECT_EQ("1, -3, 400, 6|true, false, true|literal, , p, q",
+              ints->ToString() + "|" + bools->ToString() + "|" + strings->ToString());
+    EXPECT_TRUE(ints->GetItem(0) == MetaInt::New(1) && (*bools)[2] == MetaBool::New(true) &&
+                strings->GetItem(1) == MetaString::New()); // the shared instances
+}
+
+TEST(MetaListTest, StructureListsLockTheirDefinitionAndCheckItems) {
+    EXPECT_THROW_MSG(MetaList::New(MetaType::Struct), "Integer, boolean or string type expected for list.");
+    EXPECT_THROW_MSG(MetaList::New(MetaType::List), "Integer, boolean or string type expected for list.");
+    auto definition = Pair("", 0);
+    EXPECT_THROW_MSG(MetaList::New(MetaType::Int, definition), "Struct type expected for list.");
+    EXPECT_THROW_MSG(MetaList::New(MetaType::List, std::shared_ptr<MetaObject>(definition)),
+                     "Struct type expected for list.");
+    auto list = MetaList::New(MetaType::Struct, std::shared_ptr<MetaObject>(definition));
+    EXPECT_EQ(definition, list->GetListStructure());
+    definition->SetField("Value", 7); // locked: values may change, fields may not come or go
+    EXPECT_THROW_MSG(definition->SetField("Extra", "x"),
+                     "Unable to set new field Extra on structure. Structure has been locked");
+    EXPECT_THROW_MSG(definition->RemoveField("Name"), "Structure is locked, unable to remove fields");
+    list->Add(Pair("a", 1));
+    list->Add(Pair("b", 2, "Renamed")); // another type name is reported but accepted
+    auto extra = Pair("d", 4);
+    extra->SetField("Extra", true);
+    const std::string count = "Mismatch on number of fields set in struct. Expected 2 found ";
+    const std::string noMatch = "There was an error adding an item to this list.  The item being added did "
+                                "not match the declared structure of this list, so it was not added.";
+    EXPECT_THROW_MSG(list->Add(Rec("Pair", {{"Name", MetaString::New("c")}})),
+                     kInvalid + "(3) : " + count + "1, Missing field in input: Value, " + noMatch);
+    EXPECT_THROW_MSG(list->Add(extra), kInvalid + "(2) : " + count + "3, " + noMatch);
+    EXPECT_THROW_MSG(
+        list->Add(Rec("Other", {{"Name", MetaString::New()}, {"Value", MetaList::New(MetaType::Int)}})),
+        kInvalid + "(3) : Type names do not match., Type mismatch on field: Value, " + noMatch);
+    EXPECT_THROW_MSG(list->Add(5), kWrongKind + "Struct got object of type Int");
+    EXPECT_EQ("{'Name' => 'a', 'Value' => '1', }, {'Name' => 'b', 'Value' => '2', }", list->ToString());
+
+    std::vector<std::string> messages; // Validate reports the same way without throwing
+    EXPECT_FALSE(list->Validate(nullptr, &messages));
+    EXPECT_FALSE(list->Validate(MetaInt::New(1), nullptr));
+    EXPECT_FALSE(list->Validate(MetaInt::New(1), &messages));
+    EXPECT_TRUE(list->Validate(Pair("a", 1, "Else"), &messages));
+    EXPECT_EQ(
+        (std::vector<std::string>{"Invalid NULL input",
+                                  "There was an error adding an item to this list.  The item being added "
+                                  "was not the correct type for this list, so it was not added.",
+                                  "Type names do not match."}),
+        messages);
+
+    auto fromEmpty = MetaList::New(MetaType::Struct, std::shared_ptr<MetaStruct>());
+    auto fromNonStruct = MetaList::New(MetaType::Struct, std::shared_ptr<MetaObject>(MetaString::New("x")));
+    EXPECT_EQ(nullptr, fromNonStruct->GetListStructure());
+    for (const auto& empty : {fromEmpty, fromNonStruct}) {
+        EXPECT_THROW_MSG(empty->Add(Pair("a", 1)),
+                         kInvalid +
+                             "(1) : List created with NULL structure.  No items can be added to this list.");
+        EXPECT_EQ(0u, empty->GetCount());
+    }
+}
+
+TEST(MetaListTest, IndexedAccessDeleteAndCapacity) {
+    auto list = MetaList::New(MetaType::String);
+    list->AddAll(std::vector<std::string>{"a", "b", "c"});
+    EXPECT_THROW_MSG(list->GetItem(3), "Get requested on invalid index of MetaList");
+    EXPECT_THROW_MSG(list->Delete(3), "Delete requested on invalid index of MetaList");
+    list->Delete(0);
+    EXPECT_EQ("b|c", list->GetItem(0)->ToString() + "|" + (*list)[1]->ToString());
+    list->Delete(1);
+    list->Delete(0);
+    EXPECT_THROW_MSG(list->Delete(0), "Delete requested on invalid index of MetaList");
+    EXPECT_EQ("", list->ToString());
+
+    list->Reserve(20);
+    list->AddAll(std::vector<std::string>(10, "x"));
+    list->EnsureCapacity(10); // 10 + 10 fits already
+    EXPECT_EQ(20u, list->GetObjects().capacity());
+    auto grown = MetaList::New(MetaType::Bool);
+    grown->AddAll(std::vector<bool>(1000, true));
+    EXPECT_EQ(1000u, grown->GetObjects().capacity()); // AddAll allocated the storage once
+}
+
+TEST(MetaObjectTest, ComparisonResultsAndMessagesInOrder) {
+    std::shared_ptr<MetaObject> one = MetaInt::New(1), text = MetaString::New("t"), yes = MetaBool::New(true);
+    const Fields x{{"x", one}}, xy{{"x", one}, {"y", one}};
+    auto ints = MetaList::New(MetaType::Int), strings = MetaList::New(MetaType::String);
+    ints->AddAll(std::vector<long>{1, 2, 3}); // items are never compared
+    auto pairs = MetaList::New(MetaType::Struct, Rec("P", {{"n", text}, {"v", one}}));
+    auto others = MetaList::New(MetaType::Struct, Rec("P", {{"n", text}, {"v", yes}}));
+    auto undeclared = MetaList::New(MetaType::Struct, std::shared_ptr<MetaStruct>());
+    const std::string count = "Mismatch on number of fields set in struct. Expected ";
+    const std::string names = "Type names do not match.|";
+    struct {
+        std::shared_ptr<MetaObject> expectation, candidate;
+        bool same;
+        std::string messages; // joined by "|"
+    } cases[] = {
+        {yes, MetaBool::New(false), true, ""}, // scalars compare kinds only
+        {yes, one, false, "Type mismatch in structure.  Expecting Bool got Int|"},
+        {text, ints, false, "Type mismatch in structure.  Expecting String got List|"},
+        {Rec("A", x), Rec("B", x), true, names},
+        {Rec("A", x), Rec("B", {{"x", text}}), false, names + "Type mismatch on field: x|"},
+        {Rec("A", x), Rec("A", xy), false, count + "1 found 2|"},
+        {Rec("A", xy), Rec("A", x), false, count + "2 found 1|Missing field in input: y|"},
+        {Rec("A", xy), Rec("A", {{"a", one}, {"z", one}}), false, "Missing field in input: x|"},
+        {Rec("A", {}), one, false,
+         "Type Mismatch in MetaStruct Validation: Expected type Struct got type Int|"},
+        {Rec("A", {}), nullptr, false, "Invalid NULL input to MetaStruct validation.|"},
+        {Rec("O", {{"o", Rec("I", {{"i", Rec("I", xy)}})}}),
+         Rec("P", {{"o", Rec("I", {{"i", Rec("J", x)}})}}), false,
+         names + names + count +
+             "2 found 1|Missing field in input: y|Type mismatch on field: i|Type mismatch on field: o|"},
+        {Rec("O", {{"l", strings}}), Rec("O", {{"l", ints}}), false,
+         "Mismatch on list type|Type mismatch on field: l|"},
+        {MetaList::New(MetaType::Int), ints, true, ""},
+        {ints, strings, false, "Mismatch on list type|"},
+        {ints, Rec("S", {}), false, "Type mismatch!  Was expecting a List, but got a Struct|"},
+        {ints, nullptr, false, "Mismatch on structure, NULL comparison|"},
+        {pairs, others, false, "Type mismatch on field: v|List type mismatch list and input|"},
+        {pairs, MetaList::New(MetaType::Struct, Rec("Q", {{"n", text}, {"v", one}})), true, names},
+        {pairs, undeclared, true, ""}, // without a definition on one side any structure list matches
+        {undeclared, ints, false, "Mismatch on list type|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        std::vector<std::string> messages;
+        EXPECT_EQ(c.same, c.expectation->IsSameStructure(c.candidate, nullptr));
+        EXPECT_EQ(c.same, c.expectation->IsSameStructure(c.candidate, &messages));
+        EXPECT_EQ(c.messages,
+                  std::accumulate(messages.begin(), messages.end(), std::string(),
+                                  [](std::string all, const std::string& m) { return all + m + "|"; }));
+    }
+}
