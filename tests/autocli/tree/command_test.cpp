@@ -1,39 +1,56 @@
-// Tests of commands: lazy specifications, Execute, children refusal and the call objects.
+// Tests of commands: the help parameter, Execute, help data, refusal of children and the listing command.
 #include <corvane/tree.h>
 
 #include "test_support.h"
-#include "tree_test_commands.h"
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <list>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 using namespace Corvane::AutoCli;
+using namespace Corvane::CallSpec;
 using namespace Corvane::MetaObj;
-using Corvane::CorvaneException;
-using Corvane::CallSpec::Input;
-using Corvane::CallSpec::Output;
-using Corvane::CallSpec::ParameterType;
-using TreeTest::TestCommand;
+using Lines = std::vector<std::string>;
+using Filters = std::map<std::string, std::string>;
 
 namespace {
 
-const std::string kImplementationError = "Implementation error! The output of this command does not match "
-                                         "the declared output type, see errors above.";
-
-std::vector<std::string>
-Names(const std::vector<std::shared_ptr<Corvane::CallSpec::ParameterSpec>>& parameters) {
-    std::vector<std::string> names;
-    names.reserve(parameters.size());
-    for (const auto& parameter : parameters) {
-        names.push_back(parameter->GetName());
+// A command whose parameters, declared output and outcome are set by the test.
+class TestCommand : public Command {
+public:
+    std::shared_ptr<InputSpec> GetInputSpecInternal() override { return ownInput; }
+    std::shared_ptr<OutputSpec> GetOutputSpecInternal() override { return ownOutput; }
+    void ExecuteInternal(const std::shared_ptr<Input>&, const std::shared_ptr<Output>& output) override {
+        if (!error.empty()) {
+            output->AddErrorMessage(error);
+        }
+        output->SetRootObject(result);
+        if (thrown) {
+            std::rethrow_exception(thrown);
+        }
     }
-    return names;
-}
+    std::shared_ptr<InputSpec> ownInput = InputSpec::New();
+    std::shared_ptr<OutputSpec> ownOutput = OutputSpec::New();
+    std::shared_ptr<MetaObject> result;
+    std::string error;
+    std::exception_ptr thrown;
+};
+
+// root -> system -> version -> get, with a fresh TestCommand as get.
+struct CommandTest : ::testing::Test {
+    void SetUp() override {
+        root->SubNamespace("system")->SubNamespace("version")->RegisterNamespaceNode(command, "get");
+    }
+    int marker = 0; // stands in for the dispatcher; the tree only passes the pointer on
+    std::shared_ptr<RootNamespace> root = RootNamespace::New(reinterpret_cast<Dispatcher*>(&marker));
+    std::shared_ptr<TestCommand> command = std::make_shared<TestCommand>();
+};
 
 std::shared_ptr<CommandInput> InputFor(const std::list<std::string>& path) {
     auto input = CommandInput::New();
@@ -42,278 +59,232 @@ std::shared_ptr<CommandInput> InputFor(const std::list<std::string>& path) {
     return input;
 }
 
-// root -> system -> version -> get, with `command` as get.
-struct CommandTree {
-    explicit CommandTree(std::shared_ptr<TestCommand> cmd) : command(std::move(cmd)) {
-        root->SubNamespace("system")->SubNamespace("version")->RegisterNamespaceNode(command, "get");
+// Renders a value with its kinds: structures and list element definitions by type name, strings quoted.
+std::string Dump(const std::shared_ptr<MetaObject>& object) {
+    std::string text;
+    auto record = std::dynamic_pointer_cast<MetaStruct>(object);
+    for (const auto& name : record ? record->GetFieldNames() : Lines()) {
+        text += name + "=" + Dump(record->GetField(name)) + ";";
     }
-    std::shared_ptr<RootNamespace> root = RootNamespace::New(nullptr);
-    std::shared_ptr<TestCommand> command;
-};
+    auto list = std::dynamic_pointer_cast<MetaList>(object);
+    for (const auto& item : list ? list->GetObjects() : std::vector<std::shared_ptr<MetaObject>>()) {
+        text += " " + Dump(item);
+    }
+    return record ? record->GetTypeName() + "{" + text + "}"
+           : list ? "[" + list->GetListStructure()->GetTypeName() + ":" + text + "]"
+           : object->GetType() == MetaType::String ? "'" + object->ToString() + "'"
+                                                   : object->ToString();
+}
+
+// Runs a listing through Execute, which also checks the rows against the declared output.
+std::string Listed(const std::shared_ptr<CommandList>& listing, const Filters& filters) {
+    auto input = CommandInput::New();
+    for (const auto& filter : filters) {
+        input->AddParameter(filter.first, filter.second);
+    }
+    input->SetInputSpec(listing->GetInputSpec());
+    auto output = CommandOutput::New();
+    listing->Execute(input, output);
+    EXPECT_EQ(output->GetErrors(), Lines());
+    return Dump(output->GetRootObject());
+}
+
+const std::string kHelpParameter = " VarnokCommandParameter{Description='Show the help message.';Name='help';"
+                                   "Required=false;Secret=false;Short Name='h';}";
 
 } // namespace
 
-TEST(CommandSpecification, HelpIsAddedOnceToTheCommandsOwnSpecification) {
-    auto command = TestCommand::New();
-    command->Declare("zeta", ParameterType::String);
-    command->Declare("alpha", ParameterType::Int, true);
-
-    auto spec = command->GetInputSpec();
-    EXPECT_EQ(Names(spec->GetParameters()), (std::vector<std::string>{"alpha", "help", "zeta"}));
-    EXPECT_EQ(command->GetInputSpec(), spec);
-    EXPECT_EQ(spec->GetParameters().size(), 3u);
-    EXPECT_EQ(command->inputSpecCalls, 1);
-
-    auto help = spec->FindParameter("help");
-    ASSERT_NE(help, nullptr);
-    EXPECT_EQ(help->GetType(), ParameterType::Bool);
-    EXPECT_EQ(help->GetShortName(), "h");
-    EXPECT_EQ(help->GetDescription(false), "Show the help message.");
-    EXPECT_FALSE(help->IsRequired());
-    EXPECT_FALSE(help->IsSecret());
-
-    auto output = command->GetOutputSpec();
-    EXPECT_EQ(command->GetOutputSpec(), output);
-    EXPECT_EQ(command->outputSpecCalls, 1);
-}
-
-TEST(CommandSpecification, AClashWithHelpIsReportedOnEveryRequest) {
-    auto ownHelp = TestCommand::New();
-    ownHelp->Declare("help", ParameterType::Flag);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_THROW_MSG(ownHelp->GetInputSpec(),
-                         "Found a duplicate paramater specification for parameter named 'help'");
-    }
-    EXPECT_EQ(ownHelp->inputSpecCalls, 2);
-
-    auto shortClash = TestCommand::New();
-    shortClash->Declare("host", ParameterType::String, false, "h");
-    EXPECT_THROW_MSG(shortClash->GetInputSpec(),
-                     "Invalid short name specified for --help. The short name -h is already used for --host");
-}
-
-TEST(CommandExecution, HelpSkipsTheWorkAndTheRequiredParameters) {
-    auto command = TestCommand::New("Show the version.");
-    command->Declare("format", ParameterType::String, true, "f");
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>& output) {
-        output->AddErrorMessage("must not run");
-    };
-    CommandTree tree(command);
-
-    auto input = InputFor({"system", "version", "get"});
+TEST_F(CommandTest, HelpIsAnsweredWithRequiredParametersMissing) {
+    command->SetDescription("List the disks.");
+    auto device = ParameterSpec::New("device", ParameterType::String);
+    device->SetShortName("d");
+    auto devices = ParameterConstraint::New(ParameterConstraintType::StringEnum);
+    devices->AddStringEnum("d1");
+    device->SetConstraint(devices);
+    device->SetDescription("The device, one of %ENUM%.");
+    auto password = ParameterSpec::New("password", ParameterType::String);
+    password->SetSecret(true);
+    command->ownInput->AddParameter(password);
+    command->ownInput->AddParameter(device);
+    command->AddExample("--device d1", "List one disk");
+    command->error = "must not run";
+    auto input = InputFor({"storage", "disk", "list"});
     input->AddParameter("help", "");
     auto output = CommandOutput::New();
     command->Execute(input, output);
-
-    EXPECT_EQ(command->executeCalls, 0);
-    EXPECT_FALSE(output->HasError());
+    EXPECT_FALSE(output->HasError());                            // the work did not run
+    EXPECT_EQ(command->GetInputSpec(), command->GetInputSpec()); // cached, so help is added once
+    EXPECT_EQ(command->GetInputSpec()->FindParameter("help")->GetType(), ParameterType::Bool);
     EXPECT_EQ(output->GetOutputType(), Output::Help);
-    auto help = std::dynamic_pointer_cast<MetaStruct>(output->GetRootObject());
-    ASSERT_NE(help, nullptr);
-    EXPECT_EQ(help->GetTypeName(), "VarnokCommandHelp");
-    EXPECT_EQ(help->GetField("Path")->ToString(), "system version get");
-    EXPECT_EQ(help->GetField("Description")->ToString(), "Show the version.");
+    const std::string examples =
+        "Example List=[VarnokCommandExample: VarnokCommandExample{Description='List one disk :';Syntax='#";
+    const std::string parameters =
+        " --device d1';}];Param List=[VarnokCommandParameter: VarnokCommandParameter{"
+        "Description='The device, one of [d1].';Name='device';Required=true;Secret=false;Short Name='d';}" +
+        kHelpParameter +
+        " VarnokCommandParameter{Description='';Name='password';Required=true;Secret=true;Short Name='';}];";
+    EXPECT_EQ(Dump(output->GetRootObject()),
+              "VarnokCommandHelp{Description='List the disks.';Dispatcher='varnok';" + examples +
+                  " varnok storage disk list" + parameters + "Path='storage disk list';}");
+    // A plain Input has no tool name or path, which leaves the example prefix empty; earlier errors stay.
+    auto plain = Output::New();
+    plain->AddErrorMessage("kept");
+    command->GenerateHelpOutput(Input::New(), plain);
+    EXPECT_EQ(plain->GetErrors(), (Lines{"kept"}));
+    EXPECT_EQ(Dump(plain->GetRootObject()),
+              "VarnokCommandHelp{Description='List the disks.';" + examples + " " + parameters + "}");
+    // Without parameters or examples the help parameter is still listed.
+    std::make_shared<TestCommand>()->GenerateHelpOutput(CommandInput::New(), plain);
+    EXPECT_EQ(Dump(plain->GetRootObject()), "VarnokCommandHelp{Description='';Dispatcher='';Example List=["
+                                            "VarnokCommandExample:];Param List=[VarnokCommandParameter:" +
+                                                kHelpParameter + "];Path='';}");
 }
 
-TEST(CommandExecution, AnExceptionBecomesOneErrorNamingTheCommand) {
-    auto command = TestCommand::New();
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>&) {
-        throw CorvaneException("boom");
+TEST_F(CommandTest, ErrorsAndWrongResultsAreReported) {
+    auto declared = MetaStruct::New("Answer");
+    declared->SetField("Value", MetaString::New());
+    command->ownOutput->SetRootObject(declared);
+    auto answer = MetaStruct::New("Answer");
+    answer->SetField("Value", "42");
+    auto extra = MetaStruct::New("Answer");
+    extra->SetField("Value", 7);
+    extra->SetField("Extra", "x");
+    const std::string mismatch =
+        "Implementation error! The output of this command does not match the declared "
+        "output type, see errors above.\n";
+    auto boom = std::make_exception_ptr(Corvane::CorvaneException("boom"));
+    struct Case {
+        std::shared_ptr<Input> input;
+        std::shared_ptr<MetaObject> result;
+        std::string error;
+        std::exception_ptr thrown;
+        std::string expected; // the errors, each followed by a newline
+    } cases[] = {
+        {InputFor({"system", "version", "get"}), answer, "", boom,
+         "Error on command system version get : boom\n"},
+        {Input::New(), answer, "", boom, "Error on command get : boom\n"},
+        {InputFor({}), nullptr, "first", std::make_exception_ptr(std::out_of_range("range")),
+         "first\nError on command  : range\n"},
+        {Input::New(), extra, "", nullptr,
+         "Mismatch on number of fields set in struct. Expected 1 found 2\nType mismatch on field: Value\n" +
+             mismatch},
+        {Input::New(), nullptr, "", nullptr,
+         "No root object set for output. The command did not provide proper output.\n" + mismatch},
+        {Input::New(), nullptr, "Disk d1 is offline.", nullptr, "Disk d1 is offline.\n"},
+        {Input::New(), answer, "", nullptr, ""},
     };
-    CommandTree tree(command);
-
-    auto output = Output::New();
-    command->Execute(InputFor({"system", "version", "get"}), output);
-    EXPECT_EQ(output->GetErrors(), (std::vector<std::string>{"Error on command system version get : boom"}));
-    EXPECT_EQ(output->GetRootObject(), nullptr);
-
-    // A plain Input carries no path: the command's own name stands in.
-    auto plain = Output::New();
-    command->Execute(Input::New(), plain);
-    EXPECT_EQ(plain->GetErrors(), (std::vector<std::string>{"Error on command get : boom"}));
-
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>& out) {
-        out->AddErrorMessage("first");
-        throw std::out_of_range("range");
-    };
-    auto both = Output::New();
-    command->Execute(InputFor({}), both);
-    EXPECT_EQ(both->GetErrors(), (std::vector<std::string>{"first", "Error on command  : range"}));
-
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>&) { throw 42; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        command->result = c.result;
+        command->error = c.error;
+        command->thrown = c.thrown;
+        auto output = Output::New();
+        command->Execute(c.input, output);
+        std::string errors;
+        for (const auto& error : output->GetErrors()) {
+            errors += error + "\n";
+        }
+        EXPECT_EQ(errors, c.expected);
+        EXPECT_EQ(output->GetOutputType(), Output::Normal);
+    }
+    command->thrown = std::make_exception_ptr(42);
     EXPECT_THROW(command->Execute(Input::New(), Output::New()), int);
 }
 
-TEST(CommandExecution, AWrongResultIsReportedAfterItsValidationMessages) {
-    auto declared = MetaStruct::New("Answer");
-    declared->SetField("Value", MetaString::New());
-    auto command = TestCommand::New();
-    command->declaredOutput = declared;
-    CommandTree tree(command);
-
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>& output) {
-        output->SetRootObject(MetaInt::New(5));
-    };
-    auto wrongKind = Output::New();
-    command->Execute(Input::New(), wrongKind);
-    EXPECT_EQ(
-        wrongKind->GetErrors(),
-        (std::vector<std::string>{"Type Mismatch in MetaStruct Validation: Expected type Struct got type Int",
-                                  kImplementationError}));
-
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>& output) {
-        auto answer = MetaStruct::New("Answer");
-        answer->SetField("Value", 7);
-        answer->SetField("Extra", "x");
-        output->SetRootObject(answer);
-    };
-    auto wrongShape = Output::New();
-    command->Execute(Input::New(), wrongShape);
-    EXPECT_EQ(wrongShape->GetErrors(),
-              (std::vector<std::string>{"Mismatch on number of fields set in struct. Expected 1 found 2",
-                                        "Type mismatch on field: Value", kImplementationError}));
-
-    command->work = nullptr;
-    auto missing = Output::New();
-    command->Execute(Input::New(), missing);
-    EXPECT_EQ(
-        missing->GetErrors(),
-        (std::vector<std::string>{"No root object set for output. The command did not provide proper output.",
-                                  kImplementationError}));
-
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>& output) {
-        auto answer = MetaStruct::New("Answer");
-        answer->SetField("Value", "42");
-        output->SetRootObject(answer);
-    };
-    auto good = Output::New();
-    command->Execute(Input::New(), good);
-    EXPECT_FALSE(good->HasError());
-    EXPECT_EQ(good->GetRootObject()->ToString(), "{'Value' => '42', }");
-    EXPECT_EQ(good->GetOutputType(), Output::Normal);
-}
-
-TEST(CommandExecution, ACommandsOwnErrorIsTheOnlyError) {
-    auto command = TestCommand::New();
-    command->work = [](const std::shared_ptr<Input>&, const std::shared_ptr<Output>& output) {
-        output->AddErrorMessage("Disk d1 is offline.");
-    };
-    auto output = Output::New();
-    command->Execute(InputFor({"storage", "disk", "show"}), output);
-    EXPECT_EQ(output->GetErrors(), (std::vector<std::string>{"Disk d1 is offline."}));
-    EXPECT_EQ(output->GetRootObject(), nullptr);
-    EXPECT_EQ(command->executeCalls, 1);
-
-    EXPECT_THROW_MSG(command->Execute(nullptr, output),
-                     "Command '' was executed without an input or an output");
-}
-
-TEST(CommandTreeNode, ACommandRefusesChildrenNamingItsPath) {
-    CommandTree tree(TestCommand::New());
-    auto& command = tree.command;
-    const std::string tail = "'. Commands cannot have sub-commands or sub-namespaces.";
-
-    EXPECT_EQ(command->GetType(), CommandType);
-    EXPECT_EQ(command->GetPath(), (std::list<std::string>{"system", "version", "get"}));
+TEST_F(CommandTest, ACommandRefusesChildrenNamingItsPath) {
+    const std::string tail = " 'system version get'. Commands cannot have sub-commands or sub-namespaces.";
+    const std::string notFound = "Unable to find a namespace or command with the name '";
     EXPECT_FALSE(command->HasNamespaceNode("x"));
-    EXPECT_TRUE(command->GetNamespaceNodeNames().empty());
-    EXPECT_TRUE(command->GetNamespaceNodes().empty());
-
-    EXPECT_THROW_MSG(command->RegisterNamespaceNode(Corvane::AutoCli::Namespace::New(), "x"),
-                     "Attempt to register a command or namespace 'x' on command 'system version get" + tail);
-    EXPECT_THROW_MSG(command->RegisterNamespaceNode(TestCommand::New(), std::string("y")),
-                     "Attempt to register a command or namespace 'y' on command 'system version get" + tail);
-    EXPECT_THROW_MSG(
-        command->GetNamespaceNode("x"),
-        "Unable to find a namespace or command with the name 'x' on the command 'system version get" + tail);
-    EXPECT_THROW_MSG(
-        command->SubNamespace("x"),
-        "Unable to find a namespace or command with the name 'x' on the command 'system version get" + tail);
-
+    EXPECT_THROW_MSG(command->RegisterNamespaceNode(Namespace::New(), "x"),
+                     "Attempt to register a command or namespace 'x' on command" + tail);
+    EXPECT_THROW_MSG(command->RegisterNamespaceNode(nullptr, std::string("y")),
+                     "Attempt to register a command or namespace 'y' on command" + tail);
+    EXPECT_THROW_MSG(command->GetNamespaceNode("x"), notFound + "x' on the command" + tail);
+    EXPECT_THROW_MSG(command->SubNamespace("x"), notFound + "x' on the command" + tail);
     std::list<std::string> toCommand{"system", "version", "get"};
-    EXPECT_EQ(tree.root->ResolveNode(toCommand), command);
+    EXPECT_EQ(root->ResolveNode(toCommand), command);
     EXPECT_EQ(toCommand.size(), 3u);
-
     std::list<std::string> past{"system", "version", "get", "extra", "more"};
-    EXPECT_THROW_MSG(
-        tree.root->ResolveNode(past),
-        "Unable to find a namespace or command with the name 'extra more' on the command 'system "
-        "version get" +
-            tail);
+    EXPECT_THROW_MSG(root->ResolveNode(past), notFound + "extra more' on the command" + tail);
     EXPECT_EQ(past, (std::list<std::string>{"extra", "more"}));
-
-    // An existing command is handed back by SubNamespace of its parent, not replaced.
-    auto version = tree.root->SubNamespace("system")->SubNamespace("version");
-    EXPECT_EQ(version->SubNamespace("get"), command);
+    EXPECT_EQ(root->GetNamespaceNode("system")->SubNamespace("version")->SubNamespace("get"), command);
+    EXPECT_EQ(command->GetDispatcher(), reinterpret_cast<Dispatcher*>(&marker));
+    root.reset(); // the command outlives its tree
+    EXPECT_THROW_MSG(command->GetDispatcher(),
+                     "Invalid state for command with name 'get'. No parent node has been set.");
 }
 
-TEST(CommandTreeNode, DispatcherComesFromTheTree) {
-    auto command = TestCommand::New();
-    EXPECT_THROW_MSG(command->GetDispatcher(),
-                     "Invalid state for command with name ''. No parent node has been set.");
-    EXPECT_EQ(command->GetParent(), nullptr);
-
-    int marker = 0;
-    auto* dispatcher = reinterpret_cast<Dispatcher*>(&marker);
-    {
-        auto root = RootNamespace::New(dispatcher);
-        root->SubNamespace("system")->RegisterNamespaceNode(command, "status");
-        EXPECT_EQ(command->GetDispatcher(), dispatcher);
-        EXPECT_EQ(command->GetPathString('.'), "system.status");
+TEST(CommandList, ListsInDepthFirstNameOrderFiltersAndDeclaresItsShape) {
+    // Under root: empty -> deeper (no commands); status; storage -> zed, alpha, disk -> (show, list -> all);
+    // varnok -> command -> list. The leaves are listings too, each with its own description.
+    auto root = RootNamespace::New(nullptr);
+    auto list = CommandList::New(root);
+    auto add = [&root](const std::shared_ptr<NamespaceNode>& parent, const char* name,
+                       const char* description) {
+        auto command = CommandList::New(root);
+        command->SetDescription(description);
+        parent->RegisterNamespaceNode(command, name);
+    };
+    root->SubNamespace("empty")->SubNamespace("deeper");
+    add(root, "status", "Show the system status.");
+    add(root->SubNamespace("storage"), "zed", "Last storage command.");
+    add(root->SubNamespace("storage"), "alpha", "First storage command.");
+    add(root->SubNamespace("storage")->SubNamespace("disk"), "show", "Show one Disk.");
+    add(root->SubNamespace("storage")->SubNamespace("disk")->SubNamespace("list"), "all", "List all disks.");
+    root->SubNamespace("varnok")->SubNamespace("command")->RegisterNamespaceNode(list, "list");
+    const Lines all = {
+        " VarnokCommand{Command='status';Description='Show the system status.';Namespace='';}",
+        " VarnokCommand{Command='alpha';Description='First storage command.';Namespace='storage';}",
+        " VarnokCommand{Command='all';Description='List all disks.';Namespace='storage.disk.list';}",
+        " VarnokCommand{Command='show';Description='Show one Disk.';Namespace='storage.disk';}",
+        " VarnokCommand{Command='zed';Description='Last storage command.';Namespace='storage';}",
+        " VarnokCommand{Command='list';Description='List all of the varnok "
+        "commands.';Namespace='varnok.command';}",
+    };
+    struct Case {
+        Filters filters;
+        std::vector<int> rows; // indices into all
+    } cases[] = {
+        {{}, {0, 1, 2, 3, 4, 5}},
+        {{{"namespace-filter", ""}, {"command-filter", ""}, {"description-filter", ""}}, {0, 1, 2, 3, 4, 5}},
+        {{{"namespace-filter", "disk.li"}}, {2}},
+        {{{"namespace-filter", "disk list"}}, {}},
+        {{{"namespace-filter", "s"}}, {1, 2, 3, 4}}, // the command under the root has an empty path
+        {{{"command-filter", "l"}}, {1, 2, 5}},
+        {{{"description-filter", "Disk"}}, {3}},
+        {{{"description-filter", "disk"}}, {2}},
+        {{{"n", "storage"}, {"c", "a"}, {"d", "command"}}, {1}},
+    };
+    for (const auto& c : cases) {
+        std::string expected = "[VarnokCommand:";
+        for (int row : c.rows) {
+            expected += all[row];
+        }
+        SCOPED_TRACE(testing::PrintToString(c.filters));
+        EXPECT_EQ(Listed(list, c.filters), expected + "]");
     }
-    // The tree is gone; the command held here outlived it.
-    EXPECT_EQ(command->GetParent(), nullptr);
-    EXPECT_THROW_MSG(command->GetDispatcher(),
-                     "Invalid state for command with name 'status'. No parent node has been set.");
-    EXPECT_THROW_MSG(
-        command->GetPath(),
-        "GetPath: Invalid state for Namespace Node with the name 'status' No parent node has been set");
-    EXPECT_THROW_MSG(
-        command->RegisterNamespaceNode(nullptr, "x"),
-        "Attempt to register a command or namespace 'x' on command 'status'. Commands cannot have "
-        "sub-commands or sub-namespaces.");
-}
-
-TEST(CommandDefaults, ExamplesAndFormatSettingsAreKept) {
-    auto command = TestCommand::New();
-    command->AddExample("--device d1", "List one disk");
-    command->AddExample(std::string("--all"), std::string("List every disk"));
-    ASSERT_EQ(command->GetExamples().size(), 2u);
-    EXPECT_EQ(command->GetExamples()[0],
-              std::make_pair(std::string("--device d1"), std::string("List one disk")));
-    EXPECT_EQ(command->GetExamples()[1].first, "--all");
-
-    EXPECT_EQ(command->GetDefaultOutputFormatParameters().GetFormatter(), "");
-    command->SetDefaultOutputFormatter("table");
-    command->SetDefaultOutputParameter("wrap-last", "true");
-    command->SetDefaultOutputParameter(std::string("wrap-last"), std::string("false"));
-    FormatParameters copy = command->GetDefaultOutputFormatParameters();
-    EXPECT_EQ(copy.GetFormatter(), "table");
-    EXPECT_EQ(copy.GetParameters().size(), 1u);
-    EXPECT_EQ(copy.GetParameter("wrap-last"), "false");
-    copy.SetFormatter("json");
-    EXPECT_EQ(command->GetDefaultOutputFormatParameters().GetFormatter(), "table");
-}
-
-TEST(CallObjects, CommandInputAndOutput) {
-    auto input = CommandInput::New();
-    EXPECT_EQ(input->GetDispatcher(), "");
-    EXPECT_TRUE(input->GetCommandPath().empty());
-    EXPECT_EQ(input->GetCommandPathString(), "");
-    EXPECT_TRUE(input->GetParameters().empty());
-    EXPECT_EQ(input->GetInputSpec(), nullptr);
-
-    std::list<std::string> path{"a", "b"};
-    input->SetCommandPath(path);
-    path.push_back("c");
-    EXPECT_EQ(input->GetCommandPathString(), "a b");
-    input->SetDispatcher("varnok");
-    EXPECT_EQ(input->GetDispatcher(), "varnok");
-
-    auto output = CommandOutput::New();
-    EXPECT_EQ(output->GetFormattedString(), "");
-    EXPECT_FALSE(output->HasError());
-    EXPECT_EQ(output->GetRootObject(), nullptr);
-    output->SetFormattedString("text");
-    EXPECT_EQ(output->GetFormattedString(), "text");
+    // A listing rooted below the top still reports full paths.
+    auto storage = std::dynamic_pointer_cast<Namespace>(root->GetNamespaceNode("storage"));
+    EXPECT_EQ(Listed(CommandList::New(storage), {}),
+              "[VarnokCommand:" + all[1] + all[2] + all[3] + all[4] + "]");
+    Lines lines;
+    for (const auto& parameter : list->GetInputSpec()->GetParameters()) {
+        lines.push_back(parameter->GetName() + " -" + parameter->GetShortName() + " " +
+                        std::to_string(parameter->GetType()) +
+                        (parameter->IsRequired() ? " required " : " ") + parameter->GetDescription(false));
+    }
+    const std::string only = " 0 Show only commands containing the specified string in their ";
+    EXPECT_EQ(lines,
+              (Lines{"command-filter -c" + only + "name.", "description-filter -d" + only + "description.",
+                     "help -h 2 Show the help message.", "namespace-filter -n" + only + "namespace path."}));
+    // The rows above were validated against the declared output.
+    EXPECT_EQ(Dump(list->GetOutputSpec()->GetRootObject()), "[VarnokCommand:]");
+    EXPECT_EQ(list->GetDescription(), "List all of the varnok commands.");
+    EXPECT_EQ(list->GetDefaultOutputFormatParameters().GetFormatter(), "table");
+    EXPECT_EQ(list->GetDefaultOutputFormatParameters().GetParameters(),
+              (Filters{{"fields:VarnokCommand", "Namespace,Command,Description"}, {"wrap-last", "true"}}));
+    // The listing points at its tree without owning it.
+    std::weak_ptr<RootNamespace> watchRoot = root;
+    root.reset();
+    EXPECT_TRUE(watchRoot.expired());
 }
