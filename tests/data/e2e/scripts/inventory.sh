@@ -2,7 +2,6 @@
 # Deterministic output documents for the end-to-end tests of varnok: a fixed inventory of disks,
 # an echo of the parameters received, a secret check fed on standard input, and failures.
 # Usage: inventory.sh list [--min-size N] | get NAME | echo ARGS... | secret USER | silent | badshape
-#        | errors
 disk() { # name size healthy rack slot tags...
     name=$1 size=$2 healthy=$3 rack=$4 slot=$5
     shift 5
