@@ -1,308 +1,188 @@
-// Tests of ParameterSpec: names, setters, value syntax, description placeholders and value checks.
+// Tests of ParameterSpec and its constraints: names, setters, value syntax, descriptions and value checks.
 #include <corvane/callspec.h>
 
 #include "test_support.h"
 
 #include <climits>
-#include <string>
-#include <vector>
 
 using namespace Corvane::CallSpec;
+using Strings = std::vector<std::string>;
 
-namespace {
-
-std::shared_ptr<ParameterConstraint>
-StringEnumOf(const std::vector<std::pair<std::string, std::string>>& values) {
-    auto constraint = ParameterConstraint::New(StringEnum);
-    for (const auto& value : values) {
-        constraint->AddStringEnum(value.first, value.second);
-    }
-    return constraint;
+// Validates `values` into a fresh output, checks the result and returns the messages.
+static Strings Check(const std::shared_ptr<ParameterSpec>& p, const Strings& values, bool expected) {
+    auto output = Output::New();
+    EXPECT_EQ(expected, p->Validate(values, output));
+    return output->GetErrors();
 }
 
-} // namespace
+// A parameter "p" of `type` constrained by `kind`, given integers, "value=description" pairs or a pattern.
+static std::shared_ptr<ParameterSpec> Constrained(ParameterType type, ParameterConstraintType kind,
+                                                  const Strings& values) {
+    auto p = ParameterSpec::New("p", type);
+    p->SetConstraint(ParameterConstraint::New(kind));
+    for (const auto& value : values) {
+        if (kind == IntEnum) {
+            p->GetConstraint()->AddIntEnum(std::stol(value));
+        } else if (kind == StringRegex) {
+            p->GetConstraint()->SetStringRegex(value);
+        } else {
+            p->GetConstraint()->AddStringEnum(value.substr(0, value.find('=')),
+                                              value.substr(value.find('=') + 1));
+        }
+    }
+    return p;
+}
 
-TEST(ParameterSpecName, AcceptsLowerCaseDigitsAndHyphensOnly) {
+TEST(ParameterSpecRules, RefusedNamesSettersAndConstraintsKeepState) {
     for (const char* name : {"a", "dry-run", "x2", "0", "-"}) {
         EXPECT_EQ(name, ParameterSpec::New(name, String)->GetName());
     }
-    EXPECT_EQ("count", ParameterSpec::New(std::string("count"), Int)->GetName());
+    const std::string rule =
+        "' parameter names can only contain lower-case alphanumeric characters, numbers and '-'";
     for (const std::string name : {"Dry-run", "dry_run", "", "dry run", "name\n", "caf\xc3\xa9"}) {
-        EXPECT_THROW_MSG(
-            ParameterSpec::New(name, String),
-            "Invalid Parameter name '" + name +
-                "' parameter names can only contain lower-case alphanumeric characters, numbers and '-'");
+        EXPECT_THROW_MSG(ParameterSpec::New(name, String), "Invalid Parameter name '" + name + rule);
     }
-    EXPECT_THROW(ParameterSpec::New(static_cast<const char*>(nullptr), String), Corvane::CorvaneException);
-}
-
-TEST(ParameterSpecState, DefaultsAndMultiplicity) {
-    auto p = ParameterSpec::New("name", IntList);
-    EXPECT_TRUE(p->IsRequired());
-    EXPECT_FALSE(p->IsSecret());
-    EXPECT_EQ("", p->GetShortName());
-    EXPECT_EQ("", p->GetDescription(true));
-    EXPECT_EQ(nullptr, p->GetConstraint());
-    EXPECT_EQ(IntList, p->GetType());
-    EXPECT_EQ(IntList, p->GetParameterType());
-    const std::vector<std::pair<ParameterType, bool>> multiple = {
-        {String, false},    {Int, false},    {Bool, false},   {Flag, false},
-        {StringList, true}, {IntList, true}, {BoolList, true}};
-    for (const auto& entry : multiple) {
-        EXPECT_EQ(entry.second, ParameterSpec::New("p", entry.first)->AllowMultiple()) << entry.first;
-    }
-    p->SetRequired(false);
-    EXPECT_FALSE(p->IsRequired());
-}
-
-TEST(ParameterSpecSetters, RefusedValuesLeaveTheSpecificationUnchanged) {
     auto p = ParameterSpec::New("verbose", Int);
+    EXPECT_TRUE(p->IsRequired() && !p->IsSecret() && !p->GetConstraint());
     p->SetShortName("v");
-    const char* shortMessage = "Invalid value for shortName, must be a single character a-z, A-Z or 0-9";
-    for (const std::string& bad :
-         std::vector<std::string>{"ab", "-", "", "_", " ", "\xc3\xa9", std::string(1, '\0')}) {
-        EXPECT_THROW_MSG(p->SetShortName(bad), shortMessage);
-        EXPECT_EQ("v", p->GetShortName());
+    for (const std::string& bad : Strings{"ab", "-", "", "_", " ", "\xc3\xa9", std::string(1, '\0')}) {
+        EXPECT_THROW_MSG(p->SetShortName(bad),
+                         "Invalid value for shortName, must be a single character a-z, A-Z or 0-9");
     }
-    EXPECT_THROW_MSG(p->SetShortName(static_cast<const char*>(nullptr)), shortMessage);
+    EXPECT_EQ("v", p->GetShortName());
     p->SetShortName(std::string("Z"));
     EXPECT_EQ("Z", p->GetShortName());
-    p->SetShortName("7");
-    EXPECT_EQ("7", p->GetShortName());
-
-    EXPECT_THROW_MSG(p->SetSecret(false), "Cannot be set for parameter verbose");
-    EXPECT_THROW_MSG(p->SetSecret(true), "Cannot be set for parameter verbose");
-    EXPECT_FALSE(p->IsSecret());
-    for (ParameterType type : {Bool, Flag, StringList, IntList, BoolList}) {
-        EXPECT_THROW(ParameterSpec::New("pw", type)->SetSecret(true), Corvane::CorvaneException);
+    for (int t = Int; t <= BoolList; ++t) {
+        EXPECT_THROW_MSG(ParameterSpec::New("pw", ParameterType(t))->SetSecret(t % 2), // true and false alike
+                         "Cannot be set for parameter pw");
     }
-    auto password = ParameterSpec::New("password", String);
-    password->SetSecret(true);
-    EXPECT_TRUE(password->IsSecret());
-    password->SetSecret(false);
-    EXPECT_FALSE(password->IsSecret());
-}
+    p = ParameterSpec::New("password", String);
+    p->SetSecret(true);
+    EXPECT_TRUE(p->IsSecret());
 
-TEST(ParameterSpecSetters, ConstraintMustFitTheType) {
-    const std::vector<ParameterType> allTypes = {String, Int, Bool, Flag, StringList, IntList, BoolList};
-    const std::vector<std::pair<ParameterConstraintType, std::vector<ParameterType>>> fits = {
-        {None, {}},
-        {IntRange, {Int, IntList}},
-        {IntEnum, {Int, IntList}},
-        {StringEnum, {String, StringList}},
-        {StringRegex, {String, StringList}},
-        {static_cast<ParameterConstraintType>(7), {}}};
-    for (const auto& fit : fits) {
-        for (ParameterType type : allTypes) {
-            auto p = ParameterSpec::New("param", type);
-            auto constraint = ParameterConstraint::New(fit.first);
-            bool allowed = false;
-            for (ParameterType ok : fit.second) {
-                allowed = allowed || ok == type;
-            }
-            if (allowed) {
-                p->SetConstraint(constraint);
-                EXPECT_EQ(constraint, p->GetConstraint());
-            } else {
-                EXPECT_THROW_MSG(
-                    p->SetConstraint(constraint),
-                    "Invalid constraint specified for parameter param.  The parameter constraint "
-                    "specified is not allowed for a parameter of this type.");
-                EXPECT_EQ(nullptr, p->GetConstraint());
+    // Per constraint kind, per parameter type: '+' attached, '-' refused with the message.
+    const std::string misfit = "Invalid constraint specified for parameter param.  The parameter constraint "
+                               "specified is not allowed for a parameter of this type.";
+    std::string fits;
+    for (int c = None; c <= 6; ++c, fits += ' ') {
+        for (int t = String; t <= BoolList; ++t) {
+            p = ParameterSpec::New("param", ParameterType(t));
+            try {
+                p->SetConstraint(ParameterConstraint::New(ParameterConstraintType(c)));
+                fits += p->GetConstraint() ? '+' : '?';
+            } catch (const Corvane::CorvaneException& e) {
+                fits += misfit == e.what() && !p->GetConstraint() ? '-' : '?';
             }
         }
     }
-    // An empty pointer is ignored; a misfit keeps the constraint set before.
-    auto list = ParameterSpec::New("names", StringList);
-    auto regex = ParameterConstraint::New(StringRegex);
-    list->SetConstraint(regex);
-    list->SetConstraint(nullptr);
-    EXPECT_EQ(regex, list->GetConstraint());
-    EXPECT_THROW(list->SetConstraint(ParameterConstraint::New(IntRange)), Corvane::CorvaneException);
-    EXPECT_EQ(regex, list->GetConstraint());
+    EXPECT_EQ("------- -+---+- -+---+- +---+-- +---+-- ------- ------- ", fits);
+    p = Constrained(StringList, StringRegex, {"x"});
+    auto regex = p->GetConstraint();
+    p->SetConstraint(nullptr); // ignored
+    EXPECT_THROW(p->SetConstraint(ParameterConstraint::New(IntRange)), Corvane::CorvaneException);
+    EXPECT_EQ(regex, p->GetConstraint());
+
+    EXPECT_THROW_MSG(Constrained(String, StringEnum, {"b=", "a=ay", "a=changed"}),
+                     "Duplicate Value found in ParameterConstraint::AddStringEnum: a");
+    EXPECT_THROW_MSG(Constrained(Int, IntEnum, {"3", "-1"})->GetConstraint()->AddIntEnum(3),
+                     "Duplicate Value found in ParameterConstraint::AddIntEnum");
 }
 
-TEST(ParameterSpecGetInt, DecimalSyntaxWithSaturation) {
-    const std::vector<std::pair<std::string, long>> good = {{"12", 12},
-                                                            {"-7", -7},
-                                                            {"+5", 5},
-                                                            {"0", 0},
-                                                            {"  42", 42},
-                                                            {"\t\n-3", -3},
-                                                            {"007", 7},
-                                                            {"-0", 0},
-                                                            {"9223372036854775807", LONG_MAX},
-                                                            {"9223372036854775808", LONG_MAX},
-                                                            {"99999999999999999999999", LONG_MAX},
-                                                            {"-9223372036854775808", LONG_MIN},
-                                                            {"-9223372036854775809", LONG_MIN}};
-    for (const auto& entry : good) {
+TEST(ParameterSpecParsers, GetIntSaturatesAndGetBoolIsExact) {
+    // Each text gives its number, or "-" when refused with the result left as it was.
+    Strings texts = {"12", "+5", "  42", "\t\n-3", "12 ", "", " ", "0x10", "-", "1.5", "12\n"};
+    texts.insert(texts.end(), {"9223372036854775807", "99999999999999999999999", "-9223372036854775808",
+                               "-9223372036854775809", std::string("1\0002", 3)});
+    std::string ints;
+    for (const auto& text : texts) {
         long result = 99;
-        EXPECT_TRUE(ParameterSpec::GetInt(entry.first, result)) << entry.first;
-        EXPECT_EQ(entry.second, result) << entry.first;
+        bool ok = ParameterSpec::GetInt(text, result);
+        ints += (ok ? std::to_string(result) : result == 99 ? "-" : "?") + " ";
     }
-    for (const std::string& bad :
-         std::vector<std::string>{"12 ", "", " ", "0x10", "+", "-", "1.5", "ten", "1e3", "--1", "1,000",
-                                  std::string("1\0"
-                                              "2",
-                                              3),
-                                  "12\n"}) {
-        long result = 99;
-        EXPECT_FALSE(ParameterSpec::GetInt(bad, result)) << bad;
-        EXPECT_EQ(99, result) << bad;
+    EXPECT_EQ("12 5 42 -3 - - - - - - - 9223372036854775807 9223372036854775807 "
+              "-9223372036854775808 -9223372036854775808 - ",
+              ints);
+    // Each word gives 1 or 0, or "-" when refused with the result left as it was.
+    std::string bools;
+    for (const char* word : {"1",     "yes", "y", "true", "True", "t", "T",  "0",  "no", "n", "false",
+                             "False", "f",   "F", "TRUE", "Yes",  "",  " 1", "1 ", "No", "on"}) {
+        bool unset = false, set = true;
+        bool ok = ParameterSpec::GetBool(word, unset) & ParameterSpec::GetBool(word, set);
+        bools += ok && unset == set ? char('0' + set) : !ok && !unset && set ? '-' : '?';
     }
+    EXPECT_EQ("11111110000000-------", bools);
 }
 
-TEST(ParameterSpecGetBool, ExactCaseSensitiveWords) {
-    for (const char* word : {"1", "yes", "y", "true", "True", "t", "T"}) {
-        bool result = false;
-        EXPECT_TRUE(ParameterSpec::GetBool(word, result)) << word;
-        EXPECT_TRUE(result) << word;
-    }
-    for (const char* word : {"0", "no", "n", "false", "False", "f", "F"}) {
-        bool result = true;
-        EXPECT_TRUE(ParameterSpec::GetBool(word, result)) << word;
-        EXPECT_FALSE(result) << word;
-    }
-    for (const char* word : {"TRUE", "Yes", "", " 1", "1 ", "FALSE", "No", "2", "on"}) {
-        bool result = true;
-        EXPECT_FALSE(ParameterSpec::GetBool(word, result)) << word;
-        EXPECT_TRUE(result) << word;
-    }
-}
-
-TEST(ParameterSpecDescription, PlaceholdersExpandFromTheConstraint) {
-    auto mode = ParameterSpec::New("mode", String);
-    mode->SetDescription("Mode. %ENUM%");
-    EXPECT_EQ("Mode. %ENUM%", mode->GetDescription(true)); // no constraint: untouched
-    mode->SetConstraint(StringEnumOf({{"on", "enable"}, {"off", ""}}));
-    EXPECT_EQ("Mode. [on, off]", mode->GetDescription(true));
-    EXPECT_EQ("Mode. %ENUM%", mode->GetDescription(false));
-
-    mode->SetDescription("Mode:%FULLENUM%");
-    EXPECT_EQ("Mode:\n    on: enable\n", mode->GetDescription(true));
-    // Only the first occurrence of each placeholder is replaced.
-    mode->SetDescription("%ENUM% %ENUM% %FULLENUM%%FULLENUM% %REGEX% %REGEX%");
-    EXPECT_EQ("[on, off] %ENUM% \n    on: enable\n%FULLENUM% [on, off] %REGEX%", mode->GetDescription(true));
-
-    auto full = ParameterSpec::New("level", StringList);
-    full->SetConstraint(
-        StringEnumOf({{"zeta", "last"}, {"Alpha", "upper"}, {"beta", "middle"}, {"quiet", ""}}));
-    full->SetDescription(std::string("Level%FULLENUM%end"));
-    EXPECT_EQ("Level\n    Alpha: upper\n    beta: middle\n    zeta: last\nend", full->GetDescription(true));
-    full->SetConstraint(StringEnumOf({{"a", ""}})); // no described values: the placeholder goes
-    EXPECT_EQ("Levelend", full->GetDescription(true));
-
-    auto count = ParameterSpec::New("count", Int);
-    auto range = ParameterConstraint::New(IntRange);
-    range->SetIntRange(-5, 5);
-    count->SetConstraint(range);
-    count->SetDescription("Count %ENUM%, %REGEX%.%FULLENUM%");
-    EXPECT_EQ("Count integer in the range -5-5, integer in the range -5-5.", count->GetDescription(true));
-    auto enumCount = ParameterSpec::New("count", IntList);
-    auto ints = ParameterConstraint::New(IntEnum);
-    ints->AddIntEnum(3);
-    enumCount->SetConstraint(ints);
-    enumCount->SetDescription("One of %ENUM%%FULLENUM%");
-    EXPECT_EQ("One of [3]", enumCount->GetDescription(true));
-}
-
-TEST(ParameterSpecDescription, ReplacementTextIsNotExpandedAgain) {
-    auto p = ParameterSpec::New("name", String);
-    auto regex = ParameterConstraint::New(StringRegex);
-    regex->SetStringRegex("%ENUM%");
-    p->SetConstraint(regex);
-    p->SetDescription("%REGEX%");
-    EXPECT_EQ("a string matching the regular expression %ENUM%", p->GetDescription(true));
-    // Placeholders sharing a percent sign: replacing the first consumes the second one.
-    regex->SetStringRegex("x");
-    p->SetDescription("%REGEX%ENUM%");
-    EXPECT_EQ("a string matching the regular expression xENUM%", p->GetDescription(true));
-    p->SetDescription("%REGEX%FULLENUM%");
-    EXPECT_EQ("a string matching the regular expression xFULLENUM%", p->GetDescription(true));
+TEST(ParameterSpecDescription, PlaceholdersExpandOnceFromTheConstraint) {
+    auto p = ParameterSpec::New("mode", String);
+    p->SetDescription("Mode. %ENUM%%FULLENUM%");
+    EXPECT_EQ("Mode. %ENUM%%FULLENUM%", p->GetDescription(true)); // no constraint: untouched
+    p = Constrained(String, StringEnum, {"on=enable", "off="});
+    p->SetDescription("%ENUM% %ENUM% %FULLENUM%%FULLENUM% %REGEX% %REGEX%");
+    EXPECT_EQ("%ENUM% %ENUM% %FULLENUM%%FULLENUM% %REGEX% %REGEX%", p->GetDescription(false));
+    EXPECT_EQ("[on, off] %ENUM% \n    on: enable\n%FULLENUM% [on, off] %REGEX%", p->GetDescription(true));
+    // FULLENUM lists described values in byte order; the text put in is never expanded again.
+    p = Constrained(String, StringEnum, {"zeta=last", "Alpha=%ENUM%", "beta=mid", "quiet="});
+    p->SetDescription("Level%FULLENUM%end");
+    EXPECT_EQ("Level\n    Alpha: %ENUM%\n    beta: mid\n    zeta: last\nend", p->GetDescription(true));
+    p = Constrained(StringList, StringEnum, {"%ENUM%="});
+    p->SetDescription("%REGEX%%FULLENUM%");
+    EXPECT_EQ("[%ENUM%]", p->GetDescription(true));
+    p = Constrained(IntList, IntEnum, {"-5", "5"});
+    p->SetDescription("Count %ENUM%, %REGEX%.%FULLENUM%");
+    EXPECT_EQ("Count [-5, 5], [-5, 5].", p->GetDescription(true));
 }
 
 TEST(ParameterSpecValidate, MessagesInValueOrder) {
-    auto output = Output::New();
+    const std::string multiple = " this parameter can only accept a single value.";
     auto count = ParameterSpec::New("count", Int);
-    EXPECT_FALSE(count->Validate({"1", "x"}, output));
-    EXPECT_EQ((std::vector<std::string>{
-                  "Found multiple values for count this parameter can only accept a single value.",
-                  "Invalid data 'x' for parameter count expected type Integer"}),
-              output->GetErrors());
-
-    output = Output::New();
-    EXPECT_FALSE(ParameterSpec::New("ids", IntList)->Validate({"1", "x", "y"}, output));
-    EXPECT_EQ((std::vector<std::string>{"Invalid data 'x' for parameter ids expected type Integer",
-                                        "Invalid data 'y' for parameter ids expected type Integer"}),
-              output->GetErrors());
-
-    output = Output::New();
-    EXPECT_FALSE(count->Validate({}, output));
-    EXPECT_EQ(std::vector<std::string>{"Missing value for parameter count"}, output->GetErrors());
-
-    output = Output::New();
+    EXPECT_EQ((Strings{"Found multiple values for count" + multiple,
+                       "Invalid data 'x' for parameter count expected type Integer"}),
+              Check(count, {"1", "x"}, false));
+    EXPECT_EQ(Strings{"Missing value for parameter count"}, Check(count, {}, false));
+    EXPECT_FALSE(count->Validate({"x"}, nullptr)); // nowhere to report: still a clean failure
     auto force = ParameterSpec::New("force", Flag);
-    EXPECT_TRUE(force->Validate({""}, output));
-    EXPECT_FALSE(force->Validate({"yes"}, output));
-    EXPECT_FALSE(force->Validate({"", ""}, output));
-    EXPECT_EQ((std::vector<std::string>{
-                  "Invalid data 'yes' for parameter force.  This parameter is a flag and cannot accept any "
-                  "values. ",
-                  "Found multiple values for force this parameter can only accept a single value."}),
-              output->GetErrors());
-
-    output = Output::New();
+    EXPECT_EQ(Strings{}, Check(force, {""}, true));
+    EXPECT_EQ((Strings{"Found multiple values for force" + multiple,
+                       "Invalid data 'yes' for parameter force.  This parameter is a flag and cannot accept "
+                       "any values. "}),
+              Check(force, {"", "yes"}, false));
     auto bools = ParameterSpec::New("switches", BoolList);
-    EXPECT_TRUE(bools->Validate({"T", "no", "1"}, output));
-    EXPECT_FALSE(bools->Validate({"y", "Yes"}, output));
-    EXPECT_EQ(
-        std::vector<std::string>{
-            "Invalid data 'Yes' for parameter switches expected one of [1, 0, y, n, true, "
-            "false, True, False, yes, no, t, f, T, F]"},
-        output->GetErrors());
+    EXPECT_EQ(Strings{}, Check(bools, {"T", "no", "1"}, true));
+    EXPECT_EQ(Strings{"Invalid data 'Yes' for parameter switches expected one of [1, 0, y, n, true, false, "
+                      "True, False, yes, no, t, f, T, F]"},
+              Check(bools, {"y", "Yes"}, false));
 
+    // Every value passing its type check goes to the constraint, and only those.
+    const std::string bad = "Invalid data constraint for parameter 'p'. ";
+    auto range = Constrained(IntList, IntRange, {});
+    range->GetConstraint()->SetIntRange(1, 10);
+    EXPECT_THROW_MSG(range->GetConstraint()->SetIntRange(11, 10),
+                     "Invalid values for SetIntRange, constraints must have a min value <= max value");
+    const std::string outside = bad + "Expected integer in the range 1-10";
+    EXPECT_EQ((Strings{outside, "Invalid data 'x' for parameter p expected type Integer", outside}),
+              Check(range, {"1", "10", " 7", "+3", "11", "x", "0"}, false));
+    range->GetConstraint()->SetIntRange(0, LONG_MAX); // out-of-range text saturates before the comparison
+    EXPECT_EQ(Strings{bad + "Expected integer in the range 0-9223372036854775807"},
+              Check(range, {"99999999999999999999", "-99999999999999999999"}, false));
+    auto output = Output::New(); // a constraint called directly checks the number syntax itself
+    EXPECT_FALSE(range->GetConstraint()->Validate("", "p", output) ||
+                 range->GetConstraint()->Validate("5 ", "p", nullptr));
+    EXPECT_EQ(Strings{"Invalid data type for parameter 'p'. Expected an Integer"}, output->GetErrors());
+    const std::string inSet = bad + "Expected a single value from the set ";
+    EXPECT_EQ(Strings{inSet + "[]"}, Check(Constrained(Int, IntEnum, {}), {"0"}, false));
+    EXPECT_EQ(Strings{inSet + "[3, 1]"},
+              Check(Constrained(IntList, IntEnum, {"3", "1"}), {"03", "1", "2"}, false));
+    EXPECT_EQ(Strings{inSet + "[] got ''"}, Check(Constrained(String, StringEnum, {}), {""}, false));
+    EXPECT_EQ((Strings{inSet + "[on, off] got 'ON'", inSet + "[on, off] got 'on '"}),
+              Check(Constrained(StringList, StringEnum, {"on=", "off=disable"}), {"on", "ON", "on "}, false));
+    auto regex = Constrained(StringList, StringRegex, {"\\d+(-\\w+)?"}); // Perl syntax, matched in full
+    const std::string noMatch = bad + "Value does not match the expected regular expression (\\d+(-\\w+)?)";
+    EXPECT_EQ((Strings{noMatch, noMatch, noMatch}), Check(regex, {"123", "42-abc", "12a", "4-", ""}, false));
+    EXPECT_EQ("a string matching the regular expression \\d+(-\\w+)?", regex->GetConstraint()->ToString());
+    // A pattern is not checked when set; compiling it at validation throws and reports nothing.
+    regex->GetConstraint()->SetStringRegex("(unclosed");
     output = Output::New();
-    EXPECT_TRUE(ParameterSpec::New("text", String)->Validate({"anything at all"}, output));
-    EXPECT_TRUE(ParameterSpec::New("texts", StringList)->Validate({"a", "", "b"}, output));
+    EXPECT_THROW(regex->Validate({"x"}, output), std::runtime_error);
     EXPECT_FALSE(output->HasError());
-    EXPECT_FALSE(count->Validate({"x"}, nullptr)); // no output to report to: still a clean failure
-}
-
-TEST(ParameterSpecValidate, ConstraintsCheckEveryTypedValue) {
-    auto output = Output::New();
-    auto counts = ParameterSpec::New("counts", IntList);
-    auto range = ParameterConstraint::New(IntRange);
-    range->SetIntRange(1, 10);
-    counts->SetConstraint(range);
-    // A value failing its type check never reaches the constraint.
-    EXPECT_FALSE(counts->Validate({"5", "11", "x", "10", "0"}, output));
-    EXPECT_EQ((std::vector<std::string>{
-                  "Invalid data constraint for parameter 'counts'. Expected integer in the range 1-10",
-                  "Invalid data 'x' for parameter counts expected type Integer",
-                  "Invalid data constraint for parameter 'counts'. Expected integer in the range 1-10"}),
-              output->GetErrors());
-
-    output = Output::New();
-    auto mode = ParameterSpec::New("mode", String);
-    mode->SetConstraint(StringEnumOf({{"on", ""}, {"off", ""}}));
-    EXPECT_FALSE(mode->Validate({"ON", "off"}, output));
-    EXPECT_EQ((std::vector<std::string>{
-                  "Found multiple values for mode this parameter can only accept a single value.",
-                  "Invalid data constraint for parameter 'mode'. Expected a single value from the set [on, "
-                  "off] got "
-                  "'ON'"}),
-              output->GetErrors());
-
-    output = Output::New();
-    auto names = ParameterSpec::New("names", StringList);
-    auto regex = ParameterConstraint::New(StringRegex);
-    regex->SetStringRegex("[a-z]+");
-    names->SetConstraint(regex);
-    EXPECT_TRUE(names->Validate({"abc", "x"}, output));
-    EXPECT_FALSE(names->Validate({"ab1", "ok", "A"}, output));
-    EXPECT_EQ(2u, output->GetErrors().size());
-    EXPECT_EQ("Invalid data constraint for parameter 'names'. Value does not match the expected regular "
-              "expression ([a-z]+)",
-              output->GetErrors()[1]);
 }
