@@ -1,5 +1,4 @@
-// Tests of Dispatcher: plugin registration, command execution and formatting, with real shared-object
-// plugins built by the test build.
+// Tests of Dispatcher: registration, execution, formatting and plugin files, with real plugins and scripts.
 #include <corvane/dispatch.h>
 
 #include "test_support.h"
@@ -7,402 +6,243 @@
 #include <dlfcn.h>
 #include <tarvik.h>
 
-#include <memory>
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 using namespace Corvane::AutoCli;
-using Corvane::CallSpec::Output;
-using Corvane::MetaObj::MetaList;
-using Corvane::MetaObj::MetaStruct;
+using CorvaneTest::CaptureFd;
+using Strings = std::vector<std::string>;
+using Params = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
 
 const std::string kPetshop = CORVANE_TEST_PETSHOP_PLUGIN;
 const std::string kThrowing = CORVANE_TEST_THROWING_PLUGIN;
-const std::string kStdThrowing = CORVANE_TEST_STD_THROWING_PLUGIN;
 
 // Whether the object is mapped in this process, without keeping it loaded.
 bool IsLoaded(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    if (handle) {
+    if (handle)
         dlclose(handle);
-    }
     return handle != nullptr;
 }
 
-void LoadSharedPlugin(Dispatcher& dispatcher, const std::string& path) {
+std::shared_ptr<Plugin> Loaded(const std::string& path) {
     auto plugin = SharedLibraryPlugin::New(path);
     plugin->Initialize();
-    dispatcher.RegisterPlugin(plugin);
+    return plugin;
 }
 
-// A formatter that prints a fixed line, standing for a plugin's own output format.
-class MarkerFormatter : public Formatter {
-public:
-    explicit MarkerFormatter(const std::string& name) : Formatter(name) {}
-
-    bool Format(const std::shared_ptr<Output>&, FormatParameters& params, DisplayContext&,
+// Prints its name and reports failure, which the dispatcher must ignore.
+struct Marker : Formatter {
+    using Formatter::Formatter;
+    bool Format(const std::shared_ptr<Corvane::CallSpec::Output>&, FormatParameters&, DisplayContext&,
                 std::ostream& out) override {
-        out << "marker " << GetName() << " " << params.GetParameter("tone") << "\n";
+        out << "marker " << GetName();
         return false;
     }
 };
 
-// An in-process plugin with formatters of the given names and one namespace of its own.
-class FormatterPlugin : public Plugin {
-public:
-    FormatterPlugin(std::string name, const std::vector<std::string>& formatterNames, std::string nodeName)
-        : name(std::move(name)), nodeName(std::move(nodeName)) {
-        for (const auto& formatterName : formatterNames) {
-            formatters.push_back(std::make_shared<MarkerFormatter>(formatterName));
-        }
+// An in-process plugin with a namespace "ns" + its name and a Marker formatter per given name.
+struct FormatterPlugin : Plugin {
+    FormatterPlugin(std::string name, const Strings& formatterNames) : name(std::move(name)) {
+        for (const auto& formatterName : formatterNames)
+            formatters.push_back(std::make_shared<Marker>(formatterName));
     }
-
     void Initialize() override {}
     const std::string& GetName() const override { return name; }
     void RegisterNamespaces(std::shared_ptr<Namespace> root) override {
-        root->RegisterNamespaceNode(Namespace::New(), nodeName);
+        root->RegisterNamespaceNode(Namespace::New(), "ns" + name);
     }
-    bool HasFormatter(const std::string& formatterName) override {
-        return !hidden && GetFormatter(formatterName) != nullptr;
-    }
-    std::shared_ptr<Formatter> GetFormatter(const std::string& formatterName) override {
-        for (const auto& formatter : formatters) {
-            if (formatter->GetName() == formatterName) {
-                return formatter;
-            }
-        }
-        return nullptr;
+    bool HasFormatter(const std::string& wanted) override { return GetFormatter(wanted) != nullptr; }
+    std::shared_ptr<Formatter> GetFormatter(const std::string& wanted) override {
+        auto found = std::find_if(formatters.begin(), formatters.end(),
+                                  [&](auto& f) { return f->GetName() == wanted; });
+        return found == formatters.end() ? nullptr : *found;
     }
     const std::vector<std::shared_ptr<Formatter>>& GetFormatters() override { return formatters; }
-
-    // When set, the plugin denies its formatters although it listed them at registration.
-    bool hidden = false;
-
-private:
     std::string name;
-    std::string nodeName;
     std::vector<std::shared_ptr<Formatter>> formatters;
 };
 
-struct Call {
-    std::shared_ptr<CommandInput> input = CommandInput::New();
-    std::shared_ptr<CommandOutput> output = CommandOutput::New();
-
-    explicit Call(const std::list<std::string>& path,
-                  const std::vector<std::pair<std::string, std::string>>& parameters = {}) {
-        input->SetCommandPath(path);
-        for (const auto& [key, value] : parameters) {
-            input->AddParameter(key, value);
-        }
-    }
-};
-
-std::string Print(Dispatcher& dispatcher, const Call& call, FormatParameters params, bool expectOk = true) {
-    DisplayContext context;
-    context.width = 80;
+// Runs the call, prints its result with the command's default formatter or `formatter`, then its errors.
+std::string Call(Dispatcher& dispatcher, const std::list<std::string>& path, const Params& params = {},
+                 const char* formatter = nullptr) {
+    auto input = CommandInput::New();
+    input->SetCommandPath(path);
+    for (const auto& [key, value] : params)
+        input->AddParameter(key, value);
+    auto output = CommandOutput::New();
     std::ostringstream out;
-    EXPECT_EQ(expectOk, dispatcher.FormatOutput(call.output, params, context, out));
+    if (dispatcher.ExecuteCommand(input, output)) {
+        FormatParameters format = dispatcher.GetDefaultOutputFormatParameters(input, output);
+        if (formatter)
+            format.SetFormatter(formatter);
+        DisplayContext context;
+        if (!dispatcher.FormatOutput(output, format, context, out))
+            out << "<failed>";
+    } else if (!output->GetRootObject()) {
+        out << "<no result>";
+    }
+    for (const auto& error : output->GetErrors())
+        out << "\nerror:" << error;
     return out.str();
 }
 
-std::vector<std::string> FormatterNames(Dispatcher& dispatcher) {
-    std::vector<std::string> names;
-    for (const auto& formatter : dispatcher.GetFormatters()) {
-        names.push_back(formatter ? formatter->GetName() : "<none>");
-    }
-    return names;
+std::string Descriptor(const std::string& inner) {
+    return "<?xml version=\"1.0\"?>\n<plugin><version>1.0.0</version>" + inner + "</plugin>\n";
 }
 
-// "namespace command" of every entry the listing command returns for the given filters.
-std::vector<std::string> Listing(Dispatcher& dispatcher,
-                                 const std::vector<std::pair<std::string, std::string>>& filters = {}) {
-    Call call({"varnok", "command", "list"}, filters);
-    EXPECT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
-    std::vector<std::string> entries;
-    auto list = std::dynamic_pointer_cast<MetaList>(call.output->GetRootObject());
-    if (!list) {
-        ADD_FAILURE() << "the listing returned no list";
-        return entries;
-    }
-    for (const auto& item : list->GetObjects()) {
-        auto entry = std::dynamic_pointer_cast<MetaStruct>(item);
-        entries.push_back(GetStringField(entry, "Namespace") + " " + GetStringField(entry, "Command"));
-    }
-    return entries;
+std::string NamespaceDescriptor(const std::string& path) {
+    return Descriptor("<namespaces><namespace path=\"" + path + "\"><description>" + path +
+                      "</description></namespace></namespaces>");
+}
+
+std::string RegisterFailure(const std::string& plugin, const std::string& message) {
+    return "Error while trying to register the plugin " + plugin + " " + message + " The functionality in " +
+           plugin + " will not be available until this issue is resolved.";
 }
 
 } // namespace
 
-TEST(DispatcherTest, ConstructionRegistersTheInternalPlugin) {
-    const long initCalls = TarvikFeatures_InitCallCount();
-    Dispatcher dispatcher;
-    EXPECT_EQ(initCalls + 1, TarvikFeatures_InitCallCount());
-    EXPECT_NE(0, TarvikFeatures_IsInitialized());
-
-    EXPECT_EQ(std::vector<std::string>{"Internal"}, dispatcher.GetPluginNames());
-    EXPECT_EQ(&dispatcher, dispatcher.GetRootNamespace()->GetDispatcher());
-    EXPECT_EQ((std::vector<std::string>{"commandhelp", "json", "python", "simple", "table", "xml"}),
-              FormatterNames(dispatcher));
-    EXPECT_TRUE(dispatcher.HasFormatter("table"));
-    EXPECT_FALSE(dispatcher.HasFormatter("clihelp"));
-    EXPECT_EQ(nullptr, dispatcher.GetFormatter("clihelp"));
-    EXPECT_EQ("json", dispatcher.GetFormatter("json")->GetName());
-
-    EXPECT_EQ(std::vector<std::string>{"varnok.command list"}, Listing(dispatcher));
-    Dispatcher second;
-    EXPECT_EQ(initCalls + 2, TarvikFeatures_InitCallCount());
-    EXPECT_NE(dispatcher.GetFormatter("json"), second.GetFormatter("json"));
-}
-
-TEST(DispatcherTest, RunsASharedObjectPluginsCommandAndPrintsIt) {
-    Dispatcher dispatcher;
-    LoadSharedPlugin(dispatcher, kPetshop);
-    EXPECT_EQ((std::vector<std::string>{"Internal", kPetshop}), dispatcher.GetPluginNames());
-    // A shared-object plugin brings no formatters.
-    EXPECT_EQ(6u, dispatcher.GetFormatters().size());
-
-    Call call({"petshop", "pet", "show"}, {{"n", "Rex"}, {"age", "3"}});
-    EXPECT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
-    EXPECT_TRUE(call.output->GetErrors().empty());
-    // The short name was moved to the long one by the command's input specification.
-    EXPECT_TRUE(call.input->HasParameter("name"));
-
-    FormatParameters params = dispatcher.GetDefaultOutputFormatParameters(call.input, call.output);
-    EXPECT_EQ("simple", params.GetFormatter());
-    EXPECT_EQ("Pet:\n"
-              "   Age: 3\n"
-              "   Name: Rex\n"
-              "   Vaccinated: true\n",
-              Print(dispatcher, call, params));
-
-    params.SetFormatter("json");
-    EXPECT_EQ("\n{\n"
-              "   \"Age\": 3,\n"
-              "   \"Name\": \"Rex\",\n"
-              "   \"Vaccinated\": true\n"
-              "}\n",
-              Print(dispatcher, call, params));
-
-    params.SetFormatter("python");
-    EXPECT_EQ("{\"Age\": 3, \"Name\": \"\"\"Rex\"\"\", \"Vaccinated\": True, }\n",
-              Print(dispatcher, call, params));
-    EXPECT_TRUE(call.output->GetErrors().empty());
-
-    Call status({"petshop", "status"});
-    EXPECT_TRUE(dispatcher.ExecuteCommand(status.input, status.output));
-    EXPECT_EQ(
-        "ShopStatus:\n"
-        "   Keeper: Mara\n"
-        "   Open: true\n",
-        Print(dispatcher, status, dispatcher.GetDefaultOutputFormatParameters(status.input, status.output)));
-}
-
-TEST(DispatcherTest, ListingCommandListsPluginCommandsWithEveryFilter) {
-    Dispatcher dispatcher;
-    LoadSharedPlugin(dispatcher, kPetshop);
-
-    // Depth first in name order: the sub-namespace "pet" comes before the command "status".
-    EXPECT_EQ((std::vector<std::string>{"petshop.pet show", "petshop status", "varnok.command list"}),
-              Listing(dispatcher));
-    EXPECT_EQ((std::vector<std::string>{"petshop.pet show", "petshop status"}),
-              Listing(dispatcher, {{"namespace-filter", "petshop"}}));
-    // Matched against the dotted path.
-    EXPECT_EQ(std::vector<std::string>{"petshop.pet show"}, Listing(dispatcher, {{"n", "shop.p"}}));
-    EXPECT_EQ(std::vector<std::string>{}, Listing(dispatcher, {{"n", "shop pet"}}));
-    EXPECT_EQ((std::vector<std::string>{"petshop status", "varnok.command list"}),
-              Listing(dispatcher, {{"command-filter", "st"}}));
-    EXPECT_EQ(std::vector<std::string>{"petshop.pet show"},
-              Listing(dispatcher, {{"description-filter", "pet"}}));
-    // Case-sensitive.
-    EXPECT_EQ(std::vector<std::string>{}, Listing(dispatcher, {{"d", "Pet"}}));
-    // All three together, and an explicitly empty filter that lets everything pass.
-    EXPECT_EQ(std::vector<std::string>{"petshop status"},
-              Listing(dispatcher, {{"n", "shop"}, {"c", "s"}, {"d", "open"}}));
-    EXPECT_EQ(3u, Listing(dispatcher, {{"c", ""}}).size());
-
-    // The listing's own defaults print it as a table.
-    Call call({"varnok", "command", "list"}, {{"n", "petshop"}});
-    ASSERT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
-    FormatParameters params = dispatcher.GetDefaultOutputFormatParameters(call.input, call.output);
-    EXPECT_EQ("table", params.GetFormatter());
-    EXPECT_EQ("Namespace    Command  Description\n"
-              "-----------  -------  -----------\n"
-              "petshop.pet  show     Show one pet by name.\n"
-              "petshop      status   Report whether the shop is open.\n",
-              Print(dispatcher, call, params));
+TEST(DispatcherTest, RunsASharedObjectPluginsCommandAndUnloadsItWithTheDispatcher) {
+    ASSERT_FALSE(IsLoaded(kPetshop));
+    {
+        const long initCalls = TarvikFeatures_InitCallCount();
+        Dispatcher dispatcher;
+        EXPECT_EQ(initCalls + 1, TarvikFeatures_InitCallCount());
+        EXPECT_EQ(Strings{"Internal"}, dispatcher.GetPluginNames());
+        dispatcher.RegisterPlugin(Loaded(kPetshop));
+        EXPECT_EQ((Strings{"Internal", kPetshop}), dispatcher.GetPluginNames());
+        const Params rex = {{"n", "Rex"}, {"age", "3"}};
+        EXPECT_EQ("Pet:\n   Age: 3\n   Name: Rex\n   Vaccinated: true\n",
+                  Call(dispatcher, {"petshop", "pet", "show"}, rex));
+        EXPECT_EQ("\n{\n   \"Age\": 3,\n   \"Name\": \"Rex\",\n   \"Vaccinated\": true\n}\n",
+                  Call(dispatcher, {"petshop", "pet", "show"}, rex, "json"));
+        // Empty format parameters print nothing and succeed; an unknown formatter is an error.
+        EXPECT_EQ("", Call(dispatcher, {"petshop", "status"}, {}, ""));
+        EXPECT_EQ("<failed>\nerror:Unable to find requested formatter: clihelp",
+                  Call(dispatcher, {"petshop", "status"}, {}, "clihelp"));
+        // The list empties, but the plugins stay until the dispatcher goes: its commands still run.
+        dispatcher.ResetRegistrations();
+        EXPECT_TRUE(dispatcher.GetPluginNames().empty());
+        EXPECT_EQ("ShopStatus:\n   Keeper: Mara\n   Open: true\n", Call(dispatcher, {"petshop", "status"}));
+    }
+    EXPECT_FALSE(IsLoaded(kPetshop));
 }
 
 TEST(DispatcherTest, ExecuteCommandRefusesWhatItCannotRun) {
     Dispatcher dispatcher;
-    LoadSharedPlugin(dispatcher, kPetshop);
-
-    Call empty({});
-    EXPECT_FALSE(dispatcher.ExecuteCommand(empty.input, empty.output));
-    EXPECT_EQ(std::vector<std::string>{"Unable to find command"}, empty.output->GetErrors());
-
-    Call space({"petshop", "pet"});
-    EXPECT_FALSE(dispatcher.ExecuteCommand(space.input, space.output));
-    EXPECT_EQ(std::vector<std::string>{"Path refers to a namespace, not a command."},
-              space.output->GetErrors());
-    EXPECT_EQ(nullptr, space.output->GetRootObject());
-
-    Call unknown({"petshop", "fish", "feed"});
-    EXPECT_FALSE(dispatcher.ExecuteCommand(unknown.input, unknown.output));
-    EXPECT_EQ(
-        (std::vector<std::string>{"Unable to find a command or namespace with the name 'fish' in namespace "
-                                  "petshop",
-                                  "Unable to find command"}),
-        unknown.output->GetErrors());
-    // The input keeps its whole path although the lookup consumed words of a copy.
-    EXPECT_EQ("petshop fish feed", unknown.input->GetCommandPathString());
-    FormatParameters none = dispatcher.GetDefaultOutputFormatParameters(unknown.input, unknown.output);
-    EXPECT_EQ("", none.GetFormatter());
-    EXPECT_TRUE(none.GetParameters().empty());
-    EXPECT_EQ(4u, unknown.output->GetErrors().size());
-
-    // A missing required parameter stops the call before the command runs.
-    Call missing({"petshop", "pet", "show"}, {{"age", "2"}});
-    EXPECT_FALSE(dispatcher.ExecuteCommand(missing.input, missing.output));
-    EXPECT_EQ(std::vector<std::string>{"Missing required parameter --name"}, missing.output->GetErrors());
-    EXPECT_EQ(nullptr, missing.output->GetRootObject());
-
-    Call badValue({"petshop", "pet", "show"}, {{"name", "Rex"}, {"colour", "red"}});
-    EXPECT_FALSE(dispatcher.ExecuteCommand(badValue.input, badValue.output));
-    EXPECT_EQ(std::vector<std::string>{"Unknown parameter : colour"}, badValue.output->GetErrors());
-    EXPECT_EQ(nullptr, badValue.output->GetRootObject());
-
-    // With help the same call skips validation and answers with the command's help data.
-    Call help({"petshop", "pet", "show"}, {{"age", "2"}, {"help", ""}});
-    EXPECT_TRUE(dispatcher.ExecuteCommand(help.input, help.output));
-    EXPECT_TRUE(help.output->GetErrors().empty());
-    EXPECT_EQ(Output::Help, help.output->GetOutputType());
-    auto data = std::dynamic_pointer_cast<MetaStruct>(help.output->GetRootObject());
-    ASSERT_NE(nullptr, data);
-    EXPECT_EQ("VarnokCommandHelp", data->GetTypeName());
-    FormatParameters params;
-    params.SetFormatter("commandhelp");
-    EXPECT_NE(std::string::npos, Print(dispatcher, help, params).find("Show one pet by name."));
+    dispatcher.RegisterPlugin(Loaded(kPetshop));
+    // clang-format off
+    const std::tuple<std::list<std::string>, Params, std::string> cases[] = {
+        {{}, {}, "Unable to find command"},
+        {{"petshop", "pet"}, {}, "Path refers to a namespace, not a command."},
+        {{"petshop", "fish", "feed"}, {},
+         "Unable to find a command or namespace with the name 'fish' in namespace petshop\n"
+         "error:Unable to find command"},
+        {{"petshop", "pet", "show"}, {{"age", "2"}}, "Missing required parameter --name"},
+        {{"petshop", "pet", "show"}, {{"name", "Rex"}, {"colour", "red"}}, "Unknown parameter : colour"}};
+    // clang-format on
+    for (const auto& [path, params, errors] : cases)
+        EXPECT_EQ("<no result>\nerror:" + errors, Call(dispatcher, path, params));
+    // With help the call skips validation and answers with the command's help data.
+    EXPECT_NE(std::string::npos,
+              Call(dispatcher, {"petshop", "pet", "show"}, {{"age", "2"}, {"help", ""}}, "commandhelp")
+                  .find("Show one pet by name."));
 }
 
-TEST(DispatcherTest, FormatOutputWithoutOrWithAnUnknownFormatter) {
+TEST(DispatcherTest, RefusedRegistrationsKeepWhatWasRegistered) {
     Dispatcher dispatcher;
-    LoadSharedPlugin(dispatcher, kPetshop);
-    Call call({"petshop", "status"});
-    ASSERT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
-
-    FormatParameters empty;
-    empty.SetParameter("tone", "loud");
-    EXPECT_EQ("", Print(dispatcher, call, empty));
-    EXPECT_TRUE(call.output->GetErrors().empty());
-
-    FormatParameters unknown;
-    unknown.SetFormatter("yaml");
-    EXPECT_EQ("", Print(dispatcher, call, unknown, false));
-    EXPECT_EQ(std::vector<std::string>{"Unable to find requested formatter: yaml"}, call.output->GetErrors());
-}
-
-TEST(DispatcherTest, FormatterNamesAreRegisteredOnce) {
-    Dispatcher dispatcher;
-    auto json = dispatcher.GetFormatter("json");
-
-    // "yaml" is new, but "json" is taken: nothing of the plugin's formatters is recorded.
-    auto rival =
-        std::make_shared<FormatterPlugin>("Rival", std::vector<std::string>{"yaml", "json"}, "rival");
+    dispatcher.RegisterPlugin(std::make_shared<FormatterPlugin>("Yaml", Strings{"yaml"}));
+    EXPECT_EQ("marker yaml", Call(dispatcher, {"varnok", "command", "list"}, {}, "yaml"));
+    // "zeta" is new but "yaml" is taken: none of the plugin's formatters is recorded, its namespace stays.
     EXPECT_THROW_MSG(
-        dispatcher.RegisterPlugin(rival),
-        "Error while trying to register the plugin Rival  this plugin has a formatter json that was "
-        "already registered from the plugin Internal  The functionality in Rival will not be "
+        dispatcher.RegisterPlugin(std::make_shared<FormatterPlugin>("Rival", Strings{"zeta", "yaml"})),
+        "Error while trying to register the plugin Rival  this plugin has a formatter yaml that was "
+        "already registered from the plugin Yaml  The functionality in Rival will not be "
         "available until this issue is resolved.");
-    EXPECT_EQ(std::vector<std::string>{"Internal"}, dispatcher.GetPluginNames());
-    EXPECT_EQ(json, dispatcher.GetFormatter("json"));
-    EXPECT_FALSE(dispatcher.HasFormatter("yaml"));
-    EXPECT_EQ(6u, dispatcher.GetFormatters().size());
-    // Its namespace was registered before the formatters were looked at, and stays.
-    EXPECT_TRUE(dispatcher.GetRootNamespace()->HasNamespaceNode("rival"));
+    EXPECT_EQ((Strings{"Internal", "Yaml"}), dispatcher.GetPluginNames());
+    EXPECT_FALSE(dispatcher.HasFormatter("zeta"));
+    EXPECT_TRUE(dispatcher.GetRootNamespace()->HasNamespaceNode("nsRival"));
 
-    auto yaml = std::make_shared<FormatterPlugin>("Yaml", std::vector<std::string>{"yaml"}, "yamlspace");
-    dispatcher.RegisterPlugin(yaml);
-    EXPECT_EQ((std::vector<std::string>{"Internal", "Yaml"}), dispatcher.GetPluginNames());
-    EXPECT_EQ((std::vector<std::string>{"commandhelp", "json", "python", "simple", "table", "xml", "yaml"}),
-              FormatterNames(dispatcher));
-
-    // FormatOutput reports success whatever the formatter itself returned.
-    Call call({"petshop"});
-    FormatParameters params;
-    params.SetFormatter("yaml");
-    params.SetParameter("tone", "soft");
-    EXPECT_EQ("marker yaml soft\n", Print(dispatcher, call, params));
-
-    // The second plugin to claim a name is refused with the first one's name.
-    auto copycat = std::make_shared<FormatterPlugin>("Copycat", std::vector<std::string>{"yaml"}, "copycat");
-    EXPECT_THROW_MSG(
-        dispatcher.RegisterPlugin(copycat),
-        "Error while trying to register the plugin Copycat  this plugin has a formatter yaml that "
-        "was already registered from the plugin Yaml  The functionality in Copycat will not be "
-        "available until this issue is resolved.");
-
-    // The provider has the last word on whether it still offers a name.
-    yaml->hidden = true;
-    EXPECT_FALSE(dispatcher.HasFormatter("yaml"));
-    EXPECT_EQ(nullptr, dispatcher.GetFormatter("yaml"));
-    EXPECT_EQ("", Print(dispatcher, call, params, false));
-    EXPECT_EQ(std::vector<std::string>{"Unable to find requested formatter: yaml"}, call.output->GetErrors());
-}
-
-TEST(DispatcherTest, FailingPluginRegistrationsAreWrappedOrPassedOn) {
-    Dispatcher dispatcher;
-    auto plugin = SharedLibraryPlugin::New(kThrowing);
-    plugin->Initialize();
+    auto plugin = Loaded(kThrowing);
     EXPECT_THROW_MSG(dispatcher.RegisterPlugin(plugin),
-                     "Error while trying to register the plugin " + kThrowing +
-                         " The half-done plugin gave up. The functionality in " + kThrowing +
-                         " will not be available until this issue is resolved.");
-    EXPECT_EQ(std::vector<std::string>{"Internal"}, dispatcher.GetPluginNames());
-    // What it registered before failing stays usable, even once the caller lets go of the plugin:
-    // its code must stay loaded for as long as its command is in the tree.
+                     RegisterFailure(kThrowing, "The half-done plugin gave up."));
+    // What it registered before failing stays usable, so its code must stay loaded without the plugin.
     plugin.reset();
     EXPECT_TRUE(IsLoaded(kThrowing));
-    Call call({"halfdone", "step"});
-    EXPECT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
-    EXPECT_EQ("stepped", call.output->GetRootObject()->ToString());
-
-    auto plain = SharedLibraryPlugin::New(kStdThrowing);
-    plain->Initialize();
-    try {
-        dispatcher.RegisterPlugin(plain);
-        ADD_FAILURE() << "expected std::runtime_error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ("plain failure", e.what());
-    }
-    EXPECT_EQ(std::vector<std::string>{"Internal"}, dispatcher.GetPluginNames());
-
+    EXPECT_EQ("stepped\n", Call(dispatcher, {"halfdone", "step"}));
+    EXPECT_THROW(dispatcher.RegisterPlugin(Loaded(CORVANE_TEST_STD_THROWING_PLUGIN)), std::runtime_error);
     EXPECT_THROW_MSG(dispatcher.RegisterPlugin(nullptr), "Unable to register an empty plugin.");
-    EXPECT_EQ(std::vector<std::string>{"Internal"}, dispatcher.GetPluginNames());
+    EXPECT_EQ((Strings{"Internal", "Yaml"}), dispatcher.GetPluginNames());
 }
 
-TEST(DispatcherTest, PluginsOutliveTheTreeAndUnloadWithTheDispatcher) {
-    ASSERT_FALSE(IsLoaded(kPetshop));
-    {
-        Dispatcher dispatcher;
-        LoadSharedPlugin(dispatcher, kPetshop);
-        Call call({"petshop", "pet", "show"}, {{"name", "Tom"}});
-        ASSERT_TRUE(dispatcher.ExecuteCommand(call.input, call.output));
+TEST(DispatcherTest, PluginFilesLoadInScanOrderAndDescriptorCommandsRunScripts) {
+    CorvaneTest::TempDir dir;
+    const std::string d = dir.Path() + "/";
+    const std::string command = "<commands><command path=\"zed.run\"><input-spec/><output-spec/>"
+                                "<format-parameters/><execute>true</execute></command></commands>";
+    dir.WriteFile("lib64/z.xml", NamespaceDescriptor("zed"));
+    dir.WriteFile(".e.xml", NamespaceDescriptor("hidden")); // kept, and sorts first
+    dir.WriteFile("a.so", CorvaneTest::ReadFile(kPetshop), 0755);
+    dir.WriteFile("b.xml", Descriptor(command));
+    dir.MakeDir("c.xml");
+    dir.WriteFile("d.xml", Descriptor(command)); // b.xml registered it first
+    dir.WriteFile("e-empty.xml", "");
+    // Reads a namespace, then fails on a command: none of it may reach the tree.
+    dir.WriteFile("f-half.xml", Descriptor("<namespaces><namespace path=\"half\"><description>H</description>"
+                                           "</namespace></namespaces><commands><command path=\"half.c\"/>"
+                                           "</commands>"));
+    dir.WriteFile("g-good.xml", NamespaceDescriptor("second"));
+    dir.WriteFile("x.so.1", "not a plugin either");
 
-        // The list empties, but the plugins stay until the dispatcher goes: its commands still run.
-        dispatcher.ResetRegistrations();
-        EXPECT_TRUE(dispatcher.GetPluginNames().empty());
-        EXPECT_TRUE(dispatcher.HasFormatter("json"));
-        EXPECT_TRUE(IsLoaded(kPetshop));
-        Call again({"petshop", "status"});
-        EXPECT_TRUE(dispatcher.ExecuteCommand(again.input, again.output));
-        EXPECT_EQ(3u, Listing(dispatcher).size());
+    Dispatcher dispatcher;
+    const std::string err = CaptureFd(2, [&] { dispatcher.AddExternalDirectory(dir.Path()); });
+    EXPECT_EQ(
+        (Strings{"Internal", d + "lib64/z.xml", d + ".e.xml", d + "a.so", d + "b.xml", d + "g-good.xml"}),
+        dispatcher.GetPluginNames());
+    EXPECT_EQ((Strings{"hidden", "petshop", "second", "varnok", "zed"}),
+              dispatcher.GetRootNamespace()->GetNamespaceNodeNames());
+    auto failed = [&](const std::string& file, const std::string& message) {
+        return "Error loading plugin " + d + file + " skipping.  Error was: " + message + "\n";
+    };
+    auto unparsed = [&](const std::string& file, const std::string& message) {
+        return failed(file, "Unable to handle XML Plugin " + d + file +
+                                ".  There was an error while parsing: " +
+                                (message.empty() ? "Unable to parse XML descriptor: " + d + file : message));
+    };
+    EXPECT_EQ(
+        unparsed("c.xml", "") +
+            failed("d.xml", RegisterFailure(d + "d.xml", "Varnok path is already registered: zed.run")) +
+            unparsed("e-empty.xml", "") +
+            unparsed("f-half.xml", "Unable to register the command 'varnok half.c'  Error was Unable to "
+                                   "find <input-spec> element, which is required for a command."),
+        err);
+    // A missing directory gives one line; a missing lib64 none.
+    const std::string missing = d + "missing";
+    EXPECT_EQ("Unable to open directory " + missing + " for plugin registration\n",
+              CaptureFd(2, [&] { dispatcher.AddExternalDirectory(missing); }));
+    EXPECT_EQ("", CaptureFd(2, [&] { dispatcher.AddExternalDirectory(dir.MakeDir("empty")); }));
 
-        // Destroying the dispatcher releases the plugin's command objects, whose code is in the
-        // object, before the object is unloaded.
-    }
-    EXPECT_FALSE(IsLoaded(kPetshop));
+    // A descriptor command running a real shell script, with its arguments and standard input from templates.
+    const std::string script = dir.WriteFile(
+        "show.sh", "read -r line\nprintf '<o><string>%s|%s|%s</string></o>' \"$1\" \"$2\" \"$line\"\n");
+    dispatcher.AddPlugin(dir.WriteFile(
+        "e2e.xml",
+        Descriptor(
+            "<namespaces><namespace path=\"e2e\"><description>E</description></namespace></namespaces>"
+            "<commands><command path=\"e2e.show\"><input-spec>"
+            "<parameter name=\"name\" type=\"string\" "
+            "required=\"true\"><description>N</description></parameter>"
+            "<parameter name=\"loud\" type=\"flag\" "
+            "required=\"false\"><description>L</description></parameter>"
+            "</input-spec><output-spec><string/></output-spec>"
+            "<format-parameters><formatter>json</formatter></format-parameters><execute>sh " +
+            script +
+            " '$val{name}' $if{loud,yes}</execute><stdin>in=$val{name}\n</stdin></command></commands>")));
+    EXPECT_EQ("\"a b;c|yes|in=a b;c\"\n",
+              Call(dispatcher, {"e2e", "show"}, {{"name", "a b;c"}, {"loud", ""}}));
+    EXPECT_EQ("\"plain||in=plain\"\n", Call(dispatcher, {"e2e", "show"}, {{"name", "plain"}}));
 }

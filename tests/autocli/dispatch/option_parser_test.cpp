@@ -1,298 +1,224 @@
-// Tests of OptionParser: option words, dispatcher options, path, command options, line splitting, dump.
+// Tests of OptionParser: grammar, errors, line splitting, dump, secret prompts through a pipe and a terminal.
 #include <corvane/dispatch.h>
 
 #include "test_support.h"
 
-#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdio_ext.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <iostream>
 
 using Corvane::AutoCli::OptionParser;
-using Corvane::CallSpec::InputSpec;
 using Corvane::CallSpec::ParameterSpec;
 using Corvane::CallSpec::ParameterType;
-using Pairs = OptionParser::ParameterList;
-using Words = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// device (string, -d), force (flag, -f), count (int) and the implicit help (bool, -h).
-std::shared_ptr<InputSpec> DiskSpec() {
-    auto spec = InputSpec::New();
-    auto device = ParameterSpec::New("device", ParameterType::String);
-    device->SetShortName("d");
-    spec->AddParameter(device);
-    auto force = ParameterSpec::New("force", ParameterType::Flag);
-    force->SetShortName("f");
-    spec->AddParameter(force);
-    spec->AddParameter(ParameterSpec::New("count", ParameterType::Int));
-    auto help = ParameterSpec::New("help", ParameterType::Bool);
-    help->SetShortName("h");
-    help->SetRequired(false);
-    spec->AddParameter(help);
+// device (-d), force (flag, -f), count, help (-h), password (secret, -p) and pin (secret).
+std::shared_ptr<Corvane::CallSpec::InputSpec> Spec() {
+    auto spec = Corvane::CallSpec::InputSpec::New();
+    for (const std::string name : {"device", "force", "count", "help", "password", "pin"}) {
+        auto param = ParameterSpec::New(name, name == "force" ? ParameterType::Flag : ParameterType::String);
+        if (name != "count" && name != "pin")
+            param->SetShortName(name == "password" ? "p" : name.substr(0, 1));
+        if (name[0] == 'p')
+            param->SetSecret(true);
+        spec->AddParameter(param);
+    }
     return spec;
 }
 
-std::list<std::string> Path(const Words& words) {
-    return {words.begin(), words.end()};
+// Parses `line` (split by ParseString), then hands over the parameters of Spec().
+OptionParser Parsed(const std::string& line) {
+    OptionParser parser;
+    parser.ParseString(line);
+    parser.SetInputSpec(Spec());
+    return parser;
 }
 
-// Parses `words` as a command line, hands over DiskSpec() and processes the command options.
-OptionParser Processed(const Words& words) {
-    OptionParser parser;
-    parser.ParseVector(words);
-    parser.SetInputSpec(DiskSpec());
-    parser.ProcessCommandArguments();
-    return parser;
+// "dispatcher options | path | command options | errors" of a copy whose command options are processed.
+std::string Summary(OptionParser parser) {
+    std::string text;
+    auto add = [&](const OptionParser::ParameterList& pairs) {
+        for (const auto& [name, value] : pairs)
+            text += " " + name + "=" + value;
+    };
+    add(parser.GetDispatcherParameters());
+    text += " | ";
+    for (const auto& word : parser.GetCommandPath())
+        text += "'" + word + "'";
+    text += " |";
+    add(parser.GetCommandParameters());
+    for (const auto& error : parser.GetParseErrors())
+        text += " | " + error;
+    return text;
+}
+
+// GetSilentString reads through std::cin over C stdio: drop what an earlier reader buffered.
+void ResetStandardInput() {
+    __fpurge(stdin);
+    clearerr(stdin);
+    std::cin.clear();
+}
+
+// From here on, standard input reads `content` from a pipe.
+void FeedStdin(const std::string& content) {
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    EXPECT_EQ(static_cast<ssize_t>(content.size()), write(fds[1], content.data(), content.size()));
+    close(fds[1]);
+    dup2(fds[0], STDIN_FILENO);
+    if (fds[0] != STDIN_FILENO) // pipe() takes descriptor 0 itself when it was closed
+        close(fds[0]);
+    ResetStandardInput();
+}
+
+bool EchoIsOn(int fd) {
+    termios settings{};
+    return tcgetattr(fd, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// Reads `fd` into `screen` until it holds `until` with echo off (true), the other side is gone (true
+// when `until` is empty) or ten seconds pass (false).
+bool ReadUntil(int fd, std::string& screen, const std::string& until) {
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline;) {
+        if (!until.empty() && screen.find(until) != std::string::npos && !EchoIsOn(fd))
+            return true;
+        pollfd entry{fd, POLLIN, 0};
+        char buffer[256];
+        ssize_t n = poll(&entry, 1, 50) > 0 ? read(fd, buffer, sizeof buffer) : 0;
+        if (n < 0 || (n == 0 && entry.revents != 0))
+            return until.empty(); // EIO on the master once the child has closed the terminal
+        screen.append(buffer, static_cast<size_t>(n));
+    }
+    return false;
 }
 
 } // namespace
 
-TEST(OptionParserTest, OptionWordFilter) {
+TEST(OptionParserTest, GrammarErrorsAndLineSplitting) {
     for (const char* word : {"-v", "-Z", "--ab", "--dry-run", "--a2", "--a-", "--name=value",
                              "--ab==", "--ab=c d", "--xy=-", "--ab=\n"})
         EXPECT_TRUE(OptionParser::IsParameter(word)) << word;
     for (const char* word : {"", "-", "--", "-5", "-vx", "--a", "--2ab", "---ab", "--ab=", "--a_b", "-v ",
                              " -v", "--ab\n", "x-v", "--=v", "-v=1"})
         EXPECT_FALSE(OptionParser::IsParameter(word)) << word;
-}
 
-TEST(OptionParserTest, ParseParameterSplitsWordsAndReportsOthers) {
-    OptionParser parser;
-    std::string name;
-    std::string value = "kept";
-    EXPECT_FALSE(parser.ParseParameter("-v", name, value));
-    EXPECT_EQ("v", name);
-    EXPECT_EQ("kept", value);
-    EXPECT_FALSE(parser.ParseParameter("--dry-run", name, value));
-    EXPECT_EQ("dry-run", name);
-    EXPECT_TRUE(parser.ParseParameter("--format-param=a=b c", name, value));
-    EXPECT_EQ("format-param", name);
-    EXPECT_EQ("a=b c", value);
-    EXPECT_TRUE(parser.GetParseErrors().empty());
+    // Command lines and their summaries. Missing values name the word as typed; flags, help, undeclared
+    // and dispatcher options need none; an option takes the next non-option word as its value.
+    // clang-format off
+    const std::pair<const char*, const char*> table[] = {
+        {"--formatter json storage disk list --device d1",
+         " formatter=json | 'storage''disk''list' | device=d1"},
+        {"--formatter=json -h", " formatter=json h= |  |"},
+        {"--screen-width -5 -h --plugin --formatter a=b ns --count --x=1",
+         " screen-width=-5 h= plugin= formatter=a=b | 'ns' | count=--x=1"},
+        {"--plugin a.so --plugin=b.so --formatter json --plugin ns",
+         " plugin=a.so plugin=b.so formatter=json plugin=ns |  |"},
+        {"cmd --device --force --count -d", " | 'cmd' | device= force= count= d= | --device must have value"
+                                            " | --count must have value | -d must have value"},
+        {"cmd --force -h --help --bogus -f yes --tag x --tag=y=z",
+         " | 'cmd' | force= h= help= bogus= f=yes tag=x tag=y=z"},
+        {"storage --device d1 extra more",
+         " | 'storage' | device=d1 | Found Extra non-parameter arguments at the end of input: 'extra' "
+         "'more' "},
+        {"cmd --count=1 x",
+         " | 'cmd' | count=1 | Found Extra non-parameter arguments at the end of input: 'x' "}};
+    // clang-format on
+    for (const auto& [line, summary] : table)
+        EXPECT_EQ(summary, Summary(Parsed(line))) << line;
 
-    name = "unchanged";
-    EXPECT_FALSE(parser.ParseParameter("--a", name, value));
-    EXPECT_FALSE(parser.ParseParameter("path", name, value));
-    EXPECT_EQ("unchanged", name);
-    EXPECT_EQ((Words{"Attempt to parse option failed.  Input was : --a",
-                     "Attempt to parse option failed.  Input was : path"}),
-              parser.GetParseErrors());
-}
-
-TEST(OptionParserTest, ArgvSplitsDispatcherOptionsPathAndCommandOptions) {
-    const char* argv[] = {"./bin/varnok", "--formatter", "json", "storage", "disk", "list", "--device", "d1"};
-    OptionParser parser("other");
-    parser.ParseArgv(8, argv);
-    EXPECT_EQ("./bin/varnok", parser.GetDispatcher());
-    EXPECT_EQ((Pairs{{"formatter", "json"}}), parser.GetDispatcherParameters());
-    EXPECT_EQ(Path({"storage", "disk", "list"}), parser.GetCommandPath());
-    EXPECT_EQ(&parser.GetCommandPath(), &parser.GetNamespaces());
-    EXPECT_EQ((Pairs{{"device", "d1"}}), parser.GetCommandParameters());
-    EXPECT_TRUE(parser.GetParseErrors().empty());
-    EXPECT_FALSE(parser.IsParsed());
-
-    const char* inline_argv[] = {"varnok", "--formatter=json", "-h"};
-    OptionParser inlined;
-    inlined.ParseArgv(3, inline_argv);
-    EXPECT_EQ((Pairs{{"formatter", "json"}, {"h", ""}}), inlined.GetDispatcherParameters());
-    EXPECT_TRUE(inlined.GetCommandPath().empty());
-    EXPECT_TRUE(inlined.GetCommandParameters().empty());
-
-    // Only the tool name: it is taken, nothing else changes.
-    const char* bare[] = {"/usr/sbin/varnok", nullptr};
-    OptionParser alone;
-    alone.ParseArgv(1, bare);
-    EXPECT_EQ("/usr/sbin/varnok", alone.GetDispatcher());
-    EXPECT_TRUE(alone.GetDispatcherParameters().empty());
-}
-
-TEST(OptionParserTest, OptionTakesNextNonOptionWordAsValue) {
-    OptionParser parser;
-    parser.ParseVector({"--screen-width", "-5", "-h", "--plugin", "--formatter", "a=b", "ns", "cmd",
-                        "--force", "yes", "-d", "--count", "--x=1", "-f"});
-    EXPECT_EQ("varnok", parser.GetDispatcher());
-    EXPECT_EQ((Pairs{{"screen-width", "-5"}, {"h", ""}, {"plugin", ""}, {"formatter", "a=b"}}),
-              parser.GetDispatcherParameters());
-    EXPECT_EQ(Path({"ns", "cmd"}), parser.GetCommandPath());
-    // No input specification: options without a value are kept without a message. "--x=1" is no option
-    // word (a long name has two characters at least), so it is a value.
-    EXPECT_EQ((Pairs{{"force", "yes"}, {"d", ""}, {"count", "--x=1"}, {"f", ""}}),
-              parser.GetCommandParameters());
-    EXPECT_TRUE(parser.GetParseErrors().empty());
-}
-
-TEST(OptionParserTest, CommandOptionsAreProcessedOnFirstRequestOnly) {
-    OptionParser parser;
-    parser.ParseVector({"disk", "show", "--device"});
-    EXPECT_TRUE(parser.GetParseErrors().empty());
-    // The input specification arrives after parsing and still decides the missing-value error.
-    parser.SetInputSpec(DiskSpec());
-    EXPECT_TRUE(parser.HasCommandParameter("device"));
-    EXPECT_EQ(Words{"--device must have value"}, parser.GetParseErrors());
-    // Later requests find nothing left to process: no second message.
-    EXPECT_EQ(Words{""}, parser.GetCommandParameter("device"));
-    EXPECT_EQ((Pairs{{"device", ""}}), parser.GetCommandParameters());
-    parser.ProcessCommandArguments();
-    EXPECT_EQ(1u, parser.GetParseErrors().size());
-
-    for (auto request :
-         {+[](OptionParser& p) { p.GetCommandParameters(); },
-          +[](OptionParser& p) { p.HasCommandParameter("x"); },
-          +[](OptionParser& p) { p.GetCommandParameter("x"); }, +[](OptionParser& p) { p.ToString(); }}) {
-        OptionParser lazy;
-        lazy.ParseVector({"cmd", "--count"});
-        lazy.SetInputSpec(DiskSpec());
-        request(lazy);
-        EXPECT_EQ(Words{"--count must have value"}, lazy.GetParseErrors());
-    }
-}
-
-TEST(OptionParserTest, MissingValueErrorsNameTheWordAsTyped) {
-    EXPECT_EQ(Words{"-d must have value"}, Processed({"cmd", "-d"}).GetParseErrors());
-    // An option word after it leaves the value empty as well.
-    auto parser = Processed({"cmd", "--device", "--force", "--count", "-f"});
-    EXPECT_EQ((Words{"--device must have value", "--count must have value"}), parser.GetParseErrors());
-    EXPECT_EQ((Pairs{{"device", ""}, {"force", ""}, {"count", ""}, {"f", ""}}),
-              parser.GetCommandParameters());
-
-    // Flags, help by either name and undeclared options: no message.
-    for (const Words& words : {Words{"cmd", "--force"}, Words{"cmd", "-h"}, Words{"cmd", "--help"},
-                               Words{"cmd", "--bogus"}, Words{"cmd", "-q", "--force"}})
-        EXPECT_TRUE(Processed(words).GetParseErrors().empty()) << words[1];
-    // With a value, nothing is missing.
-    EXPECT_TRUE(Processed({"cmd", "--device", "d1", "--count=3"}).GetParseErrors().empty());
-}
-
-TEST(OptionParserTest, ExtraWordsAfterCommandOptionsAreOneError) {
-    auto parser = Processed({"storage", "disk", "list", "--device", "d1", "extra", "more"});
-    EXPECT_EQ((Pairs{{"device", "d1"}}), parser.GetCommandParameters());
-    EXPECT_EQ(Words{"Found Extra non-parameter arguments at the end of input: 'extra' 'more' "},
-              parser.GetParseErrors());
-    // Words after an inline value cannot be its value.
-    EXPECT_EQ(Words{"Found Extra non-parameter arguments at the end of input: 'x' "},
-              Processed({"cmd", "--count=1", "x"}).GetParseErrors());
-}
-
-TEST(OptionParserTest, RepeatedOptionsKeepEveryValueInOrder) {
-    OptionParser parser;
-    parser.ParseVector({"--plugin", "a.so", "--plugin=b.so", "--formatter", "json", "--plugin", "ns", "--tag",
-                        "x", "--tag=y", "-t"});
-    EXPECT_TRUE(parser.HasDispatcherParameter("plugin"));
-    EXPECT_FALSE(parser.HasDispatcherParameter("plugin-dir"));
-    EXPECT_EQ((Words{"a.so", "b.so", "ns"}), parser.GetDispatcherParameter("plugin"));
-    EXPECT_TRUE(parser.GetDispatcherParameter("input").empty());
-    EXPECT_TRUE(parser.GetCommandPath().empty());
-    // A path-less line: "ns" went to --plugin, so the rest is dispatcher options too.
-    EXPECT_EQ((Words{"x", "y"}), parser.GetDispatcherParameter("tag"));
-
-    OptionParser command;
-    command.ParseVector({"ns", "--tag", "x", "--other", "--tag=y", "-t", "z"});
-    EXPECT_EQ((Words{"x", "y"}), command.GetCommandParameter("tag"));
-    EXPECT_EQ(Words{"z"}, command.GetCommandParameter("t"));
-    EXPECT_FALSE(command.HasCommandParameter("absent"));
-    EXPECT_TRUE(command.GetCommandParameter("absent").empty());
-}
-
-TEST(OptionParserTest, StepsWorkOnTheGivenStack) {
-    OptionParser parser;
-    std::stack<std::string> words;
-    for (const char* word : {"--bb", "a", "--aa", "cmd", "ns"}) // "ns" on top
-        words.push(word);
-    EXPECT_TRUE(parser.ParseParameters(words).empty());
-    EXPECT_EQ(Path({"ns", "cmd"}), parser.ParsePath(words));
-    EXPECT_EQ(3u, words.size());
-    EXPECT_TRUE(parser.ParsePath(words).empty());
-    EXPECT_EQ((Pairs{{"aa", "a"}, {"bb", ""}}), parser.ParseParameters(words));
-    EXPECT_TRUE(words.empty());
-
-    // Parsing an empty stack keeps what an earlier parse found.
-    parser.ParseVector({"--xy", "1", "ns"});
-    parser.ParseStack({});
-    parser.ParseVector({});
-    EXPECT_EQ((Pairs{{"xy", "1"}}), parser.GetDispatcherParameters());
-    EXPECT_EQ(Path({"ns"}), parser.GetCommandPath());
-}
-
-TEST(OptionParserTest, ParsingAgainReplacesOptionsAndPathButKeepsErrorsAndCommandParameters) {
-    OptionParser parser;
-    parser.ParseVector({"--formatter", "json", "ns", "cmd", "--device", "d1", "stray"});
-    parser.GetCommandParameters();
-    parser.ParseVector({"--plugin", "p.so", "other", "--pending"});
-    EXPECT_EQ((Pairs{{"plugin", "p.so"}}), parser.GetDispatcherParameters());
-    EXPECT_EQ(Path({"other"}), parser.GetCommandPath());
-    EXPECT_EQ(Words{"Found Extra non-parameter arguments at the end of input: 'stray' "},
-              parser.GetParseErrors());
-    EXPECT_EQ((Pairs{{"pending", ""}}), parser.GetCommandParameters());
-
-    // A line without command options leaves the processed ones in place.
-    parser.ParseVector({"last"});
-    EXPECT_EQ(Path({"last"}), parser.GetCommandPath());
-    EXPECT_EQ((Pairs{{"pending", ""}}), parser.GetCommandParameters());
-}
-
-TEST(OptionParserTest, ParseStringSkipsLinesWithoutWords) {
+    // Lines without words change nothing.
     OptionParser parser("tool");
     parser.ParseVector({"--formatter", "json", "ns", "--device", "d1"});
     const std::string before = parser.ToString();
     for (const char* line : {"", " ", " \t  ", "#", "# ns cmd", "  \t# comment", "\"\"", "\"\" # x", "\"#\""})
         EXPECT_TRUE(parser.ParseString(line)) << '[' << line << ']';
     EXPECT_EQ(before, parser.ToString());
-    EXPECT_EQ("tool", parser.GetDispatcher());
-}
-
-TEST(OptionParserTest, ParseStringSplitsWords) {
-    auto words = [](const std::string& line) {
-        OptionParser parser;
-        EXPECT_FALSE(parser.ParseString(line)) << line;
-        auto path = parser.GetCommandPath();
-        return Words(path.begin(), path.end());
-    };
-    EXPECT_EQ((Words{"storage", "my disk", "list"}), words("storage \"my disk\" list"));
-    EXPECT_EQ((Words{"storage", "#", "list", "#x"}), words("storage # list #x"));
-    EXPECT_EQ((Words{"storage", "disk", "list"}), words("\t storage\t\tdisk \t list\t "));
-    EXPECT_EQ((Words{"a", "", "b"}), words("a \"\" b"));
-    EXPECT_EQ((Words{"a"}), words("a \"\""));
-    EXPECT_EQ((Words{"a", ""}), words("a \"\" "));
-    EXPECT_EQ((Words{"abc de", "f"}), words("ab\"c d\"e f"));
-    EXPECT_EQ((Words{"a", "b\tc  d"}), words("a \"b\tc  d"));
-    EXPECT_EQ((Words{"x"}), words("\"x\""));
-    EXPECT_EQ((Words{" "}), words("\" \""));
-    EXPECT_EQ((Words{"a\\", "b"}), words("a\\ b"));
-    EXPECT_EQ((Words{"a\r"}), words("a\r"));
-
-    OptionParser parser;
-    EXPECT_FALSE(parser.ParseString("  --formatter json  storage list --device \"d 1\" --name=\"a b\" -f"));
-    EXPECT_EQ("varnok", parser.GetDispatcher());
-    EXPECT_EQ((Pairs{{"formatter", "json"}}), parser.GetDispatcherParameters());
-    EXPECT_EQ(Path({"storage", "list"}), parser.GetCommandPath());
-    EXPECT_EQ((Pairs{{"device", "d 1"}, {"name", "a b"}, {"f", ""}}), parser.GetCommandParameters());
+    // Quotes group blanks into a word and vanish; "#" starts a comment only before the first word.
+    // clang-format off
+    const std::pair<const char*, const char*> splits[] = {
+        {"storage \"my disk\" list", "'storage''my disk''list'"}, {"storage # list", "'storage''#''list'"},
+        {"\t storage\t\tdisk \t list\t ", "'storage''disk''list'"}, {"a \"\" b", "'a''''b'"},
+        {"a \"\"", "'a'"}, {"a \"\" ", "'a'''"}, {"ab\"c d\"e #f", "'abc de''#f'"}, {"\" \"", "' '"},
+        {"a \"b\tc  d", "'a''b\tc  d'"}, {"a\\ b", "'a\\''b'"}, {"a\r", "'a\r'"}};
+    // clang-format on
+    for (const auto& [line, words] : splits)
+        EXPECT_EQ(" | " + std::string(words) + " |", Summary(Parsed(line))) << line;
+    EXPECT_FALSE(parser.ParseString(" --formatter xml  ls --device \"d 1\" --name=\"a b\" -f"));
+    EXPECT_EQ(" formatter=xml | 'ls' | device=d 1 name=a b f=", Summary(parser));
 }
 
 TEST(OptionParserTest, ToStringDumpsEverySection) {
-    OptionParser empty;
-    EXPECT_EQ("Parsed: 0\nDispatcher: varnok\nErrors: \nPath: \nDispatch Params: \nCommand Params: \n",
-              empty.ToString());
-
-    OptionParser parser("vk");
+    const char* argv[] = {"./vk",     "-h", "--formatter", "json",     "storage", "my disk",
+                          "--device", "d1", "-f",          "--xy=a b", "left"};
+    OptionParser parser("other");
     std::string name, value;
     parser.ParseParameter("--a", name, value);
-    parser.ParseVector(
-        {"-h", "--formatter", "json", "storage", "my disk", "--device", "d1", "-f", "--xy=a b", "left"});
-    EXPECT_EQ("Parsed: 0\n"
-              "Dispatcher: vk\n"
-              "Errors: \n"
-              "   Attempt to parse option failed.  Input was : --a\n"
-              "Path: 'storage''my disk'\n"
-              "Dispatch Params: \n"
-              "   --h = ''\n"
-              "   --formatter = 'json'\n"
-              "Command Params: \n"
-              "   --device = 'd1'\n"
-              "   --f = ''\n"
-              "   --xy = 'a b'\n",
+    parser.ParseArgv(static_cast<int>(std::size(argv)), argv);
+    EXPECT_EQ("Parsed: 0\nDispatcher: ./vk\nErrors: \n   Attempt to parse option failed.  Input was : --a\n"
+              "Path: 'storage''my disk'\nDispatch Params: \n   --h = ''\n   --formatter = 'json'\n"
+              "Command Params: \n   --device = 'd1'\n   --f = ''\n   --xy = 'a b'\n",
               parser.ToString());
-    // The error found while the dump processed the command options shows up in the next dump.
-    EXPECT_EQ(2u, parser.GetParseErrors().size());
-    EXPECT_NE(std::string::npos,
-              parser.ToString().find(
-                  "\n   Found Extra non-parameter arguments at the end of input: 'left' \nPath: 'storage'"));
+    // The error found while dumping is kept; the options are processed once only.
+    parser.ToString();
+    EXPECT_EQ((std::vector<std::string>{"Attempt to parse option failed.  Input was : --a",
+                                        "Found Extra non-parameter arguments at the end of input: 'left' "}),
+              parser.GetParseErrors());
+}
+
+TEST(OptionParserTest, SecretsArePromptedForWithoutEcho) {
+    // At end of input the value stays empty without a missing-value message.
+    for (const char* typed : {"s3cret pass\n1234\nunread\n", ""}) {
+        FeedStdin(typed);
+        std::string got;
+        EXPECT_EQ("Enter value for 'password': \nEnter value for 'pin': \n",
+                  CorvaneTest::CaptureFd(1, [&] { got = Summary(Parsed("user add --device d1 -p --pin")); }));
+        EXPECT_EQ(*typed ? " | 'user''add' | device=d1 p=s3cret pass pin=1234"
+                         : " | 'user''add' | device=d1 p= pin=",
+                  got);
+        // With a value there is no prompt and the input is left unread.
+        EXPECT_EQ("", CorvaneTest::CaptureFd(
+                          1, [&] { got = Summary(Parsed("x --password given --pin=1 --device")); }));
+        EXPECT_EQ(" | 'x' | password=given pin=1 device= | --device must have value", got);
+        EXPECT_EQ(*typed ? "unread" : "", OptionParser::GetSilentString());
+    }
+
+    // A child whose controlling terminal is a new pseudo-terminal prompts for --password; the test waits
+    // for the prompt and for echo to go off, then types a line, or end of file (^D) at its start.
+    for (const std::string typed : {"s3cr3t-Value\n", "\x04"}) {
+        const std::string expected = typed.substr(0, typed.size() - 1);
+        std::fflush(nullptr);
+        int master = -1;
+        pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid == 0) { // exit status bits: echo on before, echo on after, read failed, value right
+            ResetStandardInput();
+            int code = EchoIsOn(STDIN_FILENO) ? 1 : 0;
+            const std::string got = Summary(Parsed("login --password"));
+            code |= (EchoIsOn(STDIN_FILENO) ? 2 : 0) | (std::cin.fail() ? 4 : 0);
+            _exit(code | (got == " | 'login' | password=" + expected ? 8 : 0));
+        }
+        ASSERT_LT(0, pid);
+        std::string screen;
+        // Typing before echo is off would show the secret whatever the parser does afterwards.
+        EXPECT_TRUE(ReadUntil(master, screen, "Enter value for 'password': ")) << screen;
+        EXPECT_EQ(static_cast<ssize_t>(typed.size()), write(master, typed.data(), typed.size()));
+        if (!ReadUntil(master, screen, "")) {
+            ADD_FAILURE() << "the prompting child did not end";
+            kill(pid, SIGKILL);
+        }
+        int status = -1;
+        waitpid(pid, &status, 0);
+        close(master);
+        // Only the prompt and the parser's newline, which the terminal turns into "\r\n".
+        EXPECT_EQ("Enter value for 'password': \r\n", screen);
+        EXPECT_EQ(1 | 2 | (expected.empty() ? 4 : 0) | 8, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    }
 }
