@@ -39,41 +39,6 @@ xmlNode* FirstValueChild(xmlNode* node) {
     return nullptr;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Reads a signed 64-bit decimal number the way a formatted stream read does: leading white space
-// skipped, one optional sign, then digits up to the first non-digit; the rest is ignored. Fails when
-// no digit follows or the number is out of range.
-bool ReadInt64(const std::string& text, int64_t& result) {
-    size_t pos = 0;
-    const size_t size = text.size();
-    while (pos < size && IsSpace(text[pos])) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < size && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    if (pos >= size || text[pos] < '0' || text[pos] > '9') {
-        return false;
-    }
-    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
-                                    : uint64_t(std::numeric_limits<int64_t>::max());
-    uint64_t magnitude = 0;
-    for (; pos < size && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        const unsigned digit = unsigned(text[pos] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            return false;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    result = negative ? int64_t(0 - magnitude) : int64_t(magnitude);
-    return true;
-}
-
 // The builders below carry the nesting depth so that a tree built with XML_PARSE_HUGE (or by hand)
 // cannot exhaust the stack; each value element counts one level.
 std::shared_ptr<MetaObject> BuildObject(xmlNode* node, int depth);
@@ -162,8 +127,8 @@ std::shared_ptr<MetaObject> BuildObject(xmlNode* node, int depth) {
         if (text.empty()) {
             return MetaInt::New();
         }
-        int64_t number = 0;
-        if (!ReadInt64(text, number)) {
+        std::int64_t number = 0;
+        if (!XmlGrammar::ReadInt64(text, number)) {
             throw CorvaneException("Unable to read an int value from: '" + text + "'");
         }
         return MetaInt::New(static_cast<long>(number));
@@ -197,6 +162,46 @@ std::shared_ptr<MetaList> BuildMetaList(xmlNode* node) {
     }
     return BuildList(node, 0);
 }
+
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+namespace XmlGrammar {
+
+bool ReadInt64(const std::string& text, std::int64_t& result) {
+    std::size_t pos = 0;
+    const std::size_t size = text.size();
+    while (pos < size && IsSpace(text[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < size && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    if (pos >= size || text[pos] < '0' || text[pos] > '9') {
+        return false;
+    }
+    const std::uint64_t limit = negative ? std::uint64_t(std::numeric_limits<std::int64_t>::max()) + 1
+                                         : std::uint64_t(std::numeric_limits<std::int64_t>::max());
+    std::uint64_t magnitude = 0;
+    for (; pos < size && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        const unsigned digit = unsigned(text[pos] - '0');
+        if (magnitude > (limit - digit) / 10) {
+            return false;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    result = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
+    return true;
+}
+
+} // namespace XmlGrammar
 
 } // namespace AutoCli
 } // namespace Corvane

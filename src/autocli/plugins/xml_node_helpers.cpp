@@ -1,6 +1,8 @@
 // Element helpers shared by the output document reader and the plugin descriptor reader.
 #include <corvane/xmlutil.h>
 
+#include "xml_value_grammar.h"
+
 #include <libxml/entities.h>
 #include <libxml/tree.h>
 
@@ -13,6 +15,8 @@ namespace Corvane {
 namespace AutoCli {
 
 namespace {
+
+using XmlGrammar::CarriesContent;
 
 // Owns one string handed out by libxml2 (xmlGetProp and friends); released with xmlFree on every
 // path, exceptions included.
@@ -75,18 +79,6 @@ void AppendAttributeText(AttributeExpansion& expansion, const xmlNode* list, int
                                        "more than " + std::to_string(kMaxAttributeBytes) + " bytes");
             }
         }
-    }
-}
-
-bool CarriesContent(const xmlNode* node) {
-    switch (node->type) {
-    case XML_TEXT_NODE:
-    case XML_CDATA_SECTION_NODE:
-    case XML_COMMENT_NODE:
-    case XML_PI_NODE:
-        return true;
-    default:
-        return false;
     }
 }
 

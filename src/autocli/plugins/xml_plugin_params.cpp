@@ -6,7 +6,6 @@
 #include <libxml/tree.h>
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,38 +22,6 @@ using CallSpec::ParameterType;
 using XmlDescriptor::CarriesContent;
 using XmlDescriptor::IsNamed;
 using XmlDescriptor::IsTextOrComment;
-
-namespace XmlDescriptor {
-
-bool ReadInt64(const std::string& text, std::int64_t& result) {
-    std::size_t pos = 0;
-    const std::size_t size = text.size();
-    while (pos < size && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r'))) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < size && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    if (pos >= size || text[pos] < '0' || text[pos] > '9') {
-        return false;
-    }
-    const std::uint64_t limit = negative ? std::uint64_t(std::numeric_limits<std::int64_t>::max()) + 1
-                                         : std::uint64_t(std::numeric_limits<std::int64_t>::max());
-    std::uint64_t magnitude = 0;
-    for (; pos < size && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        const unsigned digit = unsigned(text[pos] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            return false;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    result = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
-    return true;
-}
-
-} // namespace XmlDescriptor
 
 namespace {
 

@@ -1,10 +1,12 @@
-// Pieces of the value grammar shared by the element builder and the streaming document reader.
+// Pieces of the XML grammar shared by the element builder, the streaming document reader and the
+// descriptor reader.
 #pragma once
 
 #include <corvane/metaobj.h>
 
 #include <libxml/tree.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -25,6 +27,24 @@ inline bool IsNamed(const xmlNode* node, const char* name) {
 inline bool IsTextOrComment(const xmlNode* node) {
     return IsNamed(node, "text") || IsNamed(node, "comment");
 }
+
+// The node kinds whose content counts as the text of their parent element.
+inline bool CarriesContent(const xmlNode* node) {
+    switch (node->type) {
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads a signed 64-bit decimal number the way a formatted stream read does: leading white space
+// skipped, one optional sign, digits up to the first non-digit, the rest ignored. Fails when no digit
+// comes first or the number does not fit; `result` is then unchanged.
+bool ReadInt64(const std::string& text, std::int64_t& result);
 
 // The element kind named by a list's `type` attribute. `compound` is set for "structure" and "list",
 // whose lists take their first element as prototype. Returns false for any other word.
