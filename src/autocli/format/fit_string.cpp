@@ -1,6 +1,8 @@
 // AutoCli_FitString: word wrapping of text to a column width.
 #include <corvane/format.h>
 
+#include "format_internal.h"
+
 #include <string_view>
 
 namespace Corvane {
@@ -8,16 +10,13 @@ namespace AutoCli {
 
 namespace {
 
+using Detail::EndLine;
+
 // The run that brings a fresh line to the indent column: the stream's field width set to `indent`
 // and one space written, so 0 and 1 both give a single character.
 void WriteIndentRun(std::ostream& out, int indent) {
     out.width(indent);
     out << ' ';
-}
-
-void EndLine(std::ostream& out) {
-    out << '\n';
-    out.flush();
 }
 
 void FitLine(int indent, int width, std::string_view text, bool skipIndent, std::ostream& out,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,11 @@ class MetaObject;
 
 namespace AutoCli {
 namespace Detail {
+
+/// Ends one line of formatter output: a single newline, then a flush, after every line.
+inline void EndLine(std::ostream& out) {
+    out << '\n' << std::flush;
+}
 
 /// Splits `text` at every `separator`. Empty items before or between separators are kept, the empty
 /// piece after a final separator is not produced, and empty text gives no items.

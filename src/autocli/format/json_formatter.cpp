@@ -1,6 +1,8 @@
 // JsonFormatter: the "json" formatter, a fixed line-oriented JSON layout with byte-wise escaping.
 #include <corvane/format.h>
 
+#include "format_internal.h"
+
 #include <corvane/callspec.h>
 #include <corvane/metaobj.h>
 
@@ -20,9 +22,7 @@ using MetaObj::MetaType;
 
 namespace {
 
-void NewLine(std::ostream& out) {
-    out << '\n' << std::flush;
-}
+using Detail::EndLine;
 
 // Escapes byte by byte; bytes are never decoded as UTF-8, so every byte outside printable ASCII
 // becomes its own \u00XX escape. The text is escaped into one buffer and written in one call.
@@ -85,7 +85,7 @@ std::shared_ptr<JsonFormatter> JsonFormatter::New() {
 bool JsonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& /*params*/,
                            DisplayContext& /*context*/, std::ostream& out) {
     Format(output->GetRootObject(), out, -1);
-    NewLine(out);
+    EndLine(out);
     return true;
 }
 
@@ -103,7 +103,7 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
         const auto* boolean = dynamic_cast<const MetaBool*>(value.get());
         if (boolean == nullptr) {
             out << "Error reading a bool";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << (boolean->GetValue() ? "true" : "false");
@@ -113,7 +113,7 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
         const auto* integer = dynamic_cast<const MetaInt*>(value.get());
         if (integer == nullptr) {
             out << "Error reading a int";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << std::to_string(integer->GetValue());
@@ -123,7 +123,7 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
         const auto* text = dynamic_cast<const MetaString*>(value.get());
         if (text == nullptr) {
             out << "Error reading a string";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         WriteEscaped(text->GetValue(), out);
@@ -133,13 +133,13 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
         const auto* record = dynamic_cast<const MetaStruct*>(value.get());
         if (record == nullptr) {
             out << "Error reading a struct from output.";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         const std::string indent = GetIndent(level);
-        NewLine(out);
+        EndLine(out);
         out << indent << '{';
-        NewLine(out);
+        EndLine(out);
         const std::vector<std::string> names = record->GetFieldNames();
         for (size_t i = 0; i < names.size(); ++i) {
             out << indent << "   \"" << names[i] << "\": ";
@@ -147,7 +147,7 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
             if (i + 1 < names.size()) {
                 out << ',';
             }
-            NewLine(out);
+            EndLine(out);
         }
         out << indent << '}';
         return;
@@ -156,13 +156,13 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
         const auto* list = dynamic_cast<const MetaList*>(value.get());
         if (list == nullptr) {
             out << "Error reading a List";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         const std::string indent = GetIndent(level);
-        NewLine(out);
+        EndLine(out);
         out << indent << '[';
-        NewLine(out);
+        EndLine(out);
         const auto& items = list->GetObjects();
         for (size_t i = 0; i < items.size(); ++i) {
             out << indent;
@@ -170,14 +170,14 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
             if (i + 1 < items.size()) {
                 out << ", ";
             }
-            NewLine(out);
+            EndLine(out);
         }
         out << indent << ']';
         return;
     }
     }
     out << "Unknown data type";
-    NewLine(out);
+    EndLine(out);
 }
 
 } // namespace AutoCli

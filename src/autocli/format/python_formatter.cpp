@@ -1,6 +1,8 @@
 // PythonFormatter: the "python" formatter, the whole result as one Python expression for eval().
 #include <corvane/format.h>
 
+#include "format_internal.h"
+
 #include <corvane/callspec.h>
 #include <corvane/metaobj.h>
 
@@ -20,9 +22,7 @@ using MetaObj::MetaType;
 
 namespace {
 
-void NewLine(std::ostream& out) {
-    out << '\n' << std::flush;
-}
+using Detail::EndLine;
 
 // A triple-quoted literal in which only double quotes and newlines are escaped; every other byte,
 // backslashes included, passes unchanged.
@@ -56,7 +56,7 @@ std::shared_ptr<PythonFormatter> PythonFormatter::New() {
 bool PythonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& /*params*/,
                              DisplayContext& /*context*/, std::ostream& out) {
     Format(output->GetRootObject(), out, 2);
-    NewLine(out);
+    EndLine(out);
     return true;
 }
 
@@ -71,7 +71,7 @@ void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& ou
         const auto* boolean = dynamic_cast<const MetaBool*>(value.get());
         if (boolean == nullptr) {
             out << "Error reading a bool";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << (boolean->GetValue() ? "True" : "False");
@@ -81,7 +81,7 @@ void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& ou
         const auto* integer = dynamic_cast<const MetaInt*>(value.get());
         if (integer == nullptr) {
             out << "Error reading a int";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << std::to_string(integer->GetValue());
@@ -91,7 +91,7 @@ void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& ou
         const auto* text = dynamic_cast<const MetaString*>(value.get());
         if (text == nullptr) {
             out << "Error reading a string";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         WriteQuoted(text->GetValue(), out);
@@ -101,7 +101,7 @@ void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& ou
         const auto* record = dynamic_cast<const MetaStruct*>(value.get());
         if (record == nullptr) {
             out << "Error reading a struct from output.";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << '{';
@@ -117,7 +117,7 @@ void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& ou
         const auto* list = dynamic_cast<const MetaList*>(value.get());
         if (list == nullptr) {
             out << "Error reading a List";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << '[';
@@ -130,7 +130,7 @@ void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& ou
     }
     }
     out << "Unknown data type";
-    NewLine(out);
+    EndLine(out);
 }
 
 bool PythonFormatter::IsAllAscii(const std::string& text) {

@@ -1,6 +1,8 @@
 // SimpleFormatter: any result as indented "name: value" lines under a header line per structure.
 #include <corvane/format.h>
 
+#include "format_internal.h"
+
 #include <corvane/callspec.h>
 #include <corvane/metaobj.h>
 
@@ -22,10 +24,7 @@ using MetaObj::MetaType;
 
 namespace {
 
-void EndLine(std::ostream& out) {
-    out << '\n';
-    out.flush();
-}
+using Detail::EndLine;
 
 // The header of a structure: "header:T" when present, with one %Field% tag replaced by that field's
 // text, else the type name itself.

@@ -1,6 +1,8 @@
 // TableFormatter: a list of structures as a text table, and column path resolution.
 #include <corvane/format.h>
 
+#include "format_internal.h"
+
 #include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
@@ -22,10 +24,7 @@ using MetaObj::MetaType;
 
 namespace {
 
-void EndLine(std::ostream& out) {
-    out << '\n';
-    out.flush();
-}
+using Detail::EndLine;
 
 // Walks `segments` from `value`: every segment but the last must name a structure field.
 std::shared_ptr<MetaObject> ResolveSegments(const MetaStruct* value,

@@ -1,6 +1,8 @@
 // XmlFormatter: the "xml" formatter, the result as an XML document with a meta-data section.
 #include <corvane/format.h>
 
+#include "format_internal.h"
+
 #include <corvane/callspec.h>
 #include <corvane/metaobj.h>
 
@@ -20,12 +22,10 @@ using MetaObj::MetaType;
 
 namespace {
 
+using Detail::EndLine;
+
 // Names the schema of the document; it is an identifier only and is never fetched.
 const char kOutputNamespace[] = "http://corvane.invalid/Products/Tarnos/5.0/varnok";
-
-void NewLine(std::ostream& out) {
-    out << '\n' << std::flush;
-}
 
 // The word written for a list's element kind; it differs from the reader's short names on purpose.
 const char* ListTypeWord(MetaType type) {
@@ -99,30 +99,30 @@ std::shared_ptr<XmlFormatter> XmlFormatter::New() {
 bool XmlFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                           DisplayContext& /*context*/, std::ostream& out) {
     out << "<?xml version=\"1.0\"?>";
-    NewLine(out);
+    EndLine(out);
     if (params.HasParameter("stylesheet")) {
         // Written as given: the caller names the stylesheet and is trusted to quote it.
         out << "<?xml-stylesheet type=\"text/xsl\" href=\"" << params.GetParameter("stylesheet") << "\"?>";
-        NewLine(out);
+        EndLine(out);
     }
     out << "<output xmlns:varnok=\"" << kOutputNamespace << "\">";
-    NewLine(out);
+    EndLine(out);
     out << "   <meta-data>";
-    NewLine(out);
+    EndLine(out);
     for (const auto& entry : params.GetParameters()) {
         out << "      <meta-data-field name=\"" << SantizeString(entry.first) << "\" value=\""
             << SantizeString(entry.second) << "\"/>";
-        NewLine(out);
+        EndLine(out);
     }
     out << "   </meta-data>";
-    NewLine(out);
+    EndLine(out);
     out << "   <root>";
-    NewLine(out);
+    EndLine(out);
     Format(output->GetRootObject(), out, 2);
     out << "   </root>";
-    NewLine(out);
+    EndLine(out);
     out << "</output>";
-    NewLine(out);
+    EndLine(out);
     return true;
 }
 
@@ -144,7 +144,7 @@ void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, 
         } else {
             out << "<integer>" << std::to_string(integer->GetValue()) << "</integer>";
         }
-        NewLine(out);
+        EndLine(out);
         return;
     }
     case MetaType::Bool: {
@@ -155,7 +155,7 @@ void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, 
         } else {
             out << "<boolean>" << (boolean->GetValue() ? "true" : "false") << "</boolean>";
         }
-        NewLine(out);
+        EndLine(out);
         return;
     }
     case MetaType::String: {
@@ -166,7 +166,7 @@ void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, 
         } else {
             out << "<string>" << SantizeString(text->GetValue()) << "</string>";
         }
-        NewLine(out);
+        EndLine(out);
         return;
     }
     case MetaType::Struct: {
@@ -174,20 +174,20 @@ void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, 
         out << indent;
         if (record == nullptr) {
             out << "Error reading a struct from output.";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << "<structure typeName=\"" << SantizeString(record->GetTypeName()) << "\">";
-        NewLine(out);
+        EndLine(out);
         for (const std::string& name : record->GetFieldNames()) {
             out << indent << "   <field name=\"" << SantizeString(name) << "\">";
-            NewLine(out);
+            EndLine(out);
             Format(record->GetField(name), out, level + 2);
             out << indent << "   </field>";
-            NewLine(out);
+            EndLine(out);
         }
         out << indent << "</structure>";
-        NewLine(out);
+        EndLine(out);
         return;
     }
     case MetaType::List: {
@@ -195,21 +195,21 @@ void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, 
         out << indent;
         if (list == nullptr) {
             out << "Error reading a List";
-            NewLine(out);
+            EndLine(out);
             return;
         }
         out << "<list type=\"" << ListTypeWord(list->GetListType()) << "\">";
-        NewLine(out);
+        EndLine(out);
         for (const auto& item : list->GetObjects()) {
             Format(item, out, level + 2);
         }
         out << indent << "</list>";
-        NewLine(out);
+        EndLine(out);
         return;
     }
     }
     out << indent << "Error Only simple int, bool, string and struct output supported";
-    NewLine(out);
+    EndLine(out);
 }
 
 } // namespace AutoCli
