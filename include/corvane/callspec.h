@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 class Output;
 class InputSpec;
@@ -301,5 +300,4 @@ public:
     virtual void Execute(const std::shared_ptr<Input>& input, const std::shared_ptr<Output>& output) = 0;
 };
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

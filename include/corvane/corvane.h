@@ -1,12 +1,12 @@
 // Everything a plugin author or an embedding program needs, in one include.
 #pragma once
 
-#include <corvane/exception.h>
-#include <corvane/metaobj.h>
 #include <corvane/callspec.h>
+#include <corvane/dispatch.h>
+#include <corvane/exception.h>
 #include <corvane/format.h>
+#include <corvane/metaobj.h>
+#include <corvane/plugins.h>
+#include <corvane/process.h>
 #include <corvane/tree.h>
 #include <corvane/xmlutil.h>
-#include <corvane/process.h>
-#include <corvane/plugins.h>
-#include <corvane/dispatch.h>

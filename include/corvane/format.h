@@ -11,19 +11,17 @@
 #include <string>
 #include <vector>
 
-namespace Corvane {
-
-namespace MetaObj {
+namespace Corvane::MetaObj {
 class MetaObject;
 class MetaStruct;
 class MetaList;
-} // namespace MetaObj
+} // namespace Corvane::MetaObj
 
-namespace CallSpec {
+namespace Corvane::CallSpec {
 class Output;
-} // namespace CallSpec
+} // namespace Corvane::CallSpec
 
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 /// Caller-supplied options that steer a formatter: the formatter's name and a key/value map.
 ///
@@ -235,5 +233,4 @@ public:
 /// `text` with & < > % " ' replaced by "&amp;", "&lt;", "&gt;", "&#37;", "&quot;" and "&apos;".
 CORVANE_API std::string SantizeString(std::string text);
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

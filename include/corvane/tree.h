@@ -15,8 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 class Dispatcher;
 
@@ -269,5 +268,4 @@ private:
     Namespace* root;
 };
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

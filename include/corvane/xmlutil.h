@@ -14,8 +14,7 @@
 struct _xmlNode; // NOLINT(bugprone-reserved-identifier): libxml2's own name
 typedef struct _xmlNode xmlNode;
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 /// The value of an XML output document (an external program's standard output), or an empty pointer
 /// when `text` is not well-formed XML or its root element holds only text and comments.
@@ -59,5 +58,4 @@ CORVANE_API std::string XmlUtil_GetContentForChildByTag(xmlNode* node, const std
 /// are two or more.
 CORVANE_API xmlNode* XmlUtil_FindChildNode(xmlNode* node, const std::string& tag);
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

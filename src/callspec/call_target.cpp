@@ -2,11 +2,9 @@
 // the library.
 #include <corvane/callspec.h>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 CallTargetSpec::~CallTargetSpec() = default;
 CallTarget::~CallTarget() = default;
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

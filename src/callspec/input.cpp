@@ -4,8 +4,7 @@
 #include <iterator>
 #include <utility>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 namespace {
 
@@ -185,5 +184,4 @@ std::string Input::GetParameterListAsString(const std::string& name, char separa
     return text;
 }
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 namespace {
 
@@ -99,5 +98,4 @@ bool InputSpec::Validate(const std::shared_ptr<Input>& input, const std::shared_
     return valid;
 }
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

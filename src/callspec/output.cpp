@@ -3,8 +3,7 @@
 
 #include <utility>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 std::shared_ptr<Output> Output::New() {
     return std::make_shared<Output>();
@@ -65,5 +64,4 @@ Output::OutputType Output::GetOutputType() const {
     return outputType;
 }
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

@@ -3,8 +3,7 @@
 
 #include <utility>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 const std::string OutputSpec::_docMissingStaticString = "Documentation missing";
 
@@ -74,5 +73,4 @@ bool OutputSpec::Validate(const std::shared_ptr<Output>& output, std::vector<std
     return rootObject->IsSameStructure(outputRoot, errors);
 }
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

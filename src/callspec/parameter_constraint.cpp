@@ -6,8 +6,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 namespace {
 
@@ -173,5 +172,4 @@ bool ParameterConstraint::Validate(const std::string& value, const std::string& 
     return false;
 }
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

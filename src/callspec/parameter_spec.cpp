@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-namespace Corvane {
-namespace CallSpec {
+namespace Corvane::CallSpec {
 
 namespace {
 
@@ -268,5 +267,4 @@ bool ParameterSpec::Validate(const std::vector<std::string>& values,
     return valid;
 }
 
-} // namespace CallSpec
-} // namespace Corvane
+} // namespace Corvane::CallSpec

@@ -10,6 +10,8 @@ CorvaneException::CorvaneException(std::string&& message) : message_(std::move(m
 CorvaneException::CorvaneException(const char* message) : message_(message ? message : "") {}
 CorvaneException::~CorvaneException() = default;
 
-const char* CorvaneException::what() const noexcept { return message_.c_str(); }
+const char* CorvaneException::what() const noexcept {
+    return message_.c_str();
+}
 
 } // namespace Corvane

@@ -123,7 +123,9 @@ void RemoveTree(const std::string& path) {
 }
 } // namespace
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
 
 std::string TempDir::MakeDir(const std::string& name) const {
     std::string full = path_;

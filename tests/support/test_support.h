@@ -9,16 +9,16 @@
 #include <string>
 
 // Expects `statement` to throw CorvaneException whose what() equals `message` exactly.
-#define EXPECT_THROW_MSG(statement, message)                                                                  \
-    do {                                                                                                      \
-        bool corvane_thrown_ = false;                                                                         \
-        try {                                                                                                 \
-            statement;                                                                                        \
-        } catch (const ::Corvane::CorvaneException& corvane_e_) {                                             \
-            corvane_thrown_ = true;                                                                           \
-            EXPECT_EQ(std::string(message), std::string(corvane_e_.what()));                                  \
-        }                                                                                                     \
-        EXPECT_TRUE(corvane_thrown_) << "expected CorvaneException from: " #statement;                      \
+#define EXPECT_THROW_MSG(statement, message)                                                                 \
+    do {                                                                                                     \
+        bool corvane_thrown_ = false;                                                                        \
+        try {                                                                                                \
+            statement;                                                                                       \
+        } catch (const ::Corvane::CorvaneException& corvane_e_) {                                            \
+            corvane_thrown_ = true;                                                                          \
+            EXPECT_EQ(std::string(message), std::string(corvane_e_.what()));                                 \
+        }                                                                                                    \
+        EXPECT_TRUE(corvane_thrown_) << "expected CorvaneException from: " #statement;                       \
     } while (0)
 
 namespace CorvaneTest {

@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 namespace {
 
@@ -84,5 +83,4 @@ void Dispatcher::AddDefaultDirectories() {
     AddExternalDirectory("/usr/lib/tarvik/varnok/ext");
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

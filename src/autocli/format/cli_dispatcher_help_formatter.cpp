@@ -4,8 +4,7 @@
 #include <corvane/callspec.h>
 #include <corvane/metaobj.h>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaList;
 using MetaObj::MetaObject;
@@ -105,5 +104,4 @@ void CliDispatcherHelpFormatter::HandleList(const std::string& type, std::shared
     out << std::endl;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

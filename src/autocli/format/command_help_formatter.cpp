@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <iomanip>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaList;
@@ -136,5 +135,4 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
     return true;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

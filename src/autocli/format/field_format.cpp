@@ -11,8 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaInt;
@@ -124,5 +123,4 @@ std::string AutoCli_FormatField(const std::string& typeName, const std::string& 
     return Detail::FormatFieldValue(*value, keys);
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -5,8 +5,7 @@
 
 #include <string_view>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 namespace {
 
@@ -96,5 +95,4 @@ void AutoCli_FitString(const int& indent, const int& width, const std::string& t
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace Corvane {
-namespace MetaObj {
+namespace Corvane::MetaObj {
 class MetaObject;
-} // namespace MetaObj
+} // namespace Corvane::MetaObj
 
-namespace AutoCli {
+namespace Corvane::AutoCli {
 namespace Detail {
 
 /// Ends one line of formatter output: a single newline, then a flush, after every line.
@@ -35,5 +34,4 @@ struct FieldFormatKeys {
 std::string FormatFieldValue(const MetaObj::MetaObject& value, const FieldFormatKeys& keys);
 
 } // namespace Detail
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

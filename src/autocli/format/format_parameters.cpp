@@ -5,8 +5,7 @@
 
 #include <utility>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 namespace Detail {
 
@@ -80,5 +79,4 @@ std::vector<std::string> FormatParameters::GetParameterAsList(const std::string&
     return Detail::SplitItems(GetParameter(key), ',');
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -3,8 +3,7 @@
 
 #include <utility>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 FormatterParam::FormatterParam(std::string name, std::string description, bool marked)
     : name(std::move(name)), description(std::move(description)), marked(marked) {}
@@ -40,5 +39,4 @@ std::string GetIndent(int level) {
     return std::string(static_cast<std::string::size_type>(level) * 3, ' ');
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -9,8 +9,7 @@
 #include <ostream>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaInt;
@@ -180,5 +179,4 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
     EndLine(out);
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -9,8 +9,7 @@
 #include <ostream>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaInt;
@@ -142,5 +141,4 @@ bool PythonFormatter::IsAllAscii(const std::string& text) {
     return true;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

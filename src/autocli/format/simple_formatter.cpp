@@ -11,8 +11,7 @@
 
 #include <algorithm>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaInt;
@@ -222,5 +221,4 @@ void SimpleFormatter::FormatStruct(std::shared_ptr<MetaStruct> value, FormatPara
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

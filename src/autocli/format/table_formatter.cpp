@@ -14,8 +14,7 @@
 #include <iomanip>
 #include <map>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaList;
 using MetaObj::MetaObject;
@@ -283,5 +282,4 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
     return true;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -9,8 +9,7 @@
 #include <ostream>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaInt;
@@ -212,5 +211,4 @@ void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, 
     EndLine(out);
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

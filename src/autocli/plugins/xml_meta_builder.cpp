@@ -10,8 +10,7 @@
 #include <limits>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaInt;
@@ -203,5 +202,4 @@ bool ReadInt64(const std::string& text, std::int64_t& result) {
 
 } // namespace XmlGrammar
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

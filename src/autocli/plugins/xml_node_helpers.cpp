@@ -11,8 +11,7 @@
 #include <string>
 #include <utility>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 namespace {
 
@@ -158,5 +157,4 @@ xmlNode* XmlUtil_FindChildNode(xmlNode* node, const std::string& tag) {
     return found;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -12,8 +12,7 @@
 #include <memory>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaList;
 using MetaObj::MetaObject;
@@ -339,5 +338,4 @@ std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -16,8 +16,7 @@
 #include <string>
 #include <utility>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 namespace {
 
@@ -278,5 +277,4 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -9,8 +9,7 @@
 #include <string>
 #include <utility>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using XmlDescriptor::CarriesContent;
 using XmlDescriptor::IsNamed;
@@ -96,5 +95,4 @@ void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>&) {
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -7,8 +7,7 @@
 
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 namespace XmlDescriptor {
 
 using XmlGrammar::CarriesContent;
@@ -26,5 +25,4 @@ inline std::string ContentOf(const xmlNode* node) {
 }
 
 } // namespace XmlDescriptor
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -8,8 +8,7 @@
 #include <memory>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using CallSpec::OutputSpec;
 using XmlDescriptor::IsNamed;
@@ -56,5 +55,4 @@ void ExtractFormatParams(xmlNode* node, const std::shared_ptr<ExtensionCommand>&
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

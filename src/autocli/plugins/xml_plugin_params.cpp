@@ -11,8 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using CallSpec::InputSpec;
 using CallSpec::ParameterConstraint;
@@ -219,5 +218,4 @@ std::vector<std::pair<std::string, std::string>> ExtractEnum(xmlNode* node) {
     return entries;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

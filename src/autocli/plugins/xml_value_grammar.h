@@ -10,8 +10,7 @@
 #include <cstring>
 #include <string>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 namespace XmlGrammar {
 
 constexpr const char* kFieldNameMissing = "Invalid <field> tag found.  <field> requires a 'name' attribute.";
@@ -69,5 +68,4 @@ inline bool ParseListKind(const std::string& word, MetaObj::MetaType& kind, bool
 }
 
 } // namespace XmlGrammar
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

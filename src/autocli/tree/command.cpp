@@ -1,8 +1,7 @@
 // Command::Execute: help requests, the command's own work, and validation of its result.
 #include <corvane/tree.h>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 Command::Command() = default;
 
@@ -50,5 +49,4 @@ void Command::Execute(const std::shared_ptr<CallSpec::Input>& input,
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -1,8 +1,7 @@
 // CommandSpec::GenerateHelpOutput: a command's description, parameters and examples as typed data.
 #include <corvane/tree.h>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaBool;
 using MetaObj::MetaList;
@@ -72,5 +71,4 @@ void CommandSpec::GenerateHelpOutput(const std::shared_ptr<CallSpec::Input>& inp
     output->SetOutputType(CallSpec::Output::Help);
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -3,8 +3,7 @@
 
 #include <boost/algorithm/string/join.hpp>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 std::shared_ptr<CommandInput> CommandInput::New() {
     return std::make_shared<CommandInput>();
@@ -38,5 +37,4 @@ void CommandOutput::SetFormattedString(const std::string& text) {
     formattedString = text;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -1,8 +1,7 @@
 // CommandList: the built-in command that lists every command of the tree, with substring filters.
 #include <corvane/tree.h>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 using MetaObj::MetaList;
 using MetaObj::MetaString;
@@ -107,5 +106,4 @@ void CommandList::AddChildren(const std::string& namespaceFilter, const std::str
     }
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -3,8 +3,7 @@
 
 #include <boost/algorithm/string/join.hpp>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 namespace {
 
@@ -120,5 +119,4 @@ void CommandSpec::SetDefaultOutputParameter(const char* key, const char* value) 
     defaultFormatParameters.SetParameter(std::string(key ? key : ""), std::string(value ? value : ""));
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

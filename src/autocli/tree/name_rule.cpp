@@ -3,8 +3,7 @@
 
 #include <boost/regex.hpp>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 bool AutoCli_IsValidName(const std::string& name) {
     // The rule is "([a-z0-9]+[A-Z0-9]{0,1})+" matched in full. That nested form backtracks
@@ -15,5 +14,4 @@ bool AutoCli_IsValidName(const std::string& name) {
     return boost::regex_match(name, pattern);
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -1,8 +1,7 @@
 // Namespace and RootNamespace: the inner nodes of the command tree and its top.
 #include <corvane/tree.h>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 std::shared_ptr<Namespace> Namespace::New() {
     return std::make_shared<Namespace>();
@@ -73,5 +72,4 @@ std::shared_ptr<NamespaceNode> RootNamespace::GetParent() {
     return nullptr;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli

@@ -1,8 +1,7 @@
 // NamespaceNode: naming, child registration, path lookup and the path of a node.
 #include <corvane/tree.h>
 
-namespace Corvane {
-namespace AutoCli {
+namespace Corvane::AutoCli {
 
 NamespaceNode::NamespaceNode() = default;
 
@@ -171,5 +170,4 @@ std::shared_ptr<NamespaceNode> NamespaceNode::SubNamespace(const std::string& ch
     return created;
 }
 
-} // namespace AutoCli
-} // namespace Corvane
+} // namespace Corvane::AutoCli
