@@ -133,6 +133,8 @@ public:
     /// Loads the plugin files of one directory in byte-wise order of their paths; a file that fails
     /// is reported on standard error and skipped.
     void AddExternalDirectoryInt(const std::string& directory, bool reportOpenFailure);
+    /// The installation's plugin directories, in the order AddDefaultDirectories loads them.
+    static const std::vector<std::string>& GetDefaultDirectories();
     /// Loads the installation directories.
     void AddDefaultDirectories();
 
@@ -203,9 +205,10 @@ public:
     /// the process with exit(1) after printing the usage text for -h/--help.
     bool HandleOptions(OptionParser& parser, bool allowStreamInput);
 
-    /// Applies the dispatcher options in a fixed order: validation, help, screen width, formatter,
-    /// plugin directories, plugin files, format parameters. Problems are added to `output`; false
-    /// only when the usage text was printed.
+    /// Applies the dispatcher options in a fixed order: validation, help, version, screen width,
+    /// formatter, plugin directories, plugin files, format parameters. Problems are added to
+    /// `output`; false only when the usage text was printed. --version prints "varnok VERSION" and
+    /// ends the process with exit(0).
     bool HandleDispatcherOptions(OptionParser& parser, FormatParameters& overrides,
                                  const std::shared_ptr<CallSpec::Output>& output);
     /// Adds "Unknown dispatcher parameter: <name>" for every dispatcher option not understood.

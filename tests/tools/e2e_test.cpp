@@ -4,6 +4,8 @@
 
 #include "test_support.h"
 
+#include <corvane/dispatch.h>
+
 #include <boost/algorithm/string/replace.hpp>
 #include <gtest/gtest.h>
 
@@ -142,23 +144,40 @@ TEST(Varnok, FailuresAndUnknownPathsEndWithStatusOne) {
 }
 
 TEST(Varnok, SecretsArePromptedForAndReachTheProgramOnlyOnItsInput) {
+    const std::string prompt = "Enter value for 'password': \n";
+    // With standard output on a pipe the prompt goes to standard error: the result stays readable.
+    EXPECT_RUN(
+        VarnokTest::RunProgram(
+            "/bin/sh", {"-c",
+                        "printf 'open sesame\\n' | \"$0\" --plugin-dir \"$1\" --formatter json inventory "
+                        "secret check --user bob --password | python3 -m json.tool",
+                        VarnokTest::VarnokBinary(), kPlugins}),
+        "{\n    \"Accepted\": true,\n    \"Length\": 11,\n    \"User\": \"bob\"\n}\n", prompt, 0);
+    // At the end of the input the value is empty; on the command line there is no prompt.
     const std::vector<std::string> args = {"--plugin-dir", kPlugins, "inventory", "secret",
                                            "check",        "--user", "bob",       "--password"};
-    const std::string accepted = "Enter value for 'password': \nLogin:\n   Accepted: true\n   Length: 11\n"
-                                 "   User: bob\n";
-    EXPECT_RUN(RunVarnok(args, "open sesame\n"), accepted, "", 0);
-    // At the end of the input the value is empty; on the command line there is no prompt.
-    EXPECT_RUN(RunVarnok(args),
-               "Enter value for 'password': \nLogin:\n   Accepted: false\n   Length: 0\n   User: bob\n", "",
-               0);
+    EXPECT_RUN(RunVarnok(args), "Login:\n   Accepted: false\n   Length: 0\n   User: bob\n", prompt, 0);
     EXPECT_RUN(V({"inventory", "secret", "check", "-p", "wrong", "-u", "eve"}),
                "Login:\n   Accepted: false\n   Length: 5\n   User: eve\n", "", 0);
 
+    // On a terminal the prompt is on the screen with the result.
     const Result typed = VarnokTest::RunVarnokOnTerminal(args, "open sesame");
     EXPECT_TRUE(typed.echoOff);
     EXPECT_TRUE(typed.echoOnAfter);
-    EXPECT_EQ(accepted, typed.out);
+    EXPECT_EQ(prompt + "Login:\n   Accepted: true\n   Length: 11\n   User: bob\n", typed.out);
     EXPECT_EQ(0, typed.status);
+}
+
+TEST(Varnok, VersionIsPrintedBeforeAnythingElseHappens) {
+    const std::string version = "varnok " VARNOK_VERSION "\n";
+    CorvaneTest::TempDir dir;
+    // No plugin is loaded, so no missing directory is reported; --version takes "inventory" as its value.
+    EXPECT_RUN(RunVarnok({"--plugin-dir", dir.Path() + "/missing", "--bogus", "--version", "inventory", "x"}),
+               version, "", 0);
+    EXPECT_RUN(RunVarnok({"--version", "-h"}), Expected("usage.out"), "", 1);
+    // After the path it is a command option like any other.
+    EXPECT_RUN(V({"inventory", "disk", "list", "--version"}), "", "Errors: \nUnknown parameter : version\n",
+               1);
 }
 
 TEST(Varnok, CommandFilesRunLineByLineAndTheLastCommandDecides) {
@@ -220,9 +239,11 @@ TEST(Varnok, ValuesReachTheProgramAsDataNeverAsShellSyntax) {
 }
 
 TEST(Varnok, NoNoiseWithoutInstalledPlugins) {
-    struct stat info {};
-    if (stat("/usr/lib/tarvik/varnok", &info) == 0)
-        GTEST_SKIP() << "plugins are installed on this host";
+    for (const std::string& directory : Corvane::AutoCli::Dispatcher::GetDefaultDirectories()) {
+        struct stat info {};
+        if (stat(directory.c_str(), &info) == 0)
+            GTEST_SKIP() << "plugins are installed on this host";
+    }
     const Result result = RunVarnok({"--formatter", "json", "varnok", "command", "list"});
     EXPECT_EQ("", result.err);
     EXPECT_EQ(0, result.status);
