@@ -90,6 +90,8 @@ TEST(Varnok, FormatterOverridesKeepTheOtherCommandDefaults) {
                "Disk sda = ok:\n   Name: sda\n", "", 0);
 }
 
+// The validation messages themselves are pinned by the call-specification tests; here they reach standard
+// error in parameter order, after the option errors, and nothing runs.
 TEST(Varnok, BadOptionsAndInputAreReportedAndNothingRuns) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--format-param", "fields_Disk=Name", "--format-param", "x=", "--format-param", "noequals",
@@ -98,16 +100,7 @@ TEST(Varnok, BadOptionsAndInputAreReportedAndNothingRuns) {
          "fields_Disk=Name\nUnable to read format parameter x=\nUnable to read format parameter noequals\n"},
         {{"--formatter", "nope", "inventory", "disk", "list"}, "Unable to find requested formatter: nope\n"},
         {{"--bogus=1", "inventory", "disk", "list"}, "Unknown dispatcher parameter: bogus\n"},
-        {{"inventory", "disk", "list", "--min-size", "big"},
-         "Invalid data 'big' for parameter min-size expected type Integer\n"},
-        {{"inventory", "disk", "list", "-m", "-1"},
-         "Invalid data constraint for parameter 'min-size'. Expected integer in the range 0-1000000\n"},
-        {{"inventory", "disk", "get"}, "Missing required parameter --name\n"},
         {{"inventory", "disk", "get", "--name"}, "--name must have value\n"},
-        {{"inventory", "disk", "get", "--name", "sd-a"},
-         "Invalid data constraint for parameter 'name'. Value does not match the expected regular "
-         "expression ([a-z0-9]+)\n"},
-        {{"inventory", "disk", "get", "--name", "sda", "--colour", "red"}, "Unknown parameter : colour\n"},
         {{"inventory", "disk", "get", "--name", "sda", "left", "over"},
          "Found Extra non-parameter arguments at the end of input: 'left' 'over' \n"},
         {{"inventory", "echo", "run", "--mode", "medium", "--level", "2", "--id", "100"},
