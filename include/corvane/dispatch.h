@@ -183,8 +183,8 @@ namespace Corvane::AutoCli {
 
 /// The command-line front end: runs one command line (or a file of them) from dispatcher options
 /// to printed result and exit status. Dispatcher options load plugins, override the formatter and
-/// its parameters, fix the screen width or print the usage text; a path that ends at a namespace
-/// lists its children; a command has its options parsed (secrets prompted for without echo), is
+/// its parameters, fix the screen width or print the usage text or the version; a path that ends at a
+/// namespace lists its children; a command has its options parsed (secrets prompted for without echo), is
 /// executed, and its result printed on standard output or its errors on standard error.
 ///
 /// A CorvaneException from the tree (a path word that names nothing) or from loading a --plugin
