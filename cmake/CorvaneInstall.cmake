@@ -13,9 +13,7 @@ install(TARGETS corvane tarvik tarvikuser tarvikaudit
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-if(TARGET varnok)
-    install(TARGETS varnok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS varnok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
@@ -42,11 +40,10 @@ install(FILES ${PROJECT_BINARY_DIR}/corvane.pc DESTINATION ${CMAKE_INSTALL_LIBDI
 # A system install (prefix /usr) also creates the directories varnok loads its plugins from, empty,
 # so that packages of plugins have a place to go. Decided when the install runs, so that
 # cmake --install --prefix /usr counts too; any other prefix leaves the host's /usr alone.
-install(CODE [[
-    if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-        foreach(dir /usr/lib/tarvik/varnok /usr/lib/tarvik/varnok/ext)
-            message(STATUS "Installing: $ENV{DESTDIR}${dir}")
-            file(MAKE_DIRECTORY "$ENV{DESTDIR}${dir}")
+install(CODE "
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        foreach(dir ${CORVANE_PLUGIN_DIRECTORIES})
+            message(STATUS \"Installing: \$ENV{DESTDIR}\${dir}\")
+            file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${dir}\")
         endforeach()
-    endif()
-]])
+    endif()")

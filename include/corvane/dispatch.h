@@ -133,6 +133,8 @@ public:
     /// Loads the plugin files of one directory in byte-wise order of their paths; a file that fails
     /// is reported on standard error and skipped.
     void AddExternalDirectoryInt(const std::string& directory, bool reportOpenFailure);
+    /// The installation's plugin directories, in the order AddDefaultDirectories loads them.
+    static const std::vector<std::string>& GetDefaultDirectories();
     /// Loads the installation directories.
     void AddDefaultDirectories();
 
@@ -181,8 +183,8 @@ namespace Corvane::AutoCli {
 
 /// The command-line front end: runs one command line (or a file of them) from dispatcher options
 /// to printed result and exit status. Dispatcher options load plugins, override the formatter and
-/// its parameters, fix the screen width or print the usage text; a path that ends at a namespace
-/// lists its children; a command has its options parsed (secrets prompted for without echo), is
+/// its parameters, fix the screen width or print the usage text or the version; a path that ends at a
+/// namespace lists its children; a command has its options parsed (secrets prompted for without echo), is
 /// executed, and its result printed on standard output or its errors on standard error.
 ///
 /// A CorvaneException from the tree (a path word that names nothing) or from loading a --plugin
@@ -203,9 +205,10 @@ public:
     /// the process with exit(1) after printing the usage text for -h/--help.
     bool HandleOptions(OptionParser& parser, bool allowStreamInput);
 
-    /// Applies the dispatcher options in a fixed order: validation, help, screen width, formatter,
-    /// plugin directories, plugin files, format parameters. Problems are added to `output`; false
-    /// only when the usage text was printed.
+    /// Applies the dispatcher options in a fixed order: validation, help, version, screen width,
+    /// formatter, plugin directories, plugin files, format parameters. Problems are added to
+    /// `output`; false only when the usage text was printed. --version prints "varnok VERSION" and
+    /// ends the process with exit(0).
     bool HandleDispatcherOptions(OptionParser& parser, FormatParameters& overrides,
                                  const std::shared_ptr<CallSpec::Output>& output);
     /// Adds "Unknown dispatcher parameter: <name>" for every dispatcher option not understood.

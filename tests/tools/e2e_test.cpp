@@ -4,6 +4,8 @@
 
 #include "test_support.h"
 
+#include <corvane/dispatch.h>
+
 #include <boost/algorithm/string/replace.hpp>
 #include <gtest/gtest.h>
 
@@ -82,12 +84,10 @@ TEST(Varnok, FormatterOverridesKeepTheOtherCommandDefaults) {
     EXPECT_RUN(V({"--format-param", "fields:Disk=Size, Name", "--format-param", "header-line=false",
                   "--format-param", "printf:Disk.Size=%06ld", "inventory", "disk", "list", "-m", "500"}),
                "Size       Name\n000500 GB  sda\n012000 GB  sdb\n", "", 0);
-    // A key may hold blanks, dots and colons; the value is everything after the first "=".
-    EXPECT_RUN(V({"--format-param", "header:Disk=Disk %Name% = ok", "--format-param", "fields=Name",
-                  "inventory", "disk", "get", "-n", "sda"}),
-               "Disk sda = ok:\n   Name: sda\n", "", 0);
 }
 
+// The validation messages themselves are pinned by the tests of CallSpec; here they reach standard
+// error in parameter order, after the option errors, and nothing runs.
 TEST(Varnok, BadOptionsAndInputAreReportedAndNothingRuns) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--format-param", "fields_Disk=Name", "--format-param", "x=", "--format-param", "noequals",
@@ -96,16 +96,7 @@ TEST(Varnok, BadOptionsAndInputAreReportedAndNothingRuns) {
          "fields_Disk=Name\nUnable to read format parameter x=\nUnable to read format parameter noequals\n"},
         {{"--formatter", "nope", "inventory", "disk", "list"}, "Unable to find requested formatter: nope\n"},
         {{"--bogus=1", "inventory", "disk", "list"}, "Unknown dispatcher parameter: bogus\n"},
-        {{"inventory", "disk", "list", "--min-size", "big"},
-         "Invalid data 'big' for parameter min-size expected type Integer\n"},
-        {{"inventory", "disk", "list", "-m", "-1"},
-         "Invalid data constraint for parameter 'min-size'. Expected integer in the range 0-1000000\n"},
-        {{"inventory", "disk", "get"}, "Missing required parameter --name\n"},
         {{"inventory", "disk", "get", "--name"}, "--name must have value\n"},
-        {{"inventory", "disk", "get", "--name", "sd-a"},
-         "Invalid data constraint for parameter 'name'. Value does not match the expected regular "
-         "expression ([a-z0-9]+)\n"},
-        {{"inventory", "disk", "get", "--name", "sda", "--colour", "red"}, "Unknown parameter : colour\n"},
         {{"inventory", "disk", "get", "--name", "sda", "left", "over"},
          "Found Extra non-parameter arguments at the end of input: 'left' 'over' \n"},
         {{"inventory", "echo", "run", "--mode", "medium", "--level", "2", "--id", "100"},
@@ -142,23 +133,40 @@ TEST(Varnok, FailuresAndUnknownPathsEndWithStatusOne) {
 }
 
 TEST(Varnok, SecretsArePromptedForAndReachTheProgramOnlyOnItsInput) {
+    const std::string prompt = "Enter value for 'password': \n";
+    // With standard output on a pipe the prompt goes to standard error: the result stays readable.
+    EXPECT_RUN(
+        VarnokTest::RunProgram(
+            "/bin/sh", {"-c",
+                        "printf 'open sesame\\n' | \"$0\" --plugin-dir \"$1\" --formatter json inventory "
+                        "secret check --user bob --password | python3 -m json.tool",
+                        VarnokTest::VarnokBinary(), kPlugins}),
+        "{\n    \"Accepted\": true,\n    \"Length\": 11,\n    \"User\": \"bob\"\n}\n", prompt, 0);
+    // At the end of the input the value is empty; on the command line there is no prompt.
     const std::vector<std::string> args = {"--plugin-dir", kPlugins, "inventory", "secret",
                                            "check",        "--user", "bob",       "--password"};
-    const std::string accepted = "Enter value for 'password': \nLogin:\n   Accepted: true\n   Length: 11\n"
-                                 "   User: bob\n";
-    EXPECT_RUN(RunVarnok(args, "open sesame\n"), accepted, "", 0);
-    // At the end of the input the value is empty; on the command line there is no prompt.
-    EXPECT_RUN(RunVarnok(args),
-               "Enter value for 'password': \nLogin:\n   Accepted: false\n   Length: 0\n   User: bob\n", "",
-               0);
+    EXPECT_RUN(RunVarnok(args), "Login:\n   Accepted: false\n   Length: 0\n   User: bob\n", prompt, 0);
     EXPECT_RUN(V({"inventory", "secret", "check", "-p", "wrong", "-u", "eve"}),
                "Login:\n   Accepted: false\n   Length: 5\n   User: eve\n", "", 0);
 
+    // On a terminal the prompt is on the screen with the result.
     const Result typed = VarnokTest::RunVarnokOnTerminal(args, "open sesame");
     EXPECT_TRUE(typed.echoOff);
     EXPECT_TRUE(typed.echoOnAfter);
-    EXPECT_EQ(accepted, typed.out);
+    EXPECT_EQ(prompt + "Login:\n   Accepted: true\n   Length: 11\n   User: bob\n", typed.out);
     EXPECT_EQ(0, typed.status);
+}
+
+TEST(Varnok, VersionIsPrintedBeforeAnythingElseHappens) {
+    const std::string version = "varnok " VARNOK_VERSION "\n";
+    CorvaneTest::TempDir dir;
+    // No plugin is loaded, so no missing directory is reported; --version takes "inventory" as its value.
+    EXPECT_RUN(RunVarnok({"--plugin-dir", dir.Path() + "/missing", "--bogus", "--version", "inventory", "x"}),
+               version, "", 0);
+    EXPECT_RUN(RunVarnok({"--version", "-h"}), Expected("usage.out"), "", 1);
+    // After the path it is a command option like any other.
+    EXPECT_RUN(V({"inventory", "disk", "list", "--version"}), "", "Errors: \nUnknown parameter : version\n",
+               1);
 }
 
 TEST(Varnok, CommandFilesRunLineByLineAndTheLastCommandDecides) {
@@ -220,9 +228,11 @@ TEST(Varnok, ValuesReachTheProgramAsDataNeverAsShellSyntax) {
 }
 
 TEST(Varnok, NoNoiseWithoutInstalledPlugins) {
-    struct stat info {};
-    if (stat("/usr/lib/tarvik/varnok", &info) == 0)
-        GTEST_SKIP() << "plugins are installed on this host";
+    for (const std::string& directory : Corvane::AutoCli::Dispatcher::GetDefaultDirectories()) {
+        struct stat info {};
+        if (stat(directory.c_str(), &info) == 0)
+            GTEST_SKIP() << "plugins are installed on this host";
+    }
     const Result result = RunVarnok({"--formatter", "json", "varnok", "command", "list"});
     EXPECT_EQ("", result.err);
     EXPECT_EQ(0, result.status);

@@ -4,6 +4,7 @@
 
 #include "test_support.h"
 
+#include <corvane/dispatch.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -48,7 +49,8 @@ TEST(Installed, PrefixHoldsToolLibraryHeadersPackageFilesAndExamples) {
     EXPECT_FALSE(Exists(kPrefix + "/lib/tarvik"));
     CorvaneTest::TempDir dir;
     Shell(dir.Path(), "DESTDIR=\"$PWD\" '" CMAKE_COMMAND_PATH "' --install '" BUILD_DIR "' --prefix /usr");
-    EXPECT_TRUE(Exists(dir.Path() + "/usr/lib/tarvik/varnok/ext"));
+    for (const std::string& directory : Corvane::AutoCli::Dispatcher::GetDefaultDirectories())
+        EXPECT_TRUE(Exists(dir.Path() + directory)) << directory;
 }
 
 TEST(Installed, SharedObjectExampleBuildsOutOfTreeWithFindPackageAndRuns) {
@@ -70,13 +72,17 @@ TEST(Installed, SharedObjectExampleBuildsOutOfTreeWithFindPackageAndRuns) {
               result.out.find("load  The load of this host.\nuser  The users of this host.\n"));
 }
 
-TEST(Installed, PkgConfigFlagsBuildAProgramAgainstThePrefix) {
+TEST(Installed, PkgConfigFlagsBuildACxx20ProgramAgainstThePrefix) {
+    // Neither a language standard nor a run path is forced on the program.
+    const std::string pkgConfig =
+        "PKG_CONFIG_PATH='" INSTALL_PREFIX "/" INSTALL_LIBDIR "/pkgconfig' pkg-config";
+    Result result = RunProgram("/bin/sh", {"-c", pkgConfig + " --cflags --libs corvane"});
+    EXPECT_EQ("-I" + kPrefix + "/include -L" + kLib + " -lcorvane \n", result.out);
     CorvaneTest::TempDir dir;
-    Shell(dir.Path(),
-          "'" CXX_COMPILER_PATH "' " SANITIZE_FLAGS " '" E2E_DATA_DIR "/consumer.cpp' -o consumer "
-          "$(PKG_CONFIG_PATH='" INSTALL_PREFIX "/" INSTALL_LIBDIR
-          "/pkgconfig' pkg-config --cflags --libs corvane)");
-    const Result result = RunProgram(dir.Path() + "/consumer", {});
+    Shell(dir.Path(), "'" CXX_COMPILER_PATH "' -std=c++20 " SANITIZE_FLAGS " '" E2E_DATA_DIR
+                      "/consumer.cpp' -o consumer $(" +
+                          pkgConfig + " --cflags --libs corvane)");
+    result = RunProgram("/usr/bin/env", {"LD_LIBRARY_PATH=" + kLib, dir.Path() + "/consumer"});
     EXPECT_EQ("Internal\n", result.out);
     EXPECT_EQ("", result.err);
     EXPECT_EQ(0, result.status);

@@ -18,11 +18,6 @@ namespace VarnokTest {
 
 namespace {
 
-std::string Binary() {
-    const char* installed = std::getenv("VARNOK_UNDER_TEST");
-    return installed != nullptr && *installed != '\0' ? installed : VARNOK_BUILT;
-}
-
 // Starts `program` with descriptors 0, 1 and 2 taken from `fds` (which should be close-on-exec).
 pid_t Start(const std::string& program, std::string argv0, std::vector<std::string> args,
             std::array<int, 3> fds) {
@@ -72,12 +67,17 @@ Result Run(const std::string& program, const std::string& argv0, const std::vect
 
 } // namespace
 
+std::string VarnokBinary() {
+    const char* installed = std::getenv("VARNOK_UNDER_TEST");
+    return installed != nullptr && *installed != '\0' ? installed : VARNOK_BUILT;
+}
+
 Result RunProgram(const std::string& program, const std::vector<std::string>& args) {
     return Run(program, program, args, "");
 }
 
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input) {
-    return Run(Binary(), "varnok", args, input);
+    return Run(VarnokBinary(), "varnok", args, input);
 }
 
 Result RunVarnokOnTerminal(const std::vector<std::string>& args, const std::string& typed) {
@@ -89,7 +89,7 @@ Result RunVarnokOnTerminal(const std::vector<std::string>& args, const std::stri
         ADD_FAILURE() << "no pseudo-terminal";
         return result;
     }
-    pid_t pid = Start(Binary(), "varnok", args, {slave, slave, slave});
+    pid_t pid = Start(VarnokBinary(), "varnok", args, {slave, slave, slave});
     close(slave);
     // The prompt is written before echo is switched off: type only once it is off.
     for (int i = 0; i < 1000 && Echo(master); ++i)

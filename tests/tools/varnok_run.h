@@ -14,10 +14,13 @@ struct Result {
     bool echoOnAfter = false; // on a terminal: echo was on again once the program ended
 };
 
+// The binary under test: $VARNOK_UNDER_TEST when set (an installed copy), else the one built here.
+std::string VarnokBinary();
+
 // Runs `program` with `args` and an empty file as standard input.
 Result RunProgram(const std::string& program, const std::vector<std::string>& args);
 
-// Runs the binary under test as "varnok" ($VARNOK_UNDER_TEST when set: an installed copy) with a file
+// Runs the binary under test as "varnok" with a file
 // holding `input` as standard input, so that a prompt meets its end instead of blocking.
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input = "");
 

@@ -9,15 +9,15 @@
 
 namespace {
 
-// The installation's plugin directories, in the order the dispatcher's AddDefaultDirectories()
-// loads them. A host without plugins has neither; that is normal and must not print anything,
-// so only directories that are there are loaded (one that is there but unreadable still gets
-// the dispatcher's message).
+// The installation's plugin directories, in the dispatcher's order. A host without plugins has
+// neither; that is normal and must not print anything, so only directories that are there are
+// loaded (one that is there but unreadable still gets the dispatcher's message).
 void AddInstalledDirectories(Corvane::AutoCli::Dispatcher& dispatcher) {
-    for (const char* directory : {"/usr/lib/tarvik/varnok", "/usr/lib/tarvik/varnok/ext"}) {
+    for (const std::string& directory : Corvane::AutoCli::Dispatcher::GetDefaultDirectories()) {
         struct stat info {};
-        if (stat(directory, &info) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        if (stat(directory.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
             continue;
+        }
         dispatcher.AddExternalDirectory(directory);
     }
 }
@@ -35,8 +35,6 @@ int main(int argc, char** argv) {
         Corvane::AutoCli::CliDispatcher dispatcher;
         AddInstalledDirectories(dispatcher);
         dispatcher.HandleArgvInput(argc, argv);
-    } catch (const Corvane::CorvaneException& e) {
-        return Fail(e.what());
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

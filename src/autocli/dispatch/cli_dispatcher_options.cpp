@@ -1,10 +1,10 @@
 // CliDispatcher: dispatcher options, the usage text, the screen width and the display context.
 #include <corvane/dispatch.h>
 
-#include <boost/regex.hpp>
+#include "autocli/dispatch/terminal.h"
+#include "corvane_build_info.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include <boost/regex.hpp>
 
 #include <cstdlib>
 #include <iostream>
@@ -17,8 +17,8 @@ namespace {
 int screenWidth = 0;
 
 bool IsKnownDispatcherOption(const std::string& name) {
-    static const char* const known[] = {"h",      "help",         "formatter",   "plugin-dir",
-                                        "plugin", "format-param", "screen-width"};
+    static const char* const known[] = {"h",      "help",         "formatter",    "plugin-dir",
+                                        "plugin", "format-param", "screen-width", "version"};
     for (const char* option : known) {
         if (name == option)
             return true;
@@ -52,6 +52,7 @@ void PrintUsage(const std::string& name) {
         << std::endl
         << "       --screen-width <width>          Use the specified screen width when formatting text"
         << std::endl
+        << "       --version                       Show the version number." << std::endl
         << "    -h|--help                          Show this message." << std::endl
         << std::endl;
 }
@@ -81,6 +82,11 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
     if (parser.HasDispatcherParameter("h") || parser.HasDispatcherParameter("help")) {
         PrintUsage(name);
         return false;
+    }
+    // Before any plugin is loaded, so that nothing but the version is printed.
+    if (parser.HasDispatcherParameter("version")) {
+        std::cout << "varnok " CORVANE_VERSION << std::endl;
+        std::exit(0);
     }
 
     // Base 0: 0x50 is hexadecimal, 010 octal; text that is no number gives 0 (no width).
@@ -118,13 +124,10 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
 }
 
 void CliDispatcher::GetDisplayContext(DisplayContext& context) {
-    struct winsize size {};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
-        context.width = size.ws_col;
-        context.height = size.ws_row;
-    }
-    if (screenWidth >= 1 && screenWidth <= 9999)
+    GetTerminalSize(context.width, context.height);
+    if (screenWidth >= 1 && screenWidth <= 9999) {
         context.width = static_cast<uint16_t>(screenWidth);
+    }
 }
 
 } // namespace Corvane::AutoCli

@@ -1,9 +1,9 @@
 // OptionParser: option words, dispatcher options, command path, command options and the diagnostic dump.
 #include <corvane/dispatch.h>
 
-#include <boost/regex.hpp>
+#include "autocli/dispatch/terminal.h"
 
-#include <iostream>
+#include <boost/regex.hpp>
 
 namespace Corvane::AutoCli {
 
@@ -117,10 +117,11 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
                     if (spec->GetName() != name && spec->GetShortName() != name)
                         continue;
                     if (spec->IsSecret()) {
-                        std::cout << "Enter value for '" << spec->GetName() << "': " << std::flush;
+                        std::ostream& prompt = PromptStream();
+                        prompt << "Enter value for '" << spec->GetName() << "': " << std::flush;
                         value = GetSilentString();
                         // Echo was off, so the user's Enter left the cursor on the prompt line.
-                        std::cout << '\n' << std::flush;
+                        prompt << '\n' << std::flush;
                     } else if (spec->GetType() != CallSpec::ParameterType::Flag &&
                                spec->GetName() != "help") {
                         parseErrors.push_back(word + " must have value");

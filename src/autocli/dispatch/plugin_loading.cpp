@@ -3,6 +3,8 @@
 
 #include <corvane/plugins.h>
 
+#include "corvane_build_info.h"
+
 #include <boost/regex.hpp>
 
 #include <dirent.h>
@@ -78,9 +80,15 @@ void Dispatcher::AddExternalDirectory(const std::string& directory) {
     AddExternalDirectoryInt(directory, true);
 }
 
+const std::vector<std::string>& Dispatcher::GetDefaultDirectories() {
+    static const std::vector<std::string> directories = {CORVANE_PLUGIN_DIRECTORIES};
+    return directories;
+}
+
 void Dispatcher::AddDefaultDirectories() {
-    AddExternalDirectory("/usr/lib/tarvik/varnok");
-    AddExternalDirectory("/usr/lib/tarvik/varnok/ext");
+    for (const std::string& directory : GetDefaultDirectories()) {
+        AddExternalDirectory(directory);
+    }
 }
 
 } // namespace Corvane::AutoCli

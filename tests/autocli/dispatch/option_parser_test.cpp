@@ -175,35 +175,53 @@ TEST(OptionParserTest, ToStringDumpsEverySection) {
 }
 
 TEST(OptionParserTest, SecretsArePromptedForWithoutEcho) {
-    // At end of input the value stays empty without a missing-value message.
+    // Standard output is no terminal here: the prompts go to standard error and leave the result clean. At
+    // end of input the value stays empty without a missing-value message.
     for (const char* typed : {"s3cret pass\n1234\nunread\n", ""}) {
         FeedStdin(typed);
         std::string got;
-        EXPECT_EQ("Enter value for 'password': \nEnter value for 'pin': \n",
-                  CorvaneTest::CaptureFd(1, [&] { got = Summary(Parsed("user add --device d1 -p --pin")); }));
+        const CorvaneTest::Captured printed =
+            CorvaneTest::CaptureOutErr([&] { got = Summary(Parsed("user add --device d1 -p --pin")); });
+        EXPECT_EQ("", printed.out);
+        EXPECT_EQ("Enter value for 'password': \nEnter value for 'pin': \n", printed.err);
         EXPECT_EQ(*typed ? " | 'user''add' | device=d1 p=s3cret pass pin=1234"
                          : " | 'user''add' | device=d1 p= pin=",
                   got);
         // With a value there is no prompt and the input is left unread.
         EXPECT_EQ("", CorvaneTest::CaptureFd(
-                          1, [&] { got = Summary(Parsed("x --password given --pin=1 --device")); }));
+                          2, [&] { got = Summary(Parsed("x --password given --pin=1 --device")); }));
         EXPECT_EQ(" | 'x' | password=given pin=1 device= | --device must have value", got);
         EXPECT_EQ(*typed ? "unread" : "", OptionParser::GetSilentString());
     }
 
-    // A child whose controlling terminal is a new pseudo-terminal prompts for --password; the test waits
-    // for the prompt and for echo to go off, then types a line, or end of file (^D) at its start.
-    for (const std::string typed : {"s3cr3t-Value\n", "\x04"}) {
+    // A child whose controlling terminal is a new pseudo-terminal prompts for --password, with standard
+    // output on that terminal or on a pipe; the other of standard output and standard error is a pipe that
+    // must stay empty. The test waits for the prompt and for echo to go off, then types a line, or end of
+    // file (^D) at its start.
+    const std::pair<std::string, bool> cases[] = {
+        {"s3cr3t-Value\n", true}, {"\x04", true}, {"piped value\n", false}};
+    for (const auto& [typed, stdoutOnTerminal] : cases) {
+        SCOPED_TRACE(stdoutOnTerminal ? "standard output on the terminal" : "standard output on a pipe");
         const std::string expected = typed.substr(0, typed.size() - 1);
         std::fflush(nullptr);
         int master = -1;
         pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-        if (pid == 0) { // exit status bits: echo on before, echo on after, read failed, value right
+        if (pid ==
+            0) { // exit status bits: echo on before, echo on after, read failed, value right, pipe empty
+            const int piped = stdoutOnTerminal ? STDERR_FILENO : STDOUT_FILENO;
+            int fds[2];
+            if (pipe(fds) != 0 || dup2(fds[1], piped) != piped)
+                _exit(64);
+            close(fds[1]);
             ResetStandardInput();
             int code = EchoIsOn(STDIN_FILENO) ? 1 : 0;
             const std::string got = Summary(Parsed("login --password"));
             code |= (EchoIsOn(STDIN_FILENO) ? 2 : 0) | (std::cin.fail() ? 4 : 0);
-            _exit(code | (got == " | 'login' | password=" + expected ? 8 : 0));
+            code |= got == " | 'login' | password=" + expected ? 8 : 0;
+            std::cout.flush();
+            close(piped);
+            char c;
+            _exit(code | (read(fds[0], &c, 1) == 0 ? 16 : 0));
         }
         ASSERT_LT(0, pid);
         std::string screen;
@@ -219,6 +237,6 @@ TEST(OptionParserTest, SecretsArePromptedForWithoutEcho) {
         close(master);
         // Only the prompt and the parser's newline, which the terminal turns into "\r\n".
         EXPECT_EQ("Enter value for 'password': \r\n", screen);
-        EXPECT_EQ(1 | 2 | (expected.empty() ? 4 : 0) | 8, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        EXPECT_EQ(1 | 2 | (expected.empty() ? 4 : 0) | 8 | 16, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
 }

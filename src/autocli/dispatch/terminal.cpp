@@ -1,6 +1,9 @@
-// OptionParser::GetSilentString: reads one line from standard input with terminal echo switched off.
+// Terminal access: echo-less line reading, the prompt stream and the window size of standard output.
+#include "autocli/dispatch/terminal.h"
+
 #include <corvane/dispatch.h>
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,8 +19,9 @@ class EchoOff {
 public:
     EchoOff() {
         // Not a terminal (a pipe, a file, /dev/null): nothing to switch, the line is read as is.
-        if (tcgetattr(STDIN_FILENO, &saved_) != 0)
+        if (tcgetattr(STDIN_FILENO, &saved_) != 0) {
             return;
+        }
         termios silent = saved_;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         // TCSANOW rather than TCSAFLUSH: input the user typed ahead must not be thrown away.
@@ -26,8 +30,9 @@ public:
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
     ~EchoOff() {
-        if (active_)
+        if (active_) {
             tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        }
     }
 
 private:
@@ -45,6 +50,20 @@ std::string OptionParser::GetSilentString() {
     EchoOff echoOff;
     std::getline(std::cin, line);
     return line;
+}
+
+std::ostream& PromptStream() {
+    return isatty(STDOUT_FILENO) != 0 ? std::cout : std::cerr;
+}
+
+bool GetTerminalSize(uint16_t& columns, uint16_t& rows) {
+    struct winsize size {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
+        return false;
+    }
+    columns = size.ws_col;
+    rows = size.ws_row;
+    return true;
 }
 
 } // namespace Corvane::AutoCli
