@@ -43,7 +43,8 @@ void DescriptorLinter::LintFile(const std::string& path) {
     LintFinding finding;
     finding.file = path;
     if (!boost::regex_match(path, sharedObject)) {
-        finding.message = "not a plugin file: varnok loads only names ending in .so or .xml and skips this one";
+        finding.message =
+            "not a plugin file: varnok loads only names ending in .so or .xml and skips this one";
         findings.push_back(std::move(finding));
         return;
     }

@@ -70,7 +70,8 @@ void CheckFormatter(xmlNode* command, Dispatcher& dispatcher, std::vector<LintFi
             const std::string name = XmlUtil_GetContent(formatter);
             if (!name.empty() && !dispatcher.HasFormatter(name)) {
                 Report(findings, formatter, false,
-                       "default formatter '" + name + "' is provided by no loaded plugin" + Suggestion(name, known));
+                       "default formatter '" + name + "' is provided by no loaded plugin" +
+                           Suggestion(name, known));
             }
         }
     }
@@ -130,8 +131,8 @@ void CheckTemplate(xmlNode* element, bool shellText, const std::map<std::string,
         }
         if (kind != "if" && !parameter->second.required && !InsideIfOf(text, name, position)) {
             Report(findings, element, false,
-                   "'" + shown + "' of the optional parameter '" + name +
-                       "' is outside any '$if{" + name + ",...}': it stays as literal text when the option "
+                   "'" + shown + "' of the optional parameter '" + name + "' is outside any '$if{" + name +
+                       ",...}': it stays as literal text when the option "
                        "is left off");
         }
         const bool quoted = (*it)[4] == "true" || (*it)[5] == "true";

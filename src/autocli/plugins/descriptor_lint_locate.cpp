@@ -120,8 +120,8 @@ long LocateParameter(xmlNode* parameter) {
     }
     std::vector<xmlNode*> plain;
     for (xmlNode* child = parameter->children; child != nullptr; child = child->next) {
-        if (child->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(child->name),
-                                                           "constraint") != 0) {
+        if (child->type != XML_ELEMENT_NODE ||
+            std::strcmp(reinterpret_cast<const char*>(child->name), "constraint") != 0) {
             plain.push_back(child);
         }
     }
@@ -171,7 +171,9 @@ long LocateCommand(xmlNode* command) {
     }
     if (!Refusal(ExtractOutputSpec, outputSpec).empty()) {
         std::vector<xmlNode*> values = ElementChildren(outputSpec);
-        return values.size() > 1 ? LineOf(values[1]) : values.empty() ? LineOf(outputSpec) : LocateValue(values[0]);
+        return values.size() > 1 ? LineOf(values[1])
+               : values.empty()  ? LineOf(outputSpec)
+                                 : LocateValue(values[0]);
     }
     xmlNode* formatParameters = XmlUtil_FindChildNode(command, "format-parameters");
     if (formatParameters == nullptr) {
@@ -189,7 +191,8 @@ long LocateCommand(xmlNode* command) {
 
 std::vector<xmlNode*> DeclaredEntries(xmlNode* root) {
     std::vector<xmlNode*> entries;
-    for (const auto& [group, tag] : {std::pair{"namespaces", "namespace"}, std::pair{"commands", "command"}}) {
+    for (const auto& [group, tag] :
+         {std::pair{"namespaces", "namespace"}, std::pair{"commands", "command"}}) {
         if (xmlNode* list = XmlUtil_FindChildNode(root, group)) {
             for (xmlNode* entry : ChildrenNamed(list, tag)) {
                 entries.push_back(entry);
@@ -256,8 +259,9 @@ long LocateRegistrationFault(xmlNode* root, XmlPlugin& plugin, NamespaceNode& tr
         if (!node || node->GetParent()) {
             continue;
         }
-        std::shared_ptr<NamespaceNode> shared =
-            pending[i].first.find('.') == std::string::npos ? tree.GetNamespaceNode(pending[i].first) : nullptr;
+        std::shared_ptr<NamespaceNode> shared = pending[i].first.find('.') == std::string::npos
+                                                    ? tree.GetNamespaceNode(pending[i].first)
+                                                    : nullptr;
         if (shared && shared->GetType() == NamespaceType && node->GetType() == NamespaceType &&
             shared->GetDescription() == node->GetDescription()) {
             continue;

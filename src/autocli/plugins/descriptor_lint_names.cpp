@@ -83,8 +83,8 @@ void CheckElement(const xmlNode* node, const std::string& place, std::vector<Lin
             const std::string name = NameOf(attribute->name);
             const auto& names = known != Grammar().end() ? known->second.attributes : none;
             if (std::find(names.begin(), names.end(), name) == names.end()) {
-                Report(findings, node, "unknown attribute '" + name + "' of <" + shown + ">" +
-                                           Suggestion(name, names));
+                Report(findings, node,
+                       "unknown attribute '" + name + "' of <" + shown + ">" + Suggestion(name, names));
             }
         }
     }

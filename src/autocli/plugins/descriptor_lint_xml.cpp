@@ -5,6 +5,8 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -50,8 +52,13 @@ private:
 
 ParsedDescriptor ParseDescriptor(const std::string& path) {
     ParsedDescriptor parsed;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Only regular files are read, as the loader reads them; it reports the others with its own message.
+    struct stat status {};
+    std::ifstream in;
+    if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        in.open(path, std::ios::binary);
+    }
+    if (!in.is_open()) {
         return parsed;
     }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -61,8 +68,8 @@ ParsedDescriptor ParseDescriptor(const std::string& path) {
         return parsed;
     }
     FirstParserMessage collector;
-    parsed.doc.reset(xmlReadMemory(text.data(), static_cast<int>(text.size()), path.c_str(), nullptr,
-                                   XML_PARSE_NONET));
+    parsed.doc.reset(
+        xmlReadMemory(text.data(), static_cast<int>(text.size()), path.c_str(), nullptr, XML_PARSE_NONET));
     // A document with errors the parser recovered from is one the loader accepts as well.
     if (parsed.doc && xmlDocGetRootElement(parsed.doc.get()) != nullptr) {
         return parsed;
