@@ -6,6 +6,7 @@
 #include <corvane/exception.h>
 #include <corvane/format.h>
 #include <corvane/lint.h>
+#include <corvane/manual.h>
 #include <corvane/metaobj.h>
 #include <corvane/plugins.h>
 #include <corvane/process.h>
