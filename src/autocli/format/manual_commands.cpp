@@ -3,7 +3,7 @@
 
 #include <corvane/dispatch.h>
 
-#include <functional>
+#include <algorithm>
 
 namespace Corvane::AutoCli {
 namespace Manual {
@@ -104,12 +104,19 @@ Block OptionBlock(const ParameterSpec& parameter) {
                 block.items.emplace_back(std::to_string(value), "");
             }
             break;
-        case CallSpec::StringEnum:
+        case CallSpec::StringEnum: {
             block.text += " One of:";
-            for (const auto& [value, description] : constraint->GetStringEnumWithDesc()) {
-                block.items.emplace_back(value, description);
+            // Values without a description are missing from the described map; the value list has all.
+            // Sorted, as the command's --help lists them.
+            std::vector<std::string> values = constraint->GetStringEnum();
+            std::sort(values.begin(), values.end());
+            for (const std::string& value : values) {
+                const auto& described = constraint->GetStringEnumWithDesc();
+                const auto found = described.find(value);
+                block.items.emplace_back(value, found != described.end() ? found->second : std::string());
             }
             break;
+        }
         case CallSpec::StringRegex:
             block.text += " Pattern (the whole value must match): " + constraint->GetStringRegex();
             break;
@@ -118,6 +125,11 @@ Block OptionBlock(const ParameterSpec& parameter) {
         }
     }
     return block;
+}
+
+std::string Article(const std::string& word) {
+    const bool vowel = !word.empty() && std::string("AEIOUaeiou").find(word[0]) != std::string::npos;
+    return (vowel ? "an " : "a ") + word;
 }
 
 std::string ShapeWord(const std::shared_ptr<MetaObject>& value, MetaType kind = MetaType::Int) {
@@ -134,7 +146,7 @@ std::string ShapeWord(const std::shared_ptr<MetaObject>& value, MetaType kind = 
     case MetaType::String:
         return "string";
     case MetaType::Struct:
-        return "a " + std::static_pointer_cast<MetaStruct>(value)->GetTypeName() + " structure";
+        return Article(std::static_pointer_cast<MetaStruct>(value)->GetTypeName()) + " structure";
     case MetaType::List: {
         auto list = std::static_pointer_cast<MetaList>(value);
         if (list->GetListType() == MetaType::Struct) {

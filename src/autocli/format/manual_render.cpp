@@ -72,26 +72,28 @@ std::string MarkdownText(const std::string& text) {
     return escaped;
 }
 
+// A term: bold, with the parts between asterisks in italics; blanks stay outside the markers.
 std::string MarkdownTerm(const std::string& term) {
-    std::string text = "**";
+    std::string text;
     bool italic = false;
-    std::string piece;
-    for (char c : term) {
-        if (c == '*') {
-            text += MarkdownText(piece) + (italic ? "** **" : "** *");
-            piece.clear();
-            italic = !italic;
-        } else {
-            piece += c;
+    std::string::size_type from = 0;
+    while (from <= term.size()) {
+        std::string::size_type to = term.find('*', from);
+        if (to == std::string::npos) {
+            to = term.size();
         }
-    }
-    text += MarkdownText(piece) + (italic ? "*" : "**");
-    // Empty bold pairs left by a term that starts or ends with an italic part.
-    for (std::string::size_type at; (at = text.find("**** ")) != std::string::npos;) {
-        text.erase(at, 5);
-    }
-    for (std::string::size_type at; (at = text.find(" ****")) != std::string::npos;) {
-        text.erase(at, 5);
+        const std::string piece = term.substr(from, to - from);
+        const std::string::size_type first = piece.find_first_not_of(' ');
+        if (first == std::string::npos) {
+            text += piece;
+        } else {
+            const std::string::size_type last = piece.find_last_not_of(' ');
+            const char* marker = italic ? "*" : "**";
+            text += piece.substr(0, first) + marker + MarkdownText(piece.substr(first, last - first + 1)) +
+                    marker + piece.substr(last + 1);
+        }
+        italic = !italic;
+        from = to + 1;
     }
     return text;
 }
