@@ -225,11 +225,12 @@ Page CommandPage(Command& command) {
     std::string printed = defaults.GetFormatter().empty()
                               ? "The command names no default formatter."
                               : "Printed by default with the " + defaults.GetFormatter() + " formatter.";
-    printed += " Others are chosen with --formatter NAME before the namespaces; see varnok(1) for them.";
+    printed +=
+        " Others are chosen with --formatter NAME before the namespaces, and the format parameters below "
+        "are overridden with --format-param KEY=VALUE; see varnok(1).";
     formatters.blocks.push_back(Block{"", printed, false, {}});
     for (const auto& [key, value] : defaults.GetParameters()) {
-        formatters.blocks.push_back(
-            Block{"--format-param " + key + "=*value*", "Default: " + value, false, {}});
+        formatters.blocks.push_back(Block{key, "Default: " + value, false, {}});
     }
     page.sections.push_back(std::move(formatters));
 
