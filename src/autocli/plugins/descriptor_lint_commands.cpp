@@ -115,6 +115,7 @@ void CheckTemplate(xmlNode* element, bool shellText, const std::map<std::string,
         boost::regex::perl);
     const std::string text = XmlUtil_GetContent(element);
     std::vector<std::string> names;
+    names.reserve(parameters.size());
     for (const auto& entry : parameters) {
         names.push_back(entry.first);
     }
@@ -130,10 +131,11 @@ void CheckTemplate(xmlNode* element, bool shellText, const std::map<std::string,
             continue;
         }
         if (kind != "if" && !parameter->second.required && !InsideIfOf(text, name, position)) {
-            Report(findings, element, false,
-                   "'" + shown + "' of the optional parameter '" + name + "' is outside any '$if{" + name +
-                       ",...}': it stays as literal text when the option "
-                       "is left off");
+            std::string message = "'" + shown;
+            message += "' of the optional parameter '" + name;
+            message += "' is outside any '$if{" + name;
+            message += ",...}': it stays as literal text when the option is left off";
+            Report(findings, element, false, std::move(message));
         }
         const bool quoted = (*it)[4] == "true" || (*it)[5] == "true";
         if (shellText && quoted && kind != "val" && kind != "if" && InsideQuotes(text, position)) {

@@ -83,21 +83,27 @@ void CheckElement(const xmlNode* node, const std::string& place, std::vector<Lin
             const std::string name = NameOf(attribute->name);
             const auto& names = known != Grammar().end() ? known->second.attributes : none;
             if (std::find(names.begin(), names.end(), name) == names.end()) {
-                Report(findings, node,
-                       "unknown attribute '" + name + "' of <" + shown + ">" + Suggestion(name, names));
+                std::string message = "unknown attribute '" + name;
+                message += "' of <" + shown + ">";
+                message += Suggestion(name, names);
+                Report(findings, node, std::move(message));
             }
         }
     }
     for (xmlNode* child : ElementChildren(node)) {
         const std::string name = NameOf(child->name);
         if (known == Grammar().end()) {
-            Report(findings, child, "unexpected element <" + name + "> inside <" + shown + ">");
+            std::string message = "unexpected element <" + name;
+            message += "> inside <" + shown + ">";
+            Report(findings, child, std::move(message));
             continue;
         }
         const auto& names = known->second.elements;
         if (std::find(names.begin(), names.end(), name) == names.end()) {
-            Report(findings, child,
-                   "unknown element <" + name + "> inside <" + shown + ">" + Suggestion(name, names));
+            std::string message = "unknown element <" + name;
+            message += "> inside <" + shown + ">";
+            message += Suggestion(name, names);
+            Report(findings, child, std::move(message));
             continue;
         }
         CheckElement(child, name, findings);
