@@ -109,6 +109,12 @@ TEST(DescriptorLint, BrokenDescriptorsGiveExactlyTheirLines) {
              "Unable to register the command 'varnok demo.show'  Error was Unable to build output spec.  "
              "Error "
              "was Unable to read an int value from: 'many'\n"},
+        {{"bad-name.xml"},
+         1,
+         "bad-name.xml:6: error: " + refused +
+             "bad-name.xml Invalid name for namespace 'DiskTools', must be a name consisting of letters and "
+             "numbers and must conform to 'camel' casing. The functionality in bad-name.xml" +
+             later},
         // Loaded together: the clashes with files before them and with the internal plugin.
         {{"refusals.xml", "misspelt.xml", "clash.xml", "clash-command.xml", "internal-clash.xml",
           "unresolved.xml"},
