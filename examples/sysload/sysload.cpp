@@ -44,8 +44,9 @@ class LoadShow : public Command {
 public:
     LoadShow() {
         SetDescription("Show the load averages, the number of processes, memory and swap of this host.");
-        AddExample("", "Show the current load.");
-        AddExample("--formatter json", "The same as JSON, for a script.");
+        // Dispatcher options such as --formatter go before the namespaces, so an example line, which
+        // is the command path followed by command options, cannot show them.
+        AddExample("", "Show the current load (varnok --formatter json system load show prints it as JSON).");
         SetDefaultOutputFormatter("simple");
         SetDefaultOutputParameter("align-fields", "true");
         SetDefaultOutputParameter("fields:SystemLoad",

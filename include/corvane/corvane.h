@@ -5,6 +5,8 @@
 #include <corvane/dispatch.h>
 #include <corvane/exception.h>
 #include <corvane/format.h>
+#include <corvane/lint.h>
+#include <corvane/manual.h>
 #include <corvane/metaobj.h>
 #include <corvane/plugins.h>
 #include <corvane/process.h>

@@ -1,0 +1,204 @@
+// Manual pages: the page of the tool itself, and the varnok-doc command line that writes them all.
+#include "manual_internal.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <fstream>
+#include <ostream>
+
+namespace Corvane::AutoCli {
+
+namespace Manual {
+namespace {
+
+Page ToolPage(Dispatcher& dispatcher) {
+    Page page;
+    page.name = "varnok";
+    page.summary = "run the commands its plugins declare";
+    page.sections.push_back(
+        {"Synopsis", {Block{"", "varnok [dispatcher options] <namespaces> <command> [options]", true, {}}}});
+    page.sections.push_back(
+        {"Description",
+         {Block{
+             "",
+             "varnok runs one command of its plugins: XML descriptors whose commands run external programs, "
+             "shared objects, and the built-in plugin. The words after the dispatcher options name "
+             "namespaces and then a command; the options after them are the command's own. Without a "
+             "command varnok lists what is below the namespaces given. --help after a command shows its "
+             "options.",
+             false,
+             {}}}});
+    Section options{"Options", {}};
+    const std::pair<const char*, const char*> dispatcherOptions[] = {
+        {"--plugin-dir *dir*", "Load every plugin file (*.so, *.xml) of dir/lib64 and dir. Repeatable."},
+        {"--plugin *file*",
+         "Load one plugin file. Repeatable. A file that fails to load stops varnok; a name ending in neither "
+         ".so nor .xml is skipped silently."},
+        {"--formatter *name*", "Print with this formatter instead of the command's default. Once only."},
+        {"--format-param *key*=*value*", "Set a formatter parameter; the key may hold letters, digits, "
+                                         "blanks, full stops, hyphens and colons."},
+        {"--screen-width *width*", "Format for this many columns (1 to 9999)."},
+        {"--input *file*",
+         "Run the command lines of file, one per line, or of standard input for STDIN. Lines starting with # "
+         "are comments; double quotes group words."},
+        {"--version", "Print varnok and its version, and exit."},
+        {"-h, --help", "Print the usage text."},
+    };
+    for (const auto& [term, text] : dispatcherOptions) {
+        options.blocks.push_back(Block{term, text, false, {}});
+    }
+    page.sections.push_back(std::move(options));
+
+    Section formatters{"Formatters", {}};
+    formatters.blocks.push_back(Block{"",
+                                      "Every command names a default formatter and default parameters; "
+                                      "--formatter and --format-param override them. These formatters are "
+                                      "registered:",
+                                      false,
+                                      {}});
+    for (const auto& formatter : dispatcher.GetFormatters()) {
+        Block block{formatter->GetName(), formatter->GetDescription(), false, {}};
+        for (const FormatterParam& param : formatter->GetParams()) {
+            block.items.emplace_back(param.name, param.description);
+        }
+        formatters.blocks.push_back(std::move(block));
+    }
+    page.sections.push_back(std::move(formatters));
+
+    page.sections.push_back(
+        {"Exit status",
+         {Block{"0", "The command ran and its result was printed.", false, {}},
+          Block{"1",
+                "Errors (printed on standard error under a line Errors:), the usage text, a listing of "
+                "namespaces; with --input, the status of the last command line.",
+                false,
+                {}}}});
+    page.sections.push_back(
+        {"Environment",
+         {Block{"ZU_USERNAME",
+                "The user the actions of a call are audited for (@component when unset), and the user handed "
+                "to the programs of commands that accept the user context.",
+                false,
+                {}},
+          Block{"LANG", "When unset, commands run their programs with LANG=en_US.UTF-8.", false, {}}}});
+    page.sections.push_back({"Files",
+                             {Block{"/usr/lib/tarvik/varnok",
+                                    "Installed plugins, loaded first (its lib64 subdirectory before it).",
+                                    false,
+                                    {}},
+                              Block{"/usr/lib/tarvik/varnok/ext",
+                                    "Installed extension plugins, loaded next (lib64 first).",
+                                    false,
+                                    {}}}});
+    std::string seeAlso;
+    for (const auto& command : AllCommands(dispatcher)) {
+        seeAlso +=
+            (seeAlso.empty() ? "" : ", ") + std::string("varnok-") + command->GetPathString('-') + "(1)";
+    }
+    page.sections.push_back({"See also", {Block{"", seeAlso.empty() ? "varnok-lint" : seeAlso, false, {}}}});
+    return page;
+}
+
+} // namespace
+} // namespace Manual
+
+ManualPage AutoCli_ToolManual(Dispatcher& dispatcher, ManualFormat format) {
+    const Manual::Page page = Manual::ToolPage(dispatcher);
+    return format == ManualFormat::Man ? ManualPage{"varnok.1", Manual::RenderMan(page)}
+                                       : ManualPage{"varnok.md", Manual::RenderMarkdown(page)};
+}
+
+namespace {
+
+void PrintDocUsage(std::ostream& out) {
+    out << "Usage: varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]... [--plugin FILE]... "
+           "[--no-default-plugins]\n"
+           "Writes a manual page for every command of the loaded plugins and varnok.1 (or .md) into DIR.\n"
+           "The installed plugin directories are loaded as varnok loads them, unless --no-default-plugins.\n";
+}
+
+int DocUsageError(std::ostream& err, const std::string& message) {
+    err << "varnok-doc: " << message << "\n";
+    PrintDocUsage(err);
+    return 2;
+}
+
+bool Exists(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+} // namespace
+
+int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    std::string directory;
+    ManualFormat format = ManualFormat::Man;
+    bool defaults = true;
+    std::vector<std::pair<bool, std::string>> plugins;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "-h" || word == "--help") {
+            PrintDocUsage(out);
+            return 0;
+        }
+        if (word == "--no-default-plugins") {
+            defaults = false;
+            continue;
+        }
+        if (word != "--man" && word != "--markdown" && word != "--plugin-dir" && word != "--plugin") {
+            return DocUsageError(err, "unknown argument " + word);
+        }
+        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+            return DocUsageError(err, word + " needs a value");
+        }
+        const std::string value = argv[++i];
+        if (word == "--man" || word == "--markdown") {
+            if (!directory.empty()) {
+                return DocUsageError(err, "only one of --man and --markdown can be given");
+            }
+            directory = value;
+            format = word == "--man" ? ManualFormat::Man : ManualFormat::Markdown;
+        } else {
+            plugins.emplace_back(word == "--plugin-dir", value);
+        }
+    }
+    if (directory.empty()) {
+        return DocUsageError(err, "--man DIR or --markdown DIR is required");
+    }
+    Dispatcher dispatcher;
+    if (defaults) {
+        for (const char* installed : {"/usr/lib/tarvik/varnok", "/usr/lib/tarvik/varnok/ext"}) {
+            if (Exists(installed)) {
+                dispatcher.AddExternalDirectory(installed);
+            }
+        }
+    }
+    try {
+        for (const auto& [isDirectory, path] : plugins) {
+            if (isDirectory) {
+                dispatcher.AddExternalDirectory(path);
+            } else {
+                dispatcher.AddPlugin(path);
+            }
+        }
+    } catch (const CorvaneException& e) {
+        err << "varnok-doc: " << e.what() << "\n";
+        return 1;
+    }
+    std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
+    pages.push_back(AutoCli_ToolManual(dispatcher, format));
+    for (const ManualPage& page : pages) {
+        const std::string path = directory + "/" + page.fileName;
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << page.text;
+        file.close();
+        if (!file) {
+            err << "varnok-doc: unable to write " << path << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace Corvane::AutoCli

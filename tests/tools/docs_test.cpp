@@ -1,0 +1,187 @@
+// The documentation's examples, run: the descriptor of the plugin guide beside the bundled examples,
+// the command lines the bundled commands' help suggests, what the README says about --plugin, the
+// generated manual pages under groff's lint, and the embedding guide's program built against the
+// installed prefix.
+#include "varnok_run.h"
+
+#include "test_support.h"
+
+#include <corvane/dispatch.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using VarnokTest::Result;
+using VarnokTest::RunProgram;
+
+const std::string kPrefix = INSTALL_PREFIX;
+const std::string kBin = kPrefix + "/bin/";
+const std::string kExamples = kPrefix + "/" INSTALL_LIBDIR "/corvane/examples";
+const std::string kSource = PROJECT_SOURCE_PATH;
+
+// The body of the first fenced block of `markdown` opened by `fence` after the text `after`.
+std::string FencedBlock(const std::string& markdown, const std::string& fence, const std::string& after = "") {
+    const std::string::size_type anchor = markdown.find(after);
+    const std::string::size_type open = markdown.find(fence + "\n", anchor == std::string::npos ? 0 : anchor);
+    if (open == std::string::npos) {
+        return "";
+    }
+    const std::string::size_type body = open + fence.size() + 1;
+    const std::string::size_type close = markdown.find("\n```\n", body - 1);
+    return close == std::string::npos ? "" : markdown.substr(body, close + 1 - body);
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::vector<std::string> Entries(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(directory.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.emplace_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(Docs, PluginGuideDescriptorLoadsBesideTheBundledExamples) {
+    const std::string descriptor =
+        FencedBlock(CorvaneTest::ReadFile(kSource + "/docs/writing-plugins.md"), "```xml", "## Descriptor plugins");
+    ASSERT_NE(std::string::npos, descriptor.find("<plugin>"));
+    CorvaneTest::TempDir dir;
+    const std::string file = dir.WriteFile("kernel.xml", descriptor);
+
+    Result lint = RunProgram(kBin + "varnok-lint", {"--plugin-dir", kExamples, file});
+    EXPECT_EQ("", lint.out + lint.err);
+    EXPECT_EQ(0, lint.status);
+    Result listing = RunProgram(kBin + "varnok", {"--plugin-dir", kExamples, "--plugin", file, "system"});
+    EXPECT_EQ("", listing.err);
+    EXPECT_NE(std::string::npos, listing.out.find("\nkernel      The running kernel.\n")) << listing.out;
+    Result help =
+        RunProgram(kBin + "varnok", {"--plugin-dir", kExamples, "--plugin", file, "system", "kernel", "show", "-h"});
+    EXPECT_EQ(0, help.status) << help.err;
+    EXPECT_NE(std::string::npos, help.out.find("Description: Show the host name and kernel release.\n"));
+
+    // The README: a --plugin file named neither .so nor .xml is skipped without a word.
+    const std::string readme = CorvaneTest::ReadFile(kSource + "/README.md");
+    EXPECT_NE(std::string::npos, readme.find("a name ending in neither `.so` nor `.xml` is skipped silently"));
+    const std::string renamed = dir.WriteFile("kernel.xml.txt", descriptor);
+    Result skipped = RunProgram(kBin + "varnok", {"--plugin-dir", kExamples, "--plugin", renamed, "system"});
+    EXPECT_EQ("", skipped.err);
+    EXPECT_EQ(std::string::npos, skipped.out.find("kernel"));
+    EXPECT_EQ(listing.out.size() - std::string("kernel      The running kernel.\n").size(), skipped.out.size());
+}
+
+TEST(Docs, BundledExamplesLintCleanAndTheirHelpExamplesRun) {
+    Result lint = RunProgram(kBin + "varnok-lint", {"--werror", "--plugin-dir", kExamples});
+    EXPECT_EQ("", lint.out + lint.err);
+    EXPECT_EQ(0, lint.status);
+
+    Corvane::AutoCli::Dispatcher dispatcher;
+    dispatcher.AddExternalDirectory(kExamples);
+    int examples = 0;
+    std::vector<std::shared_ptr<Corvane::AutoCli::NamespaceNode>> pending{dispatcher.GetRootNamespace()};
+    while (!pending.empty()) {
+        auto node = pending.back();
+        pending.pop_back();
+        for (const auto& child : node->GetNamespaceNodes()) {
+            pending.push_back(child);
+        }
+        auto command = std::dynamic_pointer_cast<Corvane::AutoCli::Command>(node);
+        if (!command) {
+            continue;
+        }
+        for (const auto& example : command->GetExamples()) {
+            std::vector<std::string> args{"--plugin-dir", kExamples};
+            for (const std::string& word : command->GetPath()) {
+                args.push_back(word);
+            }
+            for (const std::string& word : Words(example.first)) {
+                args.push_back(word);
+            }
+            const Result run = RunProgram(kBin + "varnok", args);
+            EXPECT_EQ(0, run.status) << command->GetPathString(' ') << " " << example.first << "\n" << run.err;
+            EXPECT_EQ("", run.err);
+            ++examples;
+        }
+    }
+    EXPECT_GE(examples, 3);
+}
+
+void ExpectGroffSilent(const std::string& page) {
+    const Result groff = RunProgram("/bin/sh", {"-c", "groff -ww -z -man \"$0\" 2>&1", page});
+    EXPECT_EQ("", groff.out) << page;
+    EXPECT_EQ(0, groff.status) << page;
+}
+
+TEST(Docs, ManualPagesOfEveryCommandAndOfVarnokPassGroffsLint) {
+    for (const char* installed : {"varnok.1", "varnok-varnok-command-list.1"}) {
+        ExpectGroffSilent(kPrefix + "/share/man/man1/" + installed);
+    }
+    CorvaneTest::TempDir dir;
+    Result doc = RunProgram(kBin + "varnok-doc",
+                            {"--no-default-plugins", "--plugin-dir", kExamples, "--man", dir.MakeDir("man")});
+    EXPECT_EQ("", doc.out + doc.err);
+    ASSERT_EQ(0, doc.status);
+    const std::vector<std::string> expected{
+        "varnok-system-filesystem-list.1",        "varnok-system-info-get.1",
+        "varnok-system-load-show.1",              "varnok-system-network-interface-get.1",
+        "varnok-system-network-interface-list.1", "varnok-system-process-list.1",
+        "varnok-system-user-list.1",              "varnok-text-digest-compute.1",
+        "varnok-varnok-command-list.1",           "varnok.1"};
+    EXPECT_EQ(expected, Entries(dir.Path() + "/man"));
+    for (const std::string& page : Entries(dir.Path() + "/man")) {
+        ExpectGroffSilent(dir.Path() + "/man/" + page);
+    }
+    const std::string varnok = CorvaneTest::ReadFile(dir.Path() + "/man/varnok.1");
+    for (const char* option : {"\\-\\-plugin\\-dir", "\\-\\-version", "\\-\\-input", "\\-\\-screen\\-width"}) {
+        EXPECT_NE(std::string::npos, varnok.find(std::string("\\fB") + option)) << option;
+    }
+
+    doc = RunProgram(kBin + "varnok-doc", {"--markdown", dir.MakeDir("md"), "--man", dir.Path()});
+    EXPECT_EQ(2, doc.status);
+    EXPECT_EQ("varnok-doc: only one of --man and --markdown can be given\n", doc.err.substr(0, doc.err.find('\n') + 1));
+    EXPECT_TRUE(Entries(dir.Path() + "/md").empty());
+}
+
+TEST(Docs, EmbeddingGuideProgramBuildsAgainstThePrefixAndPrintsWhatTheGuideSays) {
+    const std::string guide = CorvaneTest::ReadFile(kSource + "/docs/embedding.md");
+    const std::string program = FencedBlock(guide, "```cpp");
+    const std::string printed = FencedBlock(guide, "```", "It prints:");
+    ASSERT_NE(std::string::npos, program.find("int main()"));
+    ASSERT_NE(std::string::npos, printed.find("Hello, Ada!"));
+    CorvaneTest::TempDir dir;
+    dir.WriteFile("embed.cpp", program);
+    const Result build = RunProgram(
+        "/bin/sh", {"-c", "cd \"$0\" && '" CXX_COMPILER_PATH "' -std=c++17 " SANITIZE_FLAGS
+                          " embed.cpp -o embed $(PKG_CONFIG_PATH='" INSTALL_PREFIX "/" INSTALL_LIBDIR
+                          "/pkgconfig' pkg-config --cflags --libs corvane)",
+                    dir.Path()});
+    ASSERT_EQ(0, build.status) << build.out << build.err;
+    const Result run = RunProgram(dir.Path() + "/embed", {});
+    EXPECT_EQ(printed, run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(0, run.status);
+}
+
+} // namespace
