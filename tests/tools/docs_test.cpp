@@ -30,7 +30,8 @@ const std::string kExamples = kPrefix + "/" INSTALL_LIBDIR "/corvane/examples";
 const std::string kSource = PROJECT_SOURCE_PATH;
 
 // The body of the first fenced block of `markdown` opened by `fence` after the text `after`.
-std::string FencedBlock(const std::string& markdown, const std::string& fence, const std::string& after = "") {
+std::string FencedBlock(const std::string& markdown, const std::string& fence,
+                        const std::string& after = "") {
     const std::string::size_type anchor = markdown.find(after);
     const std::string::size_type open = markdown.find(fence + "\n", anchor == std::string::npos ? 0 : anchor);
     if (open == std::string::npos) {
@@ -65,8 +66,8 @@ std::vector<std::string> Entries(const std::string& directory) {
 }
 
 TEST(Docs, PluginGuideDescriptorLoadsBesideTheBundledExamples) {
-    const std::string descriptor =
-        FencedBlock(CorvaneTest::ReadFile(kSource + "/docs/writing-plugins.md"), "```xml", "## Descriptor plugins");
+    const std::string descriptor = FencedBlock(CorvaneTest::ReadFile(kSource + "/docs/writing-plugins.md"),
+                                               "```xml", "## Descriptor plugins");
     ASSERT_NE(std::string::npos, descriptor.find("<plugin>"));
     CorvaneTest::TempDir dir;
     const std::string file = dir.WriteFile("kernel.xml", descriptor);
@@ -77,19 +78,21 @@ TEST(Docs, PluginGuideDescriptorLoadsBesideTheBundledExamples) {
     Result listing = RunProgram(kBin + "varnok", {"--plugin-dir", kExamples, "--plugin", file, "system"});
     EXPECT_EQ("", listing.err);
     EXPECT_NE(std::string::npos, listing.out.find("\nkernel      The running kernel.\n")) << listing.out;
-    Result help =
-        RunProgram(kBin + "varnok", {"--plugin-dir", kExamples, "--plugin", file, "system", "kernel", "show", "-h"});
+    Result help = RunProgram(kBin + "varnok",
+                             {"--plugin-dir", kExamples, "--plugin", file, "system", "kernel", "show", "-h"});
     EXPECT_EQ(0, help.status) << help.err;
     EXPECT_NE(std::string::npos, help.out.find("Description: Show the host name and kernel release.\n"));
 
     // The README: a --plugin file named neither .so nor .xml is skipped without a word.
     const std::string readme = CorvaneTest::ReadFile(kSource + "/README.md");
-    EXPECT_NE(std::string::npos, readme.find("a name ending in neither `.so` nor `.xml` is skipped silently"));
+    EXPECT_NE(std::string::npos,
+              readme.find("a name ending in neither `.so` nor `.xml` is skipped silently"));
     const std::string renamed = dir.WriteFile("kernel.xml.txt", descriptor);
     Result skipped = RunProgram(kBin + "varnok", {"--plugin-dir", kExamples, "--plugin", renamed, "system"});
     EXPECT_EQ("", skipped.err);
     EXPECT_EQ(std::string::npos, skipped.out.find("kernel"));
-    EXPECT_EQ(listing.out.size() - std::string("kernel      The running kernel.\n").size(), skipped.out.size());
+    EXPECT_EQ(listing.out.size() - std::string("kernel      The running kernel.\n").size(),
+              skipped.out.size());
 }
 
 TEST(Docs, BundledExamplesLintCleanAndTheirHelpExamplesRun) {
@@ -120,7 +123,8 @@ TEST(Docs, BundledExamplesLintCleanAndTheirHelpExamplesRun) {
                 args.push_back(word);
             }
             const Result run = RunProgram(kBin + "varnok", args);
-            EXPECT_EQ(0, run.status) << command->GetPathString(' ') << " " << example.first << "\n" << run.err;
+            EXPECT_EQ(0, run.status) << command->GetPathString(' ') << " " << example.first << "\n"
+                                     << run.err;
             EXPECT_EQ("", run.err);
             ++examples;
         }
@@ -143,24 +147,30 @@ TEST(Docs, ManualPagesOfEveryCommandAndOfVarnokPassGroffsLint) {
                             {"--no-default-plugins", "--plugin-dir", kExamples, "--man", dir.MakeDir("man")});
     EXPECT_EQ("", doc.out + doc.err);
     ASSERT_EQ(0, doc.status);
-    const std::vector<std::string> expected{
-        "varnok-system-filesystem-list.1",        "varnok-system-info-get.1",
-        "varnok-system-load-show.1",              "varnok-system-network-interface-get.1",
-        "varnok-system-network-interface-list.1", "varnok-system-process-list.1",
-        "varnok-system-user-list.1",              "varnok-text-digest-compute.1",
-        "varnok-varnok-command-list.1",           "varnok.1"};
+    const std::vector<std::string> expected{"varnok-system-filesystem-list.1",
+                                            "varnok-system-info-get.1",
+                                            "varnok-system-load-show.1",
+                                            "varnok-system-network-interface-get.1",
+                                            "varnok-system-network-interface-list.1",
+                                            "varnok-system-process-list.1",
+                                            "varnok-system-user-list.1",
+                                            "varnok-text-digest-compute.1",
+                                            "varnok-varnok-command-list.1",
+                                            "varnok.1"};
     EXPECT_EQ(expected, Entries(dir.Path() + "/man"));
     for (const std::string& page : Entries(dir.Path() + "/man")) {
         ExpectGroffSilent(dir.Path() + "/man/" + page);
     }
     const std::string varnok = CorvaneTest::ReadFile(dir.Path() + "/man/varnok.1");
-    for (const char* option : {"\\-\\-plugin\\-dir", "\\-\\-version", "\\-\\-input", "\\-\\-screen\\-width"}) {
+    for (const char* option :
+         {"\\-\\-plugin\\-dir", "\\-\\-version", "\\-\\-input", "\\-\\-screen\\-width"}) {
         EXPECT_NE(std::string::npos, varnok.find(std::string("\\fB") + option)) << option;
     }
 
     doc = RunProgram(kBin + "varnok-doc", {"--markdown", dir.MakeDir("md"), "--man", dir.Path()});
     EXPECT_EQ(2, doc.status);
-    EXPECT_EQ("varnok-doc: only one of --man and --markdown can be given\n", doc.err.substr(0, doc.err.find('\n') + 1));
+    EXPECT_EQ("varnok-doc: only one of --man and --markdown can be given\n",
+              doc.err.substr(0, doc.err.find('\n') + 1));
     EXPECT_TRUE(Entries(dir.Path() + "/md").empty());
 }
 
@@ -172,13 +182,16 @@ TEST(Docs, EmbeddingGuideProgramBuildsAgainstThePrefixAndPrintsWhatTheGuideSays)
     ASSERT_NE(std::string::npos, printed.find("Hello, Ada!"));
     CorvaneTest::TempDir dir;
     dir.WriteFile("embed.cpp", program);
-    const Result build = RunProgram(
-        "/bin/sh", {"-c", "cd \"$0\" && '" CXX_COMPILER_PATH "' -std=c++17 " SANITIZE_FLAGS
-                          " embed.cpp -o embed $(PKG_CONFIG_PATH='" INSTALL_PREFIX "/" INSTALL_LIBDIR
-                          "/pkgconfig' pkg-config --cflags --libs corvane)",
-                    dir.Path()});
+    const Result build =
+        RunProgram("/bin/sh", {"-c",
+                               "cd \"$0\" && '" CXX_COMPILER_PATH "' -std=c++17 " SANITIZE_FLAGS
+                               " embed.cpp -o embed $(PKG_CONFIG_PATH='" INSTALL_PREFIX "/" INSTALL_LIBDIR
+                               "/pkgconfig' pkg-config --cflags --libs corvane)",
+                               dir.Path()});
     ASSERT_EQ(0, build.status) << build.out << build.err;
-    const Result run = RunProgram(dir.Path() + "/embed", {});
+    const Result run =
+        RunProgram("/bin/sh", {"-c", "LD_LIBRARY_PATH='" INSTALL_PREFIX "/" INSTALL_LIBDIR "' exec \"$0\"",
+                               dir.Path() + "/embed"});
     EXPECT_EQ(printed, run.out);
     EXPECT_EQ("", run.err);
     EXPECT_EQ(0, run.status);
