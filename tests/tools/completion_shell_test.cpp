@@ -160,6 +160,7 @@ std::vector<std::string> CompleteAll(ShellKind shell, const Installation& tree,
                                      const std::vector<std::string>& lines) {
     if (shell != Zsh) {
         std::vector<std::string> offered;
+        offered.reserve(lines.size());
         for (const auto& line : lines)
             offered.push_back(Complete(shell, tree, line));
         return offered;

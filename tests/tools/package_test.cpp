@@ -113,9 +113,9 @@ TEST_F(Package, CompletionFromTheUnpackedRoot) {
     const std::string usr = root + "/usr";
     const std::string line = usr + "/bin/varnok --plugin-dir " + usr +
                              "/share/doc/varnok/examples text digest compute --algorithm sha";
-    const Result result =
-        RunProgram("/bin/bash", {"--norc", "--noprofile", SOURCE_DIR "/tests/data/completion/complete.bash",
-                                 usr + "/share/bash-completion/completions/varnok", line});
+    const std::string driver = SOURCE_DIR "/tests/data/completion/complete.bash";
+    const Result result = RunProgram("/bin/bash", {"--norc", "--noprofile", driver,
+                                                   usr + "/share/bash-completion/completions/varnok", line});
     EXPECT_EQ("", result.err);
     EXPECT_EQ("sha1\nsha256\nsha512\n", result.out);
 }

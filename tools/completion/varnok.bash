@@ -9,8 +9,12 @@ _varnok_helper() {
         REPLY=$VARNOK_COMPLETE
         return
     fi
-    local tool
-    tool=$(type -P -- "$1") || return 1
+    # The command's path without a subshell: as typed when it has a slash, else from the hash table.
+    local tool=$1
+    if [[ $tool != */* ]]; then
+        hash -- "$tool" 2>/dev/null || return 1
+        tool=${BASH_CMDS[$tool]}
+    fi
     [[ -L $tool ]] && tool=$(readlink -f -- "$tool")
     REPLY=${tool%/*}/../libexec/varnok-complete
     [[ -x $REPLY ]]

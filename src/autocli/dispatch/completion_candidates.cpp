@@ -35,7 +35,8 @@ std::string OptionWord(const std::string& name) {
     return (name.size() == 1 ? "-" : "--") + name;
 }
 
-void Add(Completion& completion, const std::string& word, const std::string& start, std::string description) {
+void Add(Completion& completion, const std::string& word, const std::string& start,
+         const std::string& description) {
     if (StartsWith(word, start))
         completion.candidates.push_back({word, FirstLine(description)});
 }
