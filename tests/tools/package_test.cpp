@@ -23,11 +23,6 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string Shell(const std::string& command) {
     const Result result = RunProgram("/bin/sh", {"-c", command});
     EXPECT_EQ(0, result.status) << command << "\n" << result.out << result.err;
@@ -62,20 +57,15 @@ CorvaneTest::TempDir* Package::dir = nullptr;
 std::string Package::deb;
 std::string Package::root;
 
-TEST_F(Package, FileNameAndControlFields) {
-    EXPECT_EQ("varnok_" PROJECT_VERSION_TEXT "_amd64.deb", deb.substr(deb.rfind('/') + 1));
-    EXPECT_EQ("varnok\n" PROJECT_VERSION_TEXT "\namd64\n",
-              Shell("for f in Package Version Architecture; do dpkg-deb -f '" + deb + "' $f; done"));
-}
-
 TEST_F(Package, HoldsEverythingUnderUsr) {
+    EXPECT_EQ("varnok_" PROJECT_VERSION_TEXT "_amd64.deb", deb.substr(deb.rfind('/') + 1));
     const std::string usr = root + "/usr";
     for (const std::string& path :
          {usr + "/bin/varnok", usr + "/libexec/varnok-complete", usr + "/include/corvane/corvane.h",
-          usr + "/include/corvane/completion.h", usr + "/include/tarvikaudit.h",
-          usr + "/share/bash-completion/completions/varnok", usr + "/share/zsh/vendor-completions/_varnok",
-          usr + "/share/fish/vendor_completions.d/varnok.fish", usr + "/share/doc/varnok/copyright",
-          usr + "/share/doc/varnok/changelog.gz", usr + "/share/doc/varnok/examples/processes.xml",
+          usr + "/include/tarvikaudit.h", usr + "/share/bash-completion/completions/varnok",
+          usr + "/share/zsh/vendor-completions/_varnok", usr + "/share/fish/vendor_completions.d/varnok.fish",
+          usr + "/share/doc/varnok/copyright", usr + "/share/doc/varnok/changelog.gz",
+          usr + "/share/doc/varnok/examples/processes.xml",
           usr + "/share/doc/varnok/examples/scripts/processes.sh",
           usr + "/share/doc/varnok/examples/sysload/sysload.cpp"})
         EXPECT_TRUE(Exists(path)) << path;
@@ -87,7 +77,7 @@ TEST_F(Package, HoldsEverythingUnderUsr) {
     EXPECT_EQ("ext\n", Shell("ls -A '" + usr + "/lib/tarvik/varnok'"));
     // Nothing outside /usr; no machine code among the documentation.
     EXPECT_EQ("usr\n", Shell("ls -A '" + root + "'"));
-    EXPECT_FALSE(IsDirectory(usr + "/" INSTALL_LIBDIR "/corvane"));
+    EXPECT_FALSE(Exists(usr + "/" INSTALL_LIBDIR "/corvane"));
     EXPECT_EQ("", Shell("find '" + usr + "/share' -name '*.so'"));
     // The examples' descriptors name their scripts where the package puts them.
     EXPECT_NE(std::string::npos, CorvaneTest::ReadFile(usr + "/share/doc/varnok/examples/processes.xml")

@@ -148,11 +148,6 @@ TEST(Completion, PluginsNamedOnTheLineLoadQuietlyAndOnlyBeforeTheWord) {
     }
 }
 
-TEST(Completion, EmptyWordsCompleteAFirstWord) {
-    CliDispatcher dispatcher;
-    EXPECT_EQ(Lines(AutoCli_Complete(dispatcher, {""})), Lines(AutoCli_Complete(dispatcher, {})));
-}
-
 TEST(Completion, WrittenLinesKeepEveryCandidateOnOneLine) {
     Completion completion;
     completion.candidates = {{"a", "one\ttwo\nthree\r"}, {"b\tc", "dropped"}, {"d\ne", ""}, {"f", ""}};
