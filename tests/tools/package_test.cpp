@@ -99,13 +99,17 @@ TEST_F(Package, VarnokRunsFromTheUnpackedRootWithItsOwnLibrary) {
     EXPECT_NE(std::string::npos, result.out.find("digest  Message digests.\n")) << result.out << result.err;
 }
 
+// bash-completion's loader finds the script in the share directory, and the script finds its helper
+// beside the unpacked varnok.
 TEST_F(Package, CompletionFromTheUnpackedRoot) {
+    if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0)
+        GTEST_SKIP() << "bash-completion is not installed: completion from the package was not tried";
     const std::string usr = root + "/usr";
     const std::string line = usr + "/bin/varnok --plugin-dir " + usr +
                              "/share/doc/varnok/examples text digest compute --algorithm sha";
     const std::string driver = SOURCE_DIR "/tests/data/completion/complete.bash";
-    const Result result = RunProgram("/bin/bash", {"--norc", "--noprofile", driver,
-                                                   usr + "/share/bash-completion/completions/varnok", line});
+    const Result result = RunProgram("/bin/bash", {"--norc", "--noprofile", driver, usr + "/share", line});
+    EXPECT_EQ(0, result.status) << result.err;
     EXPECT_EQ("", result.err);
     EXPECT_EQ("sha1\nsha256\nsha512\n", result.out);
 }

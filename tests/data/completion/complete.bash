@@ -1,8 +1,16 @@
 # Completes a command line the way bash's readline hands it to a completion function:
 #   bash complete.bash SCRIPT LINE    prints COMPREPLY, one word a line
-# LINE is split into COMP_WORDS as readline splits it: at blanks outside quotes, and with every run of
-# "=" or ":" outside quotes a word of its own; the cursor is at the end of the line.
-source "$1" || exit 2
+# SCRIPT is the completion script, or a share directory in which the bash-completion package's loader
+# finds it (as it does in /usr/share). LINE is split into COMP_WORDS as readline splits it: at blanks
+# outside quotes, and with every run of "=" or ":" outside quotes a word of its own; the cursor is at
+# the end of the line.
+if [[ -d $1 ]]; then
+    export XDG_DATA_DIRS=$1
+    source /usr/share/bash-completion/bash_completion || exit 2
+    __load_completion varnok || exit 2
+else
+    source "$1" || exit 2
+fi
 line=$2
 words=() word="" quote="" kind=""
 flush() { [[ -n $kind ]] && words+=("$word"); word="" kind=""; }
