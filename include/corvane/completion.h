@@ -51,8 +51,8 @@ struct CORVANE_API Completion {
 ///
 /// The plugins that the words before the last one name with --plugin-dir and --plugin are loaded into
 /// `dispatcher` first, so that their commands complete; failures to load are ignored here (loading
-/// reports them on standard error, which a completing program should silence). Nothing else is
-/// changed and nothing is printed. A word that names nothing, or a line the tool would refuse, gives
+/// reports them on standard error, which a completing program should silence). Apart from that
+/// nothing is changed or written. A word that names nothing, or a line the tool would refuse, gives
 /// no candidates.
 CORVANE_API Completion AutoCli_Complete(Dispatcher& dispatcher, const std::vector<std::string>& words);
 

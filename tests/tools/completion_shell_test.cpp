@@ -101,6 +101,8 @@ struct PluginDir {
     PluginDir() : path(dir.Path() + "/my plugins") {
         dir.WriteFile("my plugins/store.xml", CorvaneTest::ReadFile(kData + "/plugins/store.xml"));
         dir.WriteFile("my plugins/stock.txt", "");
+        // Fails to load: what loading says about it must not reach the terminal.
+        dir.WriteFile("my plugins/broken.xml", "<plugin>");
         dir.MakeDir("my plugins/stash");
     }
 };
