@@ -2,6 +2,7 @@
 #pragma once
 
 #include <corvane/callspec.h>
+#include <corvane/completion.h>
 #include <corvane/dispatch.h>
 #include <corvane/exception.h>
 #include <corvane/format.h>

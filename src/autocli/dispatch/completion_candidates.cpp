@@ -1,0 +1,160 @@
+// Completion: the candidate lists (dispatcher options, formatters, tree children, command options and
+// values) and the line form the completion scripts read.
+#include "completion_internal.h"
+
+#include <algorithm>
+
+namespace Corvane::AutoCli::CompletionDetail {
+
+namespace {
+
+// The options the front end acts on, "input" included: it is read from the command line itself.
+const DispatcherOption kDispatcherOptions[] = {
+    {"format-param", "Set a formatter parameter: <key>=<value>", DispatcherValue::None},
+    {"formatter", "Override the formatter to use for a given command", DispatcherValue::Formatter},
+    {"h", "Show the usage text", DispatcherValue::None},
+    {"help", "Show the usage text", DispatcherValue::None},
+    {"input", "Run the command lines of this file (STDIN: standard input)", DispatcherValue::File},
+    {"plugin", "Add a specific file plugin", DispatcherValue::File},
+    {"plugin-dir", "Add all the plug-ins from this directory", DispatcherValue::Directory},
+    {"screen-width", "Use the specified screen width when formatting text", DispatcherValue::None},
+    {"version", "Show the version number", DispatcherValue::None},
+};
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+// The first line of a description, without trailing blanks: shells show one line per candidate.
+std::string FirstLine(const std::string& text) {
+    std::string line = text.substr(0, text.find('\n'));
+    line.erase(line.find_last_not_of(" \t\r") + 1);
+    return line;
+}
+
+std::string OptionWord(const std::string& name) {
+    return (name.size() == 1 ? "-" : "--") + name;
+}
+
+void Add(Completion& completion, const std::string& word, const std::string& start,
+         const std::string& description) {
+    if (StartsWith(word, start))
+        completion.candidates.push_back({word, FirstLine(description)});
+}
+
+Completion Sorted(Completion completion) {
+    std::sort(completion.candidates.begin(), completion.candidates.end(),
+              [](const CompletionCandidate& a, const CompletionCandidate& b) { return a.word < b.word; });
+    return completion;
+}
+
+// Descriptions are written on one line after a tab.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+} // namespace
+
+const DispatcherOption* FindDispatcherOption(const std::string& name) {
+    for (const DispatcherOption& option : kDispatcherOptions) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+Completion DispatcherOptions(const std::string& word) {
+    Completion completion;
+    for (const DispatcherOption& option : kDispatcherOptions)
+        Add(completion, OptionWord(option.name), word, option.description);
+    return Sorted(std::move(completion));
+}
+
+Completion DispatcherOptionValue(Dispatcher& dispatcher, const DispatcherOption& option,
+                                 const std::string& prefix, const std::string& word) {
+    Completion completion;
+    switch (option.value) {
+    case DispatcherValue::File:
+        completion.kind = CompletionKind::Files;
+        completion.prefix = prefix;
+        break;
+    case DispatcherValue::Directory:
+        completion.kind = CompletionKind::Directories;
+        completion.prefix = prefix;
+        break;
+    case DispatcherValue::Formatter:
+        for (const auto& formatter : dispatcher.GetFormatters())
+            Add(completion, prefix + formatter->GetName(), word, formatter->GetDescription());
+        break;
+    case DispatcherValue::None:
+        break;
+    }
+    return Sorted(std::move(completion));
+}
+
+Completion Children(NamespaceNode& node, const std::string& word) {
+    Completion completion;
+    for (const auto& child : node.GetNamespaceNodes())
+        Add(completion, child->GetName(), word, child->GetDescription());
+    return completion; // children come in name order
+}
+
+Completion CommandOptions(const CallSpec::InputSpec& spec, const std::vector<std::string>& given,
+                          const std::string& word) {
+    Completion completion;
+    for (const auto& parameter : spec.GetParameters()) {
+        const std::string& name = parameter->GetName();
+        if (!parameter->AllowMultiple() && std::find(given.begin(), given.end(), name) != given.end())
+            continue;
+        const std::string description = parameter->GetDescription(true);
+        Add(completion, "--" + name, word, description);
+        if (!parameter->GetShortName().empty() && StartsWith(word, "-"))
+            Add(completion, "-" + parameter->GetShortName(), word, description);
+    }
+    return Sorted(std::move(completion));
+}
+
+Completion ParameterValues(const CallSpec::ParameterSpec& parameter, const std::string& prefix,
+                           const std::string& word) {
+    Completion completion;
+    const auto type = static_cast<CallSpec::ParameterType>(parameter.GetType() & ~4);
+    const auto constraint = parameter.GetConstraint();
+    if (type == CallSpec::ParameterType::Bool) {
+        Add(completion, prefix + "false", word, "");
+        Add(completion, prefix + "true", word, "");
+    } else if (constraint && constraint->GetType() == CallSpec::ParameterConstraintType::StringEnum) {
+        const auto& descriptions = constraint->GetStringEnumWithDesc();
+        for (const std::string& value : constraint->GetStringEnum()) {
+            auto description = descriptions.find(value);
+            Add(completion, prefix + value, word,
+                description == descriptions.end() ? "" : description->second);
+        }
+    } else if (constraint && constraint->GetType() == CallSpec::ParameterConstraintType::IntEnum) {
+        for (long value : constraint->GetIntEnum())
+            Add(completion, prefix + std::to_string(value), word, "");
+    }
+    return Sorted(std::move(completion));
+}
+
+} // namespace Corvane::AutoCli::CompletionDetail
+
+namespace Corvane::AutoCli {
+
+void AutoCli_WriteCompletion(const Completion& completion, std::ostream& out) {
+    static const char* const kinds[] = {"words", "files", "directories"};
+    out << kinds[static_cast<int>(completion.kind)] << '\t' << CompletionDetail::OneLine(completion.prefix)
+        << '\n';
+    for (const auto& candidate : completion.candidates) {
+        if (candidate.word.find_first_of("\t\n\r") != std::string::npos)
+            continue;
+        out << candidate.word;
+        if (!candidate.description.empty())
+            out << '\t' << CompletionDetail::OneLine(candidate.description);
+        out << '\n';
+    }
+    out.flush();
+}
+
+} // namespace Corvane::AutoCli

@@ -1,0 +1,234 @@
+// The completion scripts in real shells: bash through its completion function with COMP_WORDS and
+// COMP_CWORD, zsh through its completion system on a terminal, fish through complete -C. Each shell is
+// a test of its own, skipped (and so reported) when the shell is not installed. With VARNOK_UNDER_TEST
+// the installed varnok, helper and scripts are completed instead of the build tree's.
+#include "varnok_run.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+using VarnokTest::Result;
+using VarnokTest::RunProgram;
+
+const std::string kData = SOURCE_DIR "/tests/data/completion";
+
+// What a test completes: varnok, the three scripts, and the bundled examples' plugin directory.
+struct Installation {
+    std::string varnok;
+    std::string bash;   // the bash script
+    std::string zshDir; // the directory holding _varnok
+    std::string fish;   // the fish script
+    std::string examples;
+};
+
+Installation UnderTest() {
+    const char* installed = std::getenv("VARNOK_UNDER_TEST");
+    if (installed == nullptr || *installed == '\0') {
+        const std::string scripts = SOURCE_DIR "/tools/completion";
+        return {VARNOK_BUILT, scripts + "/varnok.bash", scripts, scripts + "/varnok.fish",
+                EXAMPLES_PLUGIN_DIR};
+    }
+    const std::string varnok = installed;
+    const std::string share = varnok.substr(0, varnok.rfind("/bin/")) + "/share";
+    const char* examples = std::getenv("VARNOK_EXAMPLES_DIR");
+    return {varnok, share + "/bash-completion/completions/varnok", share + "/zsh/vendor-completions",
+            share + "/fish/vendor_completions.d/varnok.fish", examples != nullptr ? examples : ""};
+}
+
+std::string Shell(const std::string& name) {
+    for (const std::string dir : {"/usr/bin/", "/bin/"}) {
+        if (access((dir + name).c_str(), X_OK) == 0)
+            return dir + name;
+    }
+    return "";
+}
+
+// The lines of `text` in byte-wise order; with `wordsOnly`, each line up to its first tab.
+std::string SortedLines(const std::string& text, bool wordsOnly) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (wordsOnly)
+            line = line.substr(0, line.find('\t'));
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    std::string sorted;
+    for (const auto& line : lines)
+        sorted += line + "\n";
+    return sorted;
+}
+
+enum ShellKind { Bash, Zsh, Fish };
+
+// Completes `line` (cursor at its end) in a shell; the words offered, sorted, one a line.
+std::string Complete(ShellKind shell, const Installation& tree, const std::string& line,
+                     bool wordsOnly = true) {
+    Result result;
+    switch (shell) {
+    case Bash:
+        result =
+            RunProgram(Shell("bash"), {"--norc", "--noprofile", kData + "/complete.bash", tree.bash, line});
+        break;
+    case Zsh:
+        result = RunProgram(Shell("zsh"), {"-f", kData + "/complete.zsh", tree.zshDir, line});
+        break;
+    case Fish:
+        result = RunProgram(Shell("fish"), {"--no-config", "-c", "source $argv[1]; and complete -C $argv[2]",
+                                            tree.fish, line});
+        break;
+    }
+    EXPECT_EQ(0, result.status) << line << "\n" << result.err;
+    EXPECT_EQ("", result.err) << line;
+    return SortedLines(result.out, wordsOnly);
+}
+
+// A plugin directory of the test's own, named with a blank, given on the line with --plugin-dir.
+struct PluginDir {
+    CorvaneTest::TempDir dir;
+    std::string path;
+    PluginDir() : path(dir.Path() + "/my plugins") {
+        dir.WriteFile("my plugins/store.xml", CorvaneTest::ReadFile(kData + "/plugins/store.xml"));
+        dir.WriteFile("my plugins/stock.txt", "");
+        // Fails to load: what loading says about it must not reach the terminal.
+        dir.WriteFile("my plugins/broken.xml", "<plugin>");
+        dir.MakeDir("my plugins/stash");
+    }
+};
+
+// Expected words per shell: bash offers only its own part of a word it split at "=", and names files
+// in full (readline adds the slash of a directory); zsh's file completion offers path components, the
+// directories on the way included, so for files the zsh words are the ones that must be among them.
+struct Case {
+    std::string line; // after "<varnok> --plugin-dir <examples> "; @ is the test's plugin directory
+    std::string bash;
+    std::string zsh;
+    std::string fish;
+    bool files = false;
+};
+
+// Whether every line of `some` is a line of `all` (both sorted).
+bool Includes(const std::string& all, const std::string& some) {
+    std::istringstream in(some);
+    for (std::string line; std::getline(in, line);) {
+        if (("\n" + all).find("\n" + line + "\n") == std::string::npos)
+            return false;
+    }
+    return true;
+}
+
+const Case kCases[] = {
+    {"sy", "system\n", "system\n", "system\n"},
+    {"system ", "filesystem\ninfo\nload\nnetwork\nprocess\nuser\n",
+     "filesystem\ninfo\nload\nnetwork\nprocess\nuser\n", "filesystem\ninfo\nload\nnetwork\nprocess\nuser\n"},
+    {"system process list -l 5 --", "--help\n--pid\n--sort\n--user\n", "--help\n--pid\n--sort\n--user\n",
+     "--help\n--pid\n--sort\n--user\n"},
+    {"system process list --sort ", "name\npid\nrss\nuser\n", "name\npid\nrss\nuser\n",
+     "name\npid\nrss\nuser\n"},
+    {"system process list --sort=r", "rss\n", "--sort=rss\n", "--sort=rss\n"},
+    {"system filesystem list --block-size ", "1024\n1048576\n1073741824\n", "1024\n1048576\n1073741824\n",
+     "1024\n1048576\n1073741824\n"},
+    {"text digest compute -a sha", "sha1\nsha256\nsha512\n", "sha1\nsha256\nsha512\n",
+     "sha1\nsha256\nsha512\n"},
+    {"--formatter j", "json\n", "json\n", "json\n"},
+    {"--plugin-dir '@' st", "store\n", "store\n", "store\n"},
+    {"--plugin-dir '@' store volume list --mode ", "fast\nsafe\n", "fast\nsafe\n", "fast\nsafe\n"},
+    {"--plugin '@/st", "@/stash\n@/stock.txt\n@/store.xml\n", "stash\nstock.txt\nstore.xml\n",
+     "@/stash/\n@/stock.txt\n@/store.xml\n", true},
+    {"--plugin-dir '@/st", "@/stash\n", "stash\n", "@/stash/\n", true},
+    {"--input=/dev/nu", "/dev/null\n", "null\n", "--input=/dev/null\n", true},
+};
+
+std::string Replace(std::string text, const std::string& with) {
+    for (std::size_t at; (at = text.find('@')) != std::string::npos;)
+        text.replace(at, 1, with);
+    return text;
+}
+
+// The words offered for each line, as Complete gives them. zsh completes every line in one session
+// on one terminal: starting it and its completion system is what takes the time.
+std::vector<std::string> CompleteAll(ShellKind shell, const Installation& tree,
+                                     const std::vector<std::string>& lines) {
+    if (shell != Zsh) {
+        std::vector<std::string> offered;
+        offered.reserve(lines.size());
+        for (const auto& line : lines)
+            offered.push_back(Complete(shell, tree, line));
+        return offered;
+    }
+    std::vector<std::string> args{"-f", kData + "/complete.zsh", tree.zshDir};
+    args.insert(args.end(), lines.begin(), lines.end());
+    const Result result = RunProgram(Shell("zsh"), args);
+    EXPECT_EQ(0, result.status) << result.err;
+    EXPECT_EQ("", result.err);
+    std::vector<std::string> offered(1);
+    std::istringstream in(result.out);
+    for (std::string line; std::getline(in, line);) {
+        if (line == "==")
+            offered.emplace_back();
+        else
+            offered.back() += line + "\n";
+    }
+    offered.pop_back();
+    EXPECT_EQ(lines.size(), offered.size()) << result.out;
+    offered.resize(lines.size());
+    return offered;
+}
+
+void CompleteEveryCase(ShellKind shell, const char* name) {
+    const std::string path = Shell(name);
+    if (path.empty())
+        GTEST_SKIP() << name << " is not installed: its completion was not tried";
+    const Installation tree = UnderTest();
+    const PluginDir plugins;
+    std::vector<std::string> lines;
+    for (const Case& c : kCases)
+        lines.push_back(tree.varnok + " --plugin-dir " + tree.examples + " " + Replace(c.line, plugins.path));
+    const std::vector<std::string> offered = CompleteAll(shell, tree, lines);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Case& c = kCases[i];
+        const std::string& expected = shell == Bash ? c.bash : shell == Zsh ? c.zsh : c.fish;
+        if (shell == Zsh && c.files)
+            EXPECT_TRUE(Includes(offered[i], expected)) << c.line << ":\n" << offered[i];
+        else
+            EXPECT_EQ(Replace(expected, plugins.path), offered[i]) << name << ": " << c.line;
+    }
+}
+
+TEST(CompletionShell, Bash) {
+    CompleteEveryCase(Bash, "bash");
+}
+
+TEST(CompletionShell, Zsh) {
+    CompleteEveryCase(Zsh, "zsh");
+}
+
+TEST(CompletionShell, Fish) {
+    CompleteEveryCase(Fish, "fish");
+}
+
+// fish shows descriptions beside the words: the enumeration's and the tree's, on one line each.
+TEST(CompletionShell, FishShowsDescriptions) {
+    if (Shell("fish").empty())
+        GTEST_SKIP() << "fish is not installed";
+    const Installation tree = UnderTest();
+    const PluginDir plugins;
+    EXPECT_EQ("fast\tQuick\nsafe\tCareful and slow\n",
+              Complete(Fish, tree, tree.varnok + " --plugin-dir '" + plugins.path + "' store volume list -m ",
+                       false));
+    EXPECT_EQ("store\tStorage of the test host.\n",
+              Complete(Fish, tree, tree.varnok + " --plugin-dir '" + plugins.path + "' st", false));
+}
+
+} // namespace
