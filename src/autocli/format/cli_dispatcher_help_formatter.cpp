@@ -1,16 +1,11 @@
 // CliDispatcherHelpFormatter: usage text and the namespaces and commands below a node.
 #include <corvane/format.h>
 
+#include "autocli/format/format_internal.h"
+
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 namespace Corvane::AutoCli {
-
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 CliDispatcherHelpFormatter::CliDispatcherHelpFormatter() : Formatter("clihelp") {
     SetDescription("Format the --help output for all commands.");

@@ -1,20 +1,14 @@
 // CommandHelpFormatter: the --help text of one command from its "VarnokCommandHelp" structure.
 #include <corvane/format.h>
 
+#include "autocli/format/format_internal.h"
+
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <algorithm>
 #include <iomanip>
 
 namespace Corvane::AutoCli {
-
-using MetaObj::MetaBool;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 namespace {
 

@@ -3,8 +3,7 @@
 
 #include "autocli/format/format_internal.h"
 
-#include <corvane/metaobj.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,12 +12,6 @@
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaType;
-
 namespace {
 
 // The format comes from the user, so the compiler cannot check it against the argument.
@@ -26,55 +19,35 @@ namespace {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
 
-// Applies a user-supplied printf format to one value. Returns false (with errno set by the C
-// library) when the formatting call reports an error.
-bool ApplyPrintf(const MetaObject& value, const std::string& text, const std::string& format,
-                 std::string& result) {
-    // The buffer bounds the result; anything the format produces beyond it is cut off.
-    std::vector<char> buffer(format.size() + text.size() + 65);
-    int written = 0;
-    switch (value.GetType()) {
-    case MetaType::Int: {
-        auto* integer = dynamic_cast<const MetaInt*>(&value);
-        if (integer == nullptr) {
-            result.clear();
-            return true;
+// Applies a user-supplied printf format to one value. `failed` is set (with errno set by the C
+// library) when the formatting call reports an error; a value of another kind than the three
+// scalars gives an empty result.
+struct PrintfApplier {
+    PrintfApplier(const std::string& format, std::size_t bufferSize) : format(format), buffer(bufferSize) {}
+
+    const std::string& format;
+    std::vector<char> buffer;
+    std::string result;
+    bool failed = false;
+
+    template <typename Argument> void Print(Argument argument) {
+        const int written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), argument);
+        if (written < 0) {
+            failed = true;
+            return;
         }
-        written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), integer->GetValue());
-        break;
+        // The buffer bounds the result; anything the format produces beyond it is cut off.
+        result.assign(buffer.data(), std::min(static_cast<std::size_t>(written), buffer.size() - 1));
     }
-    case MetaType::Bool: {
-        auto* boolean = dynamic_cast<const MetaBool*>(&value);
-        if (boolean == nullptr) {
-            result.clear();
-            return true;
-        }
-        written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), boolean->GetValue() ? 1 : 0);
-        break;
-    }
-    case MetaType::String: {
-        auto* string = dynamic_cast<const MetaString*>(&value);
-        if (string == nullptr) {
-            result.clear();
-            return true;
-        }
-        written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), string->GetValue().c_str());
-        break;
-    }
-    default:
-        result.clear();
-        return true;
-    }
-    if (written < 0) {
-        return false;
-    }
-    std::size_t length = static_cast<std::size_t>(written);
-    if (length > buffer.size() - 1) {
-        length = buffer.size() - 1;
-    }
-    result.assign(buffer.data(), length);
-    return true;
-}
+
+    void operator()(const MetaInt& value) { Print(value.GetValue()); }
+    void operator()(const MetaBool& value) { Print(value.GetValue() ? 1 : 0); }
+    void operator()(const MetaString& value) { Print(value.GetValue().c_str()); }
+    void operator()(const MetaStruct& /*value*/) {}
+    void operator()(const MetaList& /*value*/) {}
+    void Mismatch(MetaType /*kind*/) {}
+    void Unknown() {}
+};
 
 #pragma GCC diagnostic pop
 
@@ -82,17 +55,35 @@ bool ApplyPrintf(const MetaObject& value, const std::string& text, const std::st
 
 namespace Detail {
 
+FieldFormatKeys LookUpFieldKeys(const FormatParameters& params, const std::string& typeName,
+                                const std::string& fieldName) {
+    const std::string suffix = typeName + "." + fieldName;
+    const auto& map = params.GetParameters();
+    FieldFormatKeys keys;
+    keys.printfKey = "printf:" + suffix;
+    auto printfIt = map.find(keys.printfKey);
+    if (printfIt != map.end()) {
+        keys.printfFormat = &printfIt->second;
+    }
+    auto unitsIt = map.find("units:" + suffix);
+    if (unitsIt != map.end()) {
+        keys.units = &unitsIt->second;
+    }
+    return keys;
+}
+
 std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys) {
     std::string result = value.ToString();
     if (keys.printfFormat != nullptr) {
-        std::string formatted;
+        PrintfApplier applier(*keys.printfFormat, keys.printfFormat->size() + result.size() + 65);
         errno = 0;
-        if (!ApplyPrintf(value, result, *keys.printfFormat, formatted)) {
-            int error = errno;
+        VisitByKind(value, applier);
+        if (applier.failed) {
+            const int error = errno;
             return "Error while handling formatting parameter " + keys.printfKey +
                    ".  Unable to format field: " + std::strerror(error);
         }
-        result = std::move(formatted);
+        result = std::move(applier.result);
     }
     if (keys.units != nullptr) {
         result += ' ';
@@ -108,19 +99,7 @@ std::string AutoCli_FormatField(const std::string& typeName, const std::string& 
     if (!value) {
         return "NULL Object";
     }
-    const std::string suffix = typeName + "." + fieldName;
-    Detail::FieldFormatKeys keys;
-    keys.printfKey = "printf:" + suffix;
-    const auto& map = params.GetParameters();
-    auto printfIt = map.find(keys.printfKey);
-    if (printfIt != map.end()) {
-        keys.printfFormat = &printfIt->second;
-    }
-    auto unitsIt = map.find("units:" + suffix);
-    if (unitsIt != map.end()) {
-        keys.units = &unitsIt->second;
-    }
-    return Detail::FormatFieldValue(*value, keys);
+    return Detail::FormatFieldValue(*value, Detail::LookUpFieldKeys(params, typeName, fieldName));
 }
 
 } // namespace Corvane::AutoCli

@@ -1,23 +1,14 @@
 // PythonFormatter: the "python" formatter, the whole result as one Python expression for eval().
 #include <corvane/format.h>
 
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <ostream>
 #include <string>
 
 namespace Corvane::AutoCli {
-
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 namespace {
 
@@ -42,6 +33,34 @@ void WriteQuoted(const std::string& text, std::ostream& out) {
     out << quoted;
 }
 
+// Writes one value; structures and lists recurse through the formatter. Every member and element is
+// followed by a comma and a space, the last one included.
+struct PythonWriter : Detail::LineHandler {
+    PythonFormatter& formatter;
+    int level;
+
+    void operator()(const MetaBool& value) const { out << (value.GetValue() ? "True" : "False"); }
+    void operator()(const MetaInt& value) const { out << std::to_string(value.GetValue()); }
+    void operator()(const MetaString& value) const { WriteQuoted(value.GetValue(), out); }
+    void operator()(const MetaStruct& value) const {
+        out << '{';
+        for (const std::string& name : value.GetFieldNames()) {
+            out << '"' << name << "\": ";
+            formatter.Format(value.GetField(name), out, level + 2);
+            out << ", ";
+        }
+        out << '}';
+    }
+    void operator()(const MetaList& value) const {
+        out << '[';
+        for (const auto& item : value.GetObjects()) {
+            formatter.Format(item, out, level + 2);
+            out << ", ";
+        }
+        out << ']';
+    }
+};
+
 } // namespace
 
 PythonFormatter::PythonFormatter() : Formatter("python") {
@@ -59,77 +78,11 @@ bool PythonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Fo
     return true;
 }
 
-// The value is taken by value as the public signature has it.
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         throw CorvaneException("Invalid MetaObject passed to Format in PythonFormatter");
     }
-    switch (value->GetType()) {
-    case MetaType::Bool: {
-        const auto* boolean = dynamic_cast<const MetaBool*>(value.get());
-        if (boolean == nullptr) {
-            out << "Error reading a bool";
-            EndLine(out);
-            return;
-        }
-        out << (boolean->GetValue() ? "True" : "False");
-        return;
-    }
-    case MetaType::Int: {
-        const auto* integer = dynamic_cast<const MetaInt*>(value.get());
-        if (integer == nullptr) {
-            out << "Error reading a int";
-            EndLine(out);
-            return;
-        }
-        out << std::to_string(integer->GetValue());
-        return;
-    }
-    case MetaType::String: {
-        const auto* text = dynamic_cast<const MetaString*>(value.get());
-        if (text == nullptr) {
-            out << "Error reading a string";
-            EndLine(out);
-            return;
-        }
-        WriteQuoted(text->GetValue(), out);
-        return;
-    }
-    case MetaType::Struct: {
-        const auto* record = dynamic_cast<const MetaStruct*>(value.get());
-        if (record == nullptr) {
-            out << "Error reading a struct from output.";
-            EndLine(out);
-            return;
-        }
-        out << '{';
-        for (const std::string& name : record->GetFieldNames()) {
-            out << '"' << name << "\": ";
-            Format(record->GetField(name), out, level + 2);
-            out << ", ";
-        }
-        out << '}';
-        return;
-    }
-    case MetaType::List: {
-        const auto* list = dynamic_cast<const MetaList*>(value.get());
-        if (list == nullptr) {
-            out << "Error reading a List";
-            EndLine(out);
-            return;
-        }
-        out << '[';
-        for (const auto& item : list->GetObjects()) {
-            Format(item, out, level + 2);
-            out << ", ";
-        }
-        out << ']';
-        return;
-    }
-    }
-    out << "Unknown data type";
-    EndLine(out);
+    Detail::VisitByKind(*value, PythonWriter{{out}, *this, level});
 }
 
 bool PythonFormatter::IsAllAscii(const std::string& text) {
