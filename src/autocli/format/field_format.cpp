@@ -14,20 +14,85 @@ namespace Corvane::AutoCli {
 
 namespace {
 
-// The format comes from the user, so the compiler cannot check it against the argument.
+// The one conversion of a printf format, as far as the choice of argument depends on it.
+struct Conversion {
+    char letter = '\0';
+    std::size_t longs = 0;    // how many 'l' length modifiers
+    bool otherLength = false; // a length modifier other than "l" and "ll"
+};
+
+// Reads a user-supplied printf format: any number of "%%" and exactly one conversion of the form
+// %[flags][width][.precision][length]letter, where the flags are "-+ #0'" and the width and precision
+// are decimal. Returns null and fills `conversion` when the format has that shape, else the reason it
+// cannot be used. Like the C library, reading stops at a NUL byte.
+const char* ReadConversion(const std::string& format, Conversion& conversion) {
+    std::size_t count = 0;
+    for (const char* p = format.c_str(); *p != '\0'; ++p) {
+        if (*p != '%') {
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            continue;
+        }
+        while (*p != '\0' && std::strchr("-+ #0'", *p) != nullptr) {
+            ++p;
+        }
+        while (*p >= '0' && *p <= '9') {
+            ++p;
+        }
+        if (*p == '.') {
+            ++p;
+            while (*p >= '0' && *p <= '9') {
+                ++p;
+            }
+        }
+        Conversion found;
+        while (*p != '\0' && std::strchr("hlLqjzt", *p) != nullptr) {
+            found.longs += *p == 'l' ? 1 : 0;
+            found.otherLength = found.otherLength || *p != 'l';
+            ++p;
+        }
+        if (*p == '*') {
+            return "the format takes a width or precision from the argument list";
+        }
+        if (*p == '\0') {
+            return "the format ends inside a conversion";
+        }
+        found.letter = *p;
+        conversion = found;
+        ++count;
+    }
+    if (count == 0) {
+        return "the format has no conversion";
+    }
+    if (count > 1) {
+        return "the format has more than one conversion";
+    }
+    return nullptr;
+}
+
+bool IsOneOf(char letter, const char* letters) {
+    return letter != '\0' && std::strchr(letters, letter) != nullptr;
+}
+
+// The format comes from the user, so the compiler cannot check it against the argument; the
+// conversion is checked against the value's kind before the call instead.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
 
-// Applies a user-supplied printf format to one value. `failed` is set (with errno set by the C
-// library) when the formatting call reports an error; a value of another kind than the three
-// scalars gives an empty result.
+// Applies a user-supplied printf format to one value. `reason` is set when the format does not fit
+// the value, `failed` (with errno set by the C library) when the formatting call reports an error; a
+// value of another kind than the three scalars gives an empty result.
 struct PrintfApplier {
     PrintfApplier(const std::string& format, std::size_t bufferSize) : format(format), buffer(bufferSize) {}
 
     const std::string& format;
     std::vector<char> buffer;
     std::string result;
+    Conversion conversion;
+    const char* reason = nullptr;
     bool failed = false;
 
     template <typename Argument> void Print(Argument argument) {
@@ -40,9 +105,45 @@ struct PrintfApplier {
         result.assign(buffer.data(), std::min(static_cast<std::size_t>(written), buffer.size() - 1));
     }
 
-    void operator()(const MetaInt& value) { Print(value.GetValue()); }
-    void operator()(const MetaBool& value) { Print(value.GetValue() ? 1 : 0); }
-    void operator()(const MetaString& value) { Print(value.GetValue().c_str()); }
+    // True when the format's conversion is one of `letters` with at most `maxLongs` 'l' and no other
+    // length modifier; otherwise sets `reason`, to `misfit` when the format is well-formed.
+    bool Fits(const char* letters, std::size_t maxLongs, const char* misfit) {
+        reason = ReadConversion(format, conversion);
+        if (reason == nullptr &&
+            (!IsOneOf(conversion.letter, letters) || conversion.otherLength || conversion.longs > maxLongs)) {
+            reason = misfit;
+        }
+        return reason == nullptr;
+    }
+
+    void operator()(const MetaInt& value) {
+        if (!Fits("diouxX", 2, "the format does not fit an integer value")) {
+            return;
+        }
+        // The argument has the size the length modifier names, and is unsigned for the unsigned
+        // conversions; the bits are those of the value cut to that size.
+        const long number = value.GetValue();
+        const bool isSigned = IsOneOf(conversion.letter, "di");
+        switch (conversion.longs) {
+        case 0:
+            return isSigned ? Print(static_cast<int>(number)) : Print(static_cast<unsigned>(number));
+        case 1:
+            return isSigned ? Print(number) : Print(static_cast<unsigned long>(number));
+        default:
+            return isSigned ? Print(static_cast<long long>(number))
+                            : Print(static_cast<unsigned long long>(number));
+        }
+    }
+    void operator()(const MetaBool& value) {
+        if (Fits("diouxXc", 0, "the format does not fit a boolean value")) {
+            Print(value.GetValue() ? 1 : 0);
+        }
+    }
+    void operator()(const MetaString& value) {
+        if (Fits("s", 0, "the format does not fit a string value")) {
+            Print(value.GetValue().c_str());
+        }
+    }
     void operator()(const MetaStruct& /*value*/) {}
     void operator()(const MetaList& /*value*/) {}
     void Mismatch(MetaType /*kind*/) {}
@@ -78,10 +179,11 @@ std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& key
         PrintfApplier applier(*keys.printfFormat, keys.printfFormat->size() + result.size() + 65);
         errno = 0;
         VisitByKind(value, applier);
-        if (applier.failed) {
+        if (applier.reason != nullptr || applier.failed) {
             const int error = errno;
             return "Error while handling formatting parameter " + keys.printfKey +
-                   ".  Unable to format field: " + std::strerror(error);
+                   ".  Unable to format field: " +
+                   (applier.reason != nullptr ? applier.reason : std::strerror(error));
         }
         result = std::move(applier.result);
     }
