@@ -1,5 +1,6 @@
 // Helpers shared by the formatter sources: visiting a value by kind, the texts written for values that
-// do not match their kind, line endings, item splitting, field selection and per-field formatting.
+// do not match their kind, line endings, UTF-8 decoding for the escapers, item splitting, field
+// selection and per-field formatting.
 #pragma once
 
 #include <corvane/format.h>
@@ -78,6 +79,14 @@ struct LineHandler {
         EndLine(out);
     }
 };
+
+/// The UTF-8 sequence at `text[pos]` (`pos` inside the text): its length in bytes (1 to 4), with its
+/// code point in `codePoint`; or 0 when the byte there is not part of valid UTF-8 (a stray or cut
+/// sequence, an overlong form, a surrogate, a code point above U+10FFFF).
+std::size_t DecodeAt(const std::string& text, std::size_t pos, unsigned long& codePoint);
+
+/// Appends the low `digits` hex digits of `value`, in lower case, to `out`.
+void AppendHex(std::string& out, unsigned long value, int digits);
 
 /// Splits `text` at every `separator`. Empty items before or between separators are kept, the empty
 /// piece after a final separator is not produced, and empty text gives no items.

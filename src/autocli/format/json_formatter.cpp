@@ -1,4 +1,4 @@
-// JsonFormatter: the "json" formatter, a fixed line-oriented JSON layout with byte-wise escaping.
+// JsonFormatter: the "json" formatter, a fixed line-oriented JSON layout with escaped strings.
 #include <corvane/format.h>
 
 #include "autocli/format/format_internal.h"
@@ -14,15 +14,28 @@ namespace {
 
 using Detail::EndLine;
 
-// Escapes byte by byte; bytes are never decoded as UTF-8, so every byte outside printable ASCII
-// becomes its own \u00XX escape. The text is escaped into one buffer and written in one call.
+// Appends a \uXXXX escape, or two (a surrogate pair) for a code point above U+FFFF.
+void AppendUnicodeEscape(std::string& escaped, unsigned long codePoint) {
+    if (codePoint > 0xFFFF) {
+        codePoint -= 0x10000;
+        AppendUnicodeEscape(escaped, 0xD800 + (codePoint >> 10));
+        AppendUnicodeEscape(escaped, 0xDC00 + (codePoint & 0x3FF));
+        return;
+    }
+    escaped += "\\u";
+    Detail::AppendHex(escaped, codePoint, 4);
+}
+
+// Printable ASCII stays as it is, apart from the escaped quote, backslash and slash; every other
+// character is written as an escape: a short one where JSON has it, else \uXXXX of its code point. A
+// byte that is not part of valid UTF-8 is written as \u00XX of the byte itself. The text is escaped
+// into one buffer and written in one call.
 void WriteEscaped(const std::string& text, std::ostream& out) {
-    static const char kHex[] = "0123456789abcdef";
     std::string escaped;
     escaped.reserve(text.size() + 2);
     escaped += '"';
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
         switch (byte) {
         case '"':
             escaped += "\\\"";
@@ -48,14 +61,16 @@ void WriteEscaped(const std::string& text, std::ostream& out) {
         case '\r':
             escaped += "\\r";
             break;
-        default:
+        default: {
             if (byte >= 0x20 && byte <= 0x7e) {
-                escaped += c;
-            } else {
-                escaped += "\\u00";
-                escaped += kHex[byte >> 4];
-                escaped += kHex[byte & 0x0f];
+                escaped += text[i];
+                break;
             }
+            unsigned long codePoint = byte;
+            const std::size_t length = byte >= 0x80 ? Detail::DecodeAt(text, i, codePoint) : 0;
+            AppendUnicodeEscape(escaped, codePoint);
+            i += length > 1 ? length - 1 : 0;
+        }
         }
     }
     escaped += '"';

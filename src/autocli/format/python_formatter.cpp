@@ -14,19 +14,39 @@ namespace {
 
 using Detail::EndLine;
 
-// A triple-quoted literal in which only double quotes and newlines are escaped; every other byte,
-// backslashes included, passes unchanged.
+// A triple-quoted literal that Python reads back as the text's own characters: quote, backslash,
+// newline and carriage return get their short escapes, the other control bytes and DEL \xNN, valid
+// UTF-8 stays as it is, and a byte that is not part of valid UTF-8 becomes \udcNN, the code point
+// Python's "surrogateescape" error handler turns back into that byte.
 void WriteQuoted(const std::string& text, std::ostream& out) {
     std::string quoted;
     quoted.reserve(text.size() + 6);
     quoted += "\"\"\"";
-    for (const char c : text) {
-        if (c == '"') {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            unsigned long codePoint = 0;
+            const std::size_t length = Detail::DecodeAt(text, i, codePoint);
+            if (length == 0) {
+                quoted += "\\udc";
+                Detail::AppendHex(quoted, byte, 2);
+            } else {
+                quoted.append(text, i, length);
+                i += length - 1;
+            }
+        } else if (byte == '"') {
             quoted += "\\\"";
-        } else if (c == '\n') {
+        } else if (byte == '\\') {
+            quoted += "\\\\";
+        } else if (byte == '\n') {
             quoted += "\\n";
+        } else if (byte == '\r') {
+            quoted += "\\r";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            quoted += "\\x";
+            Detail::AppendHex(quoted, byte, 2);
         } else {
-            quoted += c;
+            quoted += text[i];
         }
     }
     quoted += "\"\"\"";

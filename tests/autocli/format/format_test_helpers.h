@@ -1,5 +1,5 @@
-// Helpers shared by the formatter tests: one formatter call on a root value, parameter lists, and a
-// nested result checked by a real python3.
+// Helpers shared by the formatter tests: one formatter call on a root value, parameter lists, a nested
+// result and a table of strings in many scripts, checked by a real python3.
 #pragma once
 
 #include <corvane/callspec.h>
@@ -85,6 +85,58 @@ for value, want in zip(sys.argv[2::2], sys.argv[3::2]):
     for (size_t i = 0; i < pairs.size(); ++i) {
         command += " " + dir.WriteFile("value" + std::to_string(i), pairs[i].first) + " " +
                    dir.WriteFile("want" + std::to_string(i), pairs[i].second);
+    }
+    const int status = std::system((command + " >" + dir.Path() + "/report 2>&1").c_str());
+    return CorvaneTest::ReadFile(dir.Path() + "/report") + (status == 0 ? "" : "python3 failed");
+}
+
+// Strings in many scripts, emoji (a zero-width-joiner sequence and a flag), the ends of the code point
+// ranges, every control byte, backslashes and quotes, and bytes that are not valid UTF-8.
+inline std::vector<std::string> UnicodeTable() {
+    std::string controls(32, '\0');
+    for (size_t i = 0; i < controls.size(); ++i) {
+        controls[i] = static_cast<char>(i);
+    }
+    return {"Gr\xc3\xbc\xc3\x9f"
+            "e \xe2\x82\xac",
+            "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac "
+            "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82",
+            "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 "
+            "\xe0\xa4\xa8\xe0\xa4\xae\xe0\xa4\xb8\xe0\xa5\x8d\xe0\xa4\xa4\xe0\xa5\x87",
+            "\xe0\xb8\xaa\xe0\xb8\xa7\xe0\xb8\xb1\xe0\xb8\xaa\xe0\xb8\x94\xe0\xb8\xb5 "
+            "\xe6\xbc\xa2\xe5\xad\x97\xe3\x81\x8b\xe3\x81\xaa \xed\x95\x9c\xea\xb5\xad\xec\x96\xb4",
+            "\xf0\x9f\x98\x80 \xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7 "
+            "\xf0\x9f\x87\xab\xf0\x9f\x87\xb7",
+            "\xc2\x80 \xc2\x9f \xe2\x80\xa8 \xef\xbb\xbf \xef\xbf\xbf \xf0\x90\x80\x80 \xf4\x8f\xbf\xbf",
+            controls + "\x7f",
+            "C:\\new\\table \"q\" \"\"\" 'single' /slash\\",
+            "\xff \xc3 \xe2\x82"
+            "A \xed\xa0\x80 \xc0\xaf \xf4\x90\x80\x80 \xc3\xa9\xa9 \x80",
+            "\xe2\x82",
+            ""};
+}
+
+// Reads `text`, the output of a formatter for a list of `values`, with python3 and compares the strings
+// with the bytes of the values. "json": json.loads of ASCII text, a byte outside valid UTF-8 read as
+// the character of that number; "eval": eval of UTF-8 text, each string encoded back with
+// "surrogateescape". Returns the complaints, empty when all match.
+inline std::string CheckStringsWithPython(const std::string& reader, const std::string& text,
+                                          const std::vector<std::string>& values) {
+    CorvaneTest::TempDir dir;
+    std::string command = "python3 " + dir.WriteFile("check.py", R"(import json, re, sys
+text, values = open(sys.argv[2], 'rb').read(), [open(name, 'rb').read() for name in sys.argv[3:]]
+if sys.argv[1] == 'json':
+    got = json.loads(text.decode('ascii'))
+    values = [re.sub('[\udc80-\udcff]', lambda m: chr(ord(m.group()) - 0xdc00),
+                     value.decode('utf-8', 'surrogateescape')) for value in values]
+else:
+    got = [item.encode('utf-8', 'surrogateescape') for item in eval(text.decode('utf-8'))]
+if len(got) != len(values): print(len(got), 'strings for', len(values))
+for item, value in zip(got, values):
+    if item != value: print(repr(item), '!=', repr(value))
+)") + " " + reader + " " + dir.WriteFile("text", text);
+    for (size_t i = 0; i < values.size(); ++i) {
+        command += " " + dir.WriteFile("value" + std::to_string(i), values[i]);
     }
     const int status = std::system((command + " >" + dir.Path() + "/report 2>&1").c_str());
     return CorvaneTest::ReadFile(dir.Path() + "/report") + (status == 0 ? "" : "python3 failed");
