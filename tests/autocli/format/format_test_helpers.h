@@ -29,6 +29,16 @@ inline std::string Text(Formatter& formatter, const std::shared_ptr<MetaObject>&
     return out.str();
 }
 
+const std::string kXmlHead = "<?xml version=\"1.0\"?>\n";
+const std::string kXmlOutputTag =
+    "<output xmlns:varnok=\"http://corvane.invalid/Products/Tarnos/5.0/varnok\">\n";
+
+// The xml document of a call without format parameters, around the value's element lines.
+inline std::string XmlDocument(const std::string& elements) {
+    return kXmlHead + kXmlOutputTag + "   <meta-data>\n   </meta-data>\n   <root>\n" + elements +
+           "   </root>\n</output>\n";
+}
+
 // A structure of type `type` with the given string fields.
 inline std::shared_ptr<MetaStruct> Struct(const char* type,
                                           std::initializer_list<std::pair<const char*, const char*>> fields) {
@@ -71,25 +81,6 @@ inline std::string NestedResultValue(const std::string& labels) {
     return "{'Count': 2, 'Disks': [" + disk + ", " + disk + "]}";
 }
 
-// Reads each text with python3 (`reader` "json": json.loads of ASCII text; "eval": eval of UTF-8 text)
-// and compares the value with the paired Python expression. Returns the complaints, empty when all match.
-inline std::string CheckWithPython(const std::string& reader,
-                                   const std::vector<std::pair<std::string, std::string>>& pairs) {
-    CorvaneTest::TempDir dir;
-    std::string command = "python3 " + dir.WriteFile("check.py", R"(import json, sys
-for value, want in zip(sys.argv[2::2], sys.argv[3::2]):
-    raw, want = open(value, 'rb').read(), eval(open(want, encoding='utf-8').read())
-    got = json.loads(raw.decode('ascii')) if sys.argv[1] == 'json' else eval(raw.decode('utf-8'))
-    if got != want: print(value, repr(got), '!=', repr(want))
-)") + " " + reader;
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        command += " " + dir.WriteFile("value" + std::to_string(i), pairs[i].first) + " " +
-                   dir.WriteFile("want" + std::to_string(i), pairs[i].second);
-    }
-    const int status = std::system((command + " >" + dir.Path() + "/report 2>&1").c_str());
-    return CorvaneTest::ReadFile(dir.Path() + "/report") + (status == 0 ? "" : "python3 failed");
-}
-
 // Strings in many scripts, emoji (a zero-width-joiner sequence and a flag), the ends of the code point
 // ranges, every control byte, backslashes and quotes, and bytes that are not valid UTF-8.
 inline std::vector<std::string> UnicodeTable() {
@@ -116,27 +107,42 @@ inline std::vector<std::string> UnicodeTable() {
             ""};
 }
 
-// Reads `text`, the output of a formatter for a list of `values`, with python3 and compares the strings
-// with the bytes of the values. "json": json.loads of ASCII text, a byte outside valid UTF-8 read as
-// the character of that number; "eval": eval of UTF-8 text, each string encoded back with
-// "surrogateescape". Returns the complaints, empty when all match.
-inline std::string CheckStringsWithPython(const std::string& reader, const std::string& text,
-                                          const std::vector<std::string>& values) {
+// The strings of `values` as one Python list expression for CheckWithPython: text('HEX') there is the
+// string the reader makes of the bytes HEX.
+inline std::string PythonTexts(const std::vector<std::string>& values) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string list = "[";
+    for (const std::string& value : values) {
+        list += "text('";
+        for (const char c : value) {
+            list += kHex[static_cast<unsigned char>(c) >> 4];
+            list += kHex[c & 0x0f];
+        }
+        list += "'), ";
+    }
+    return list + "]";
+}
+
+// Reads each text with python3 and compares the value with the paired Python expression. `reader`
+// "json": json.loads of ASCII text, where a byte outside valid UTF-8 reads as the character of its
+// number; "eval": eval of UTF-8 text, where it reads as its surrogate escape. Returns the complaints,
+// empty when all match.
+inline std::string CheckWithPython(const std::string& reader,
+                                   const std::vector<std::pair<std::string, std::string>>& pairs) {
     CorvaneTest::TempDir dir;
     std::string command = "python3 " + dir.WriteFile("check.py", R"(import json, re, sys
-text, values = open(sys.argv[2], 'rb').read(), [open(name, 'rb').read() for name in sys.argv[3:]]
-if sys.argv[1] == 'json':
-    got = json.loads(text.decode('ascii'))
-    values = [re.sub('[\udc80-\udcff]', lambda m: chr(ord(m.group()) - 0xdc00),
-                     value.decode('utf-8', 'surrogateescape')) for value in values]
-else:
-    got = [item.encode('utf-8', 'surrogateescape') for item in eval(text.decode('utf-8'))]
-if len(got) != len(values): print(len(got), 'strings for', len(values))
-for item, value in zip(got, values):
-    if item != value: print(repr(item), '!=', repr(value))
-)") + " " + reader + " " + dir.WriteFile("text", text);
-    for (size_t i = 0; i < values.size(); ++i) {
-        command += " " + dir.WriteFile("value" + std::to_string(i), values[i]);
+def text(hexbytes):
+    value = bytes.fromhex(hexbytes).decode('utf-8', 'surrogateescape')
+    if sys.argv[1] == 'json': value = re.sub('[\udc80-\udcff]', lambda m: chr(ord(m.group()) - 0xdc00), value)
+    return value
+for value, want in zip(sys.argv[2::2], sys.argv[3::2]):
+    raw, want = open(value, 'rb').read(), eval(open(want, encoding='utf-8').read())
+    got = json.loads(raw.decode('ascii')) if sys.argv[1] == 'json' else eval(raw.decode('utf-8'))
+    if got != want: print(value, repr(got), '!=', repr(want))
+)") + " " + reader;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        command += " " + dir.WriteFile("value" + std::to_string(i), pairs[i].first) + " " +
+                   dir.WriteFile("want" + std::to_string(i), pairs[i].second);
     }
     const int status = std::system((command + " >" + dir.Path() + "/report 2>&1").c_str());
     return CorvaneTest::ReadFile(dir.Path() + "/report") + (status == 0 ? "" : "python3 failed");

@@ -15,12 +15,6 @@ std::shared_ptr<MetaObject> Claiming(int kind) {
     return std::make_shared<Impostor>(static_cast<MetaType>(kind));
 }
 
-std::string XmlDocument(const std::string& elements) {
-    return "<?xml version=\"1.0\"?>\n<output xmlns:varnok=\"http://corvane.invalid/Products/Tarnos/5.0/"
-           "varnok\">\n   <meta-data>\n   </meta-data>\n   <root>\n" +
-           elements + "   </root>\n</output>\n";
-}
-
 } // namespace
 
 TEST(ValueKinds, MismatchedAndUnknownKinds) {
