@@ -10,6 +10,8 @@
 
 namespace Corvane::AutoCli {
 
+using Detail::EndLine;
+
 namespace {
 
 const char kSecretWarning[] = "\nWARNING: Providing secret values on the command line is insecure because it "
@@ -62,8 +64,12 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
     }
 
     const std::string usage = GetStringField(root, "Dispatcher") + " " + GetStringField(root, "Path");
-    out << "Usage: " << usage << " <options>" << std::endl << std::endl;
-    out << "Description: " << GetStringField(root, "Description") << std::endl << std::endl;
+    out << "Usage: " << usage << " <options>";
+    EndLine(out);
+    EndLine(out);
+    out << "Description: " << GetStringField(root, "Description");
+    EndLine(out);
+    EndLine(out);
 
     const int width = context.width;
     if (std::shared_ptr<MetaList> paramList = GetListField(*root, "Param List")) {
@@ -113,7 +119,10 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
 
     std::shared_ptr<MetaList> exampleList = GetListField(*root, "Example List");
     if (exampleList && exampleList->GetCount() > 0) {
-        out << std::endl << "Examples: " << std::endl << std::endl;
+        EndLine(out);
+        out << "Examples: ";
+        EndLine(out);
+        EndLine(out);
         for (const auto& element : exampleList->GetObjects()) {
             std::shared_ptr<MetaStruct> example = AsStruct(element);
             if (!example) {
@@ -123,7 +132,7 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
                               false);
             out << "# " << usage << " " << GetStringField(example, "Syntax");
             AutoCli_FitString(8, width, std::string(), false, out, true, '\0', false);
-            out << std::endl;
+            EndLine(out);
         }
     }
     return true;
