@@ -185,8 +185,9 @@ public:
 
 // Machine-readable formatters: JSON, Python and XML.
 
-/// "json": the result as JSON text with a fixed line-oriented layout; strings escaped byte by byte
-/// (bytes outside printable ASCII as \u00XX, never decoded as UTF-8). Takes no parameters.
+/// "json": the result as JSON text with a fixed line-oriented layout. Strings are escaped to ASCII:
+/// characters outside printable ASCII as \uXXXX of their code point (a surrogate pair above U+FFFF),
+/// bytes that are not part of valid UTF-8 as \u00XX of the byte. Takes no parameters.
 class CORVANE_API JsonFormatter : public Formatter {
 public:
     JsonFormatter();
@@ -199,7 +200,9 @@ public:
     void Format(std::shared_ptr<MetaObj::MetaObject> value, std::ostream& out, int level);
 };
 
-/// "python": the result as one Python expression on one line, for eval(). Takes no parameters.
+/// "python": the result as one Python expression on one line, for eval(). Strings are triple-quoted
+/// literals that evaluate to their text; a byte that is not part of valid UTF-8 is written so that
+/// encoding the string with "surrogateescape" gives it back. Takes no parameters.
 class CORVANE_API PythonFormatter : public Formatter {
 public:
     PythonFormatter();

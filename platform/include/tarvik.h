@@ -1,4 +1,5 @@
-/* libtarvik stand-in: process feature-state initialisation and UTF-8 text validation and escaping. */
+/* libtarvik stand-in: process feature-state initialisation and UTF-8 text validation, decoding and
+ * escaping. */
 #ifndef TARVIK_H
 #define TARVIK_H
 
@@ -27,6 +28,12 @@ enum { TARVIK_ENCODING_UTF8 = 0 };
  *             embedded NUL byte is an ordinary (valid) U+0000.
  *   encoding  TARVIK_ENCODING_UTF8 (0); any other value, or a length below -1, yields 0. */
 int TarvikText_IsValid(const char* text, long length, int encoding);
+
+/* Decodes the one UTF-8 sequence at the start of `text`, of which `length` bytes are available.
+ * Returns the sequence's length in bytes (1 to 4) and stores its code point in *codePoint; returns 0
+ * and leaves *codePoint alone when the bytes there do not start a sequence that TarvikText_IsValid
+ * accepts (or `text` is NULL, or `length` below 1). A NUL byte is the one-byte sequence U+0000. */
+int TarvikText_DecodeOne(const char* text, long length, unsigned long* codePoint);
 
 /* Returns a newly malloc'ed, NUL-terminated, always valid UTF-8 rendering of `text` (same
  * arguments as TarvikText_IsValid); release it with free(). Valid sequences are copied unchanged,

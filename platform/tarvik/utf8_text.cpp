@@ -1,4 +1,4 @@
-// UTF-8 validation and the escaped, always valid rendering of arbitrary bytes.
+// UTF-8 validation, decoding of one sequence, and the escaped, always valid rendering of arbitrary bytes.
 #include "tarvik.h"
 
 #include <cerrno>
@@ -78,6 +78,25 @@ extern "C" int TarvikText_IsValid(const char* text, long length, int encoding) {
         i += n;
     }
     return 1;
+}
+
+extern "C" int TarvikText_DecodeOne(const char* text, long length, unsigned long* codePoint) {
+    if (text == nullptr || length < 1 || codePoint == nullptr) {
+        return 0;
+    }
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    size_t n = SequenceLength(bytes, static_cast<size_t>(length));
+    if (n == 0) {
+        return 0;
+    }
+    // The lead byte keeps 7, 5, 4 or 3 payload bits for sequences of 1 to 4 bytes, each continuation 6.
+    static const unsigned char leadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    unsigned long value = bytes[0] & leadMask[n];
+    for (size_t i = 1; i < n; ++i) {
+        value = (value << 6) | (bytes[i] & 0x3F);
+    }
+    *codePoint = value;
+    return static_cast<int>(n);
 }
 
 extern "C" char* TarvikText_Escape(const char* text, long length, int encoding) {

@@ -1,16 +1,13 @@
 // CliDispatcherHelpFormatter: usage text and the namespaces and commands below a node.
 #include <corvane/format.h>
 
+#include "autocli/format/format_internal.h"
+
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
+using Detail::EndLine;
 
 CliDispatcherHelpFormatter::CliDispatcherHelpFormatter() : Formatter("clihelp") {
     SetDescription("Format the --help output for all commands.");
@@ -53,8 +50,12 @@ bool CliDispatcherHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>&
             out << " " << word->ToString();
         }
     }
-    out << " <namespaces> <command>" << std::endl << std::endl;
-    out << "For help please run " << dispatcher << " --help" << std::endl << std::endl;
+    out << " <namespaces> <command>";
+    EndLine(out);
+    EndLine(out);
+    out << "For help please run " << dispatcher << " --help";
+    EndLine(out);
+    EndLine(out);
 
     auto nodes = std::dynamic_pointer_cast<MetaList>(root->GetField("NamespaceNodes"));
     HandleList("Namespace", nodes, context, out);
@@ -64,9 +65,12 @@ bool CliDispatcherHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>&
 
 void CliDispatcherHelpFormatter::HandleList(const std::string& type, std::shared_ptr<MetaList> list,
                                             DisplayContext& context, std::ostream& out) {
-    out << "Available " << type << "s: " << std::endl << std::endl;
+    out << "Available " << type << "s: ";
+    EndLine(out);
+    EndLine(out);
     if (!list) {
-        out << "ERROR, list is bad" << std::endl;
+        out << "ERROR, list is bad";
+        EndLine(out);
         return;
     }
 
@@ -88,7 +92,8 @@ void CliDispatcherHelpFormatter::HandleList(const std::string& type, std::shared
         filtered.reset();
     }
     if (!filtered) {
-        out << "Unable to get Descriptions for this command.  Implementation error." << std::endl;
+        out << "Unable to get Descriptions for this command.  Implementation error.";
+        EndLine(out);
         return;
     }
 
@@ -101,7 +106,7 @@ void CliDispatcherHelpFormatter::HandleList(const std::string& type, std::shared
     tableParams.SetParameter("wrap-last", "true");
     TableFormatter table;
     table.Format(tableOutput, tableParams, context, out);
-    out << std::endl;
+    EndLine(out);
 }
 
 } // namespace Corvane::AutoCli

@@ -1,20 +1,16 @@
 // CommandHelpFormatter: the --help text of one command from its "VarnokCommandHelp" structure.
 #include <corvane/format.h>
 
+#include "autocli/format/format_internal.h"
+
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <algorithm>
 #include <iomanip>
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaBool;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
+using Detail::EndLine;
 
 namespace {
 
@@ -68,8 +64,12 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
     }
 
     const std::string usage = GetStringField(root, "Dispatcher") + " " + GetStringField(root, "Path");
-    out << "Usage: " << usage << " <options>" << std::endl << std::endl;
-    out << "Description: " << GetStringField(root, "Description") << std::endl << std::endl;
+    out << "Usage: " << usage << " <options>";
+    EndLine(out);
+    EndLine(out);
+    out << "Description: " << GetStringField(root, "Description");
+    EndLine(out);
+    EndLine(out);
 
     const int width = context.width;
     if (std::shared_ptr<MetaList> paramList = GetListField(*root, "Param List")) {
@@ -119,7 +119,10 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
 
     std::shared_ptr<MetaList> exampleList = GetListField(*root, "Example List");
     if (exampleList && exampleList->GetCount() > 0) {
-        out << std::endl << "Examples: " << std::endl << std::endl;
+        EndLine(out);
+        out << "Examples: ";
+        EndLine(out);
+        EndLine(out);
         for (const auto& element : exampleList->GetObjects()) {
             std::shared_ptr<MetaStruct> example = AsStruct(element);
             if (!example) {
@@ -129,7 +132,7 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
                               false);
             out << "# " << usage << " " << GetStringField(example, "Syntax");
             AutoCli_FitString(8, width, std::string(), false, out, true, '\0', false);
-            out << std::endl;
+            EndLine(out);
         }
     }
     return true;

@@ -3,8 +3,7 @@
 
 #include "autocli/format/format_internal.h"
 
-#include <corvane/metaobj.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,68 +12,143 @@
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaType;
-
 namespace {
 
-// The format comes from the user, so the compiler cannot check it against the argument.
+// The one conversion of a printf format, as far as the choice of argument depends on it.
+struct Conversion {
+    char letter = '\0';
+    std::size_t longs = 0;    // how many 'l' length modifiers
+    bool otherLength = false; // a length modifier other than "l" and "ll"
+};
+
+// Reads a user-supplied printf format: any number of "%%" and exactly one conversion of the form
+// %[flags][width][.precision][length]letter, where the flags are "-+ #0'" and the width and precision
+// are decimal. Returns null and fills `conversion` when the format has that shape, else the reason it
+// cannot be used. Like the C library, reading stops at a NUL byte.
+const char* ReadConversion(const std::string& format, Conversion& conversion) {
+    std::size_t count = 0;
+    for (const char* p = format.c_str(); *p != '\0'; ++p) {
+        if (*p != '%') {
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            continue;
+        }
+        while (*p != '\0' && std::strchr("-+ #0'", *p) != nullptr) {
+            ++p;
+        }
+        while (*p >= '0' && *p <= '9') {
+            ++p;
+        }
+        if (*p == '.') {
+            ++p;
+            while (*p >= '0' && *p <= '9') {
+                ++p;
+            }
+        }
+        Conversion found;
+        while (*p != '\0' && std::strchr("hlLqjzt", *p) != nullptr) {
+            found.longs += *p == 'l' ? 1 : 0;
+            found.otherLength = found.otherLength || *p != 'l';
+            ++p;
+        }
+        if (*p == '*') {
+            return "the format takes a width or precision from the argument list";
+        }
+        if (*p == '\0') {
+            return "the format ends inside a conversion";
+        }
+        found.letter = *p;
+        conversion = found;
+        ++count;
+    }
+    if (count == 0) {
+        return "the format has no conversion";
+    }
+    if (count > 1) {
+        return "the format has more than one conversion";
+    }
+    return nullptr;
+}
+
+bool IsOneOf(char letter, const char* letters) {
+    return letter != '\0' && std::strchr(letters, letter) != nullptr;
+}
+
+// The format comes from the user, so the compiler cannot check it against the argument; the
+// conversion is checked against the value's kind before the call instead.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
 
-// Applies a user-supplied printf format to one value. Returns false (with errno set by the C
-// library) when the formatting call reports an error.
-bool ApplyPrintf(const MetaObject& value, const std::string& text, const std::string& format,
-                 std::string& result) {
-    // The buffer bounds the result; anything the format produces beyond it is cut off.
-    std::vector<char> buffer(format.size() + text.size() + 65);
-    int written = 0;
-    switch (value.GetType()) {
-    case MetaType::Int: {
-        auto* integer = dynamic_cast<const MetaInt*>(&value);
-        if (integer == nullptr) {
-            result.clear();
-            return true;
+// Applies a user-supplied printf format to one value. `reason` is set when the format does not fit
+// the value, `failed` (with errno set by the C library) when the formatting call reports an error; a
+// value of another kind than the three scalars gives an empty result.
+struct PrintfApplier {
+    PrintfApplier(const std::string& format, std::size_t bufferSize) : format(format), buffer(bufferSize) {}
+
+    const std::string& format;
+    std::vector<char> buffer;
+    std::string result;
+    Conversion conversion;
+    const char* reason = nullptr;
+    bool failed = false;
+
+    template <typename Argument> void Print(Argument argument) {
+        const int written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), argument);
+        if (written < 0) {
+            failed = true;
+            return;
         }
-        written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), integer->GetValue());
-        break;
+        // The buffer bounds the result; anything the format produces beyond it is cut off.
+        result.assign(buffer.data(), std::min(static_cast<std::size_t>(written), buffer.size() - 1));
     }
-    case MetaType::Bool: {
-        auto* boolean = dynamic_cast<const MetaBool*>(&value);
-        if (boolean == nullptr) {
-            result.clear();
-            return true;
+
+    // True when the format's conversion is one of `letters` with at most `maxLongs` 'l' and no other
+    // length modifier; otherwise sets `reason`, to `misfit` when the format is well-formed.
+    bool Fits(const char* letters, std::size_t maxLongs, const char* misfit) {
+        reason = ReadConversion(format, conversion);
+        if (reason == nullptr &&
+            (!IsOneOf(conversion.letter, letters) || conversion.otherLength || conversion.longs > maxLongs)) {
+            reason = misfit;
         }
-        written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), boolean->GetValue() ? 1 : 0);
-        break;
+        return reason == nullptr;
     }
-    case MetaType::String: {
-        auto* string = dynamic_cast<const MetaString*>(&value);
-        if (string == nullptr) {
-            result.clear();
-            return true;
+
+    void operator()(const MetaInt& value) {
+        if (!Fits("diouxX", 2, "the format does not fit an integer value")) {
+            return;
         }
-        written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), string->GetValue().c_str());
-        break;
+        // The argument has the size the length modifier names, and is unsigned for the unsigned
+        // conversions; the bits are those of the value cut to that size.
+        const long number = value.GetValue();
+        const bool isSigned = IsOneOf(conversion.letter, "di");
+        switch (conversion.longs) {
+        case 0:
+            return isSigned ? Print(static_cast<int>(number)) : Print(static_cast<unsigned>(number));
+        case 1:
+            return isSigned ? Print(number) : Print(static_cast<unsigned long>(number));
+        default:
+            return isSigned ? Print(static_cast<long long>(number))
+                            : Print(static_cast<unsigned long long>(number));
+        }
     }
-    default:
-        result.clear();
-        return true;
+    void operator()(const MetaBool& value) {
+        if (Fits("diouxXc", 0, "the format does not fit a boolean value")) {
+            Print(value.GetValue() ? 1 : 0);
+        }
     }
-    if (written < 0) {
-        return false;
+    void operator()(const MetaString& value) {
+        if (Fits("s", 0, "the format does not fit a string value")) {
+            Print(value.GetValue().c_str());
+        }
     }
-    std::size_t length = static_cast<std::size_t>(written);
-    if (length > buffer.size() - 1) {
-        length = buffer.size() - 1;
-    }
-    result.assign(buffer.data(), length);
-    return true;
-}
+    void operator()(const MetaStruct& /*value*/) {}
+    void operator()(const MetaList& /*value*/) {}
+    void Mismatch(MetaType /*kind*/) {}
+    void Unknown() {}
+};
 
 #pragma GCC diagnostic pop
 
@@ -82,17 +156,36 @@ bool ApplyPrintf(const MetaObject& value, const std::string& text, const std::st
 
 namespace Detail {
 
+FieldFormatKeys LookUpFieldKeys(const FormatParameters& params, const std::string& typeName,
+                                const std::string& fieldName) {
+    const std::string suffix = typeName + "." + fieldName;
+    const auto& map = params.GetParameters();
+    FieldFormatKeys keys;
+    keys.printfKey = "printf:" + suffix;
+    auto printfIt = map.find(keys.printfKey);
+    if (printfIt != map.end()) {
+        keys.printfFormat = &printfIt->second;
+    }
+    auto unitsIt = map.find("units:" + suffix);
+    if (unitsIt != map.end()) {
+        keys.units = &unitsIt->second;
+    }
+    return keys;
+}
+
 std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys) {
     std::string result = value.ToString();
     if (keys.printfFormat != nullptr) {
-        std::string formatted;
+        PrintfApplier applier(*keys.printfFormat, keys.printfFormat->size() + result.size() + 65);
         errno = 0;
-        if (!ApplyPrintf(value, result, *keys.printfFormat, formatted)) {
-            int error = errno;
+        VisitByKind(value, applier);
+        if (applier.reason != nullptr || applier.failed) {
+            const int error = errno;
             return "Error while handling formatting parameter " + keys.printfKey +
-                   ".  Unable to format field: " + std::strerror(error);
+                   ".  Unable to format field: " +
+                   (applier.reason != nullptr ? applier.reason : std::strerror(error));
         }
-        result = std::move(formatted);
+        result = std::move(applier.result);
     }
     if (keys.units != nullptr) {
         result += ' ';
@@ -108,19 +201,7 @@ std::string AutoCli_FormatField(const std::string& typeName, const std::string& 
     if (!value) {
         return "NULL Object";
     }
-    const std::string suffix = typeName + "." + fieldName;
-    Detail::FieldFormatKeys keys;
-    keys.printfKey = "printf:" + suffix;
-    const auto& map = params.GetParameters();
-    auto printfIt = map.find(keys.printfKey);
-    if (printfIt != map.end()) {
-        keys.printfFormat = &printfIt->second;
-    }
-    auto unitsIt = map.find("units:" + suffix);
-    if (unitsIt != map.end()) {
-        keys.units = &unitsIt->second;
-    }
-    return Detail::FormatFieldValue(*value, keys);
+    return Detail::FormatFieldValue(*value, Detail::LookUpFieldKeys(params, typeName, fieldName));
 }
 
 } // namespace Corvane::AutoCli

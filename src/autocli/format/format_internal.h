@@ -1,16 +1,27 @@
-// Helpers shared by the formatter sources: item splitting and per-field formatting with resolved keys.
+// Helpers shared by the formatter sources: visiting a value by kind, the texts written for values that
+// do not match their kind, line endings, UTF-8 decoding for the escapers, item splitting, field
+// selection and per-field formatting.
 #pragma once
 
-#include <memory>
+#include <corvane/format.h>
+#include <corvane/metaobj.h>
+
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-namespace Corvane::MetaObj {
-class MetaObject;
-} // namespace Corvane::MetaObj
-
 namespace Corvane::AutoCli {
+
+// The value kinds every formatter source works with.
+using MetaObj::MetaBool;
+using MetaObj::MetaInt;
+using MetaObj::MetaList;
+using MetaObj::MetaObject;
+using MetaObj::MetaString;
+using MetaObj::MetaStruct;
+using MetaObj::MetaType;
+
 namespace Detail {
 
 /// Ends one line of formatter output: a single newline, then a flush, after every line.
@@ -18,9 +29,74 @@ inline void EndLine(std::ostream& out) {
     out << '\n' << std::flush;
 }
 
+/// The text written in place of a value whose kind says `kind` but whose object is not of that
+/// kind's class ("Error reading a bool", ...). Empty for a kind outside the five.
+const char* MismatchText(MetaType kind);
+
+/// The text json and python write for a kind outside the five.
+extern const char kUnknownKindText[];
+
+namespace KindVisit {
+template <typename Kind, typename Handler> void As(const MetaObject& value, Handler& handler) {
+    if (const auto* typed = dynamic_cast<const Kind*>(&value)) {
+        handler(*typed);
+    } else {
+        handler.Mismatch(value.GetType());
+    }
+}
+} // namespace KindVisit
+
+/// Calls `handler` with the value as its own class: handler(const MetaBool&), handler(const MetaInt&),
+/// and so on for MetaString, MetaStruct and MetaList. A value whose object is not of the class its kind
+/// names goes to handler.Mismatch(kind) instead, a kind outside the five to handler.Unknown().
+template <typename Handler> void VisitByKind(const MetaObject& value, Handler&& handler) {
+    switch (value.GetType()) {
+    case MetaType::Bool:
+        return KindVisit::As<MetaBool>(value, handler);
+    case MetaType::Int:
+        return KindVisit::As<MetaInt>(value, handler);
+    case MetaType::String:
+        return KindVisit::As<MetaString>(value, handler);
+    case MetaType::Struct:
+        return KindVisit::As<MetaStruct>(value, handler);
+    case MetaType::List:
+        return KindVisit::As<MetaList>(value, handler);
+    }
+    handler.Unknown();
+}
+
+/// Base of the handlers of the formatters that write a mismatched value as its text on a line of its
+/// own, and an unknown kind as kUnknownKindText.
+struct LineHandler {
+    std::ostream& out;
+
+    void Mismatch(MetaType kind) const {
+        out << MismatchText(kind);
+        EndLine(out);
+    }
+    void Unknown() const {
+        out << kUnknownKindText;
+        EndLine(out);
+    }
+};
+
+/// The UTF-8 sequence at `text[pos]` (`pos` inside the text): its length in bytes (1 to 4), with its
+/// code point in `codePoint`; or 0 when the byte there is not part of valid UTF-8 (a stray or cut
+/// sequence, an overlong form, a surrogate, a code point above U+10FFFF).
+std::size_t DecodeAt(const std::string& text, std::size_t pos, unsigned long& codePoint);
+
+/// Appends the low `digits` hex digits of `value`, in lower case, to `out`.
+void AppendHex(std::string& out, unsigned long value, int digits);
+
 /// Splits `text` at every `separator`. Empty items before or between separators are kept, the empty
 /// piece after a final separator is not produced, and empty text gives no items.
 std::vector<std::string> SplitItems(const std::string& text, char separator);
+
+/// The fields chosen for structures of type `typeName`: the list in "fields:<typeName>" when that key
+/// is present, else the list in "fields" when present; nothing when neither is, so that the caller
+/// applies its own default.
+std::optional<std::vector<std::string>> ChosenFields(const FormatParameters& params,
+                                                     const std::string& typeName);
 
 /// The printf and units settings of one field, looked up once so that a caller formatting many
 /// values of the same field (table rows) does not rebuild the keys per value.
@@ -30,8 +106,13 @@ struct FieldFormatKeys {
     const std::string* units = nullptr;        ///< null when the units key is absent
 };
 
+/// The settings of field `fieldName` of structures of type `typeName`. The pointers refer into
+/// `params`, which must outlive the result and not change meanwhile.
+FieldFormatKeys LookUpFieldKeys(const FormatParameters& params, const std::string& typeName,
+                                const std::string& fieldName);
+
 /// The display text of a non-null value with the given printf and units settings applied.
-std::string FormatFieldValue(const MetaObj::MetaObject& value, const FieldFormatKeys& keys);
+std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys);
 
 } // namespace Detail
 } // namespace Corvane::AutoCli

@@ -1,4 +1,5 @@
-// FormatParameters: the formatter name and key/value options steering a formatter.
+// FormatParameters: the formatter name and key/value options steering a formatter, and the field lists
+// chosen from them.
 #include <corvane/format.h>
 
 #include "autocli/format/format_internal.h"
@@ -23,6 +24,19 @@ std::vector<std::string> SplitItems(const std::string& text, char separator) {
     }
     // The loop stops at the end of the text, so empty text and a final separator add no empty item.
     return items;
+}
+
+std::optional<std::vector<std::string>> ChosenFields(const FormatParameters& params,
+                                                     const std::string& typeName) {
+    const auto& map = params.GetParameters();
+    auto it = map.find("fields:" + typeName);
+    if (it == map.end()) {
+        it = map.find("fields");
+    }
+    if (it == map.end()) {
+        return std::nullopt;
+    }
+    return SplitItems(it->second, ',');
 }
 
 } // namespace Detail

@@ -1,37 +1,41 @@
-// JsonFormatter: the "json" formatter, a fixed line-oriented JSON layout with byte-wise escaping.
+// JsonFormatter: the "json" formatter, a fixed line-oriented JSON layout with escaped strings.
 #include <corvane/format.h>
 
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <ostream>
 #include <string>
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
-
 namespace {
 
 using Detail::EndLine;
 
-// Escapes byte by byte; bytes are never decoded as UTF-8, so every byte outside printable ASCII
-// becomes its own \u00XX escape. The text is escaped into one buffer and written in one call.
+// Appends a \uXXXX escape, or two (a surrogate pair) for a code point above U+FFFF.
+void AppendUnicodeEscape(std::string& escaped, unsigned long codePoint) {
+    if (codePoint > 0xFFFF) {
+        codePoint -= 0x10000;
+        AppendUnicodeEscape(escaped, 0xD800 + (codePoint >> 10));
+        AppendUnicodeEscape(escaped, 0xDC00 + (codePoint & 0x3FF));
+        return;
+    }
+    escaped += "\\u";
+    Detail::AppendHex(escaped, codePoint, 4);
+}
+
+// Printable ASCII stays as it is, apart from the escaped quote, backslash and slash; every other
+// character is written as an escape: a short one where JSON has it, else \uXXXX of its code point. A
+// byte that is not part of valid UTF-8 is written as \u00XX of the byte itself. The text is escaped
+// into one buffer and written in one call.
 void WriteEscaped(const std::string& text, std::ostream& out) {
-    static const char kHex[] = "0123456789abcdef";
     std::string escaped;
     escaped.reserve(text.size() + 2);
     escaped += '"';
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
         switch (byte) {
         case '"':
             escaped += "\\\"";
@@ -57,19 +61,63 @@ void WriteEscaped(const std::string& text, std::ostream& out) {
         case '\r':
             escaped += "\\r";
             break;
-        default:
+        default: {
             if (byte >= 0x20 && byte <= 0x7e) {
-                escaped += c;
-            } else {
-                escaped += "\\u00";
-                escaped += kHex[byte >> 4];
-                escaped += kHex[byte & 0x0f];
+                escaped += text[i];
+                break;
             }
+            unsigned long codePoint = byte;
+            const std::size_t length = byte >= 0x80 ? Detail::DecodeAt(text, i, codePoint) : 0;
+            AppendUnicodeEscape(escaped, codePoint);
+            i += length > 1 ? length - 1 : 0;
+        }
         }
     }
     escaped += '"';
     out << escaped;
 }
+
+// Writes one value at `level`; structures and lists recurse through the formatter.
+struct JsonWriter : Detail::LineHandler {
+    JsonFormatter& formatter;
+    int level;
+
+    void operator()(const MetaBool& value) const { out << (value.GetValue() ? "true" : "false"); }
+    void operator()(const MetaInt& value) const { out << std::to_string(value.GetValue()); }
+    void operator()(const MetaString& value) const { WriteEscaped(value.GetValue(), out); }
+    void operator()(const MetaStruct& value) const {
+        const std::string indent = GetIndent(level);
+        EndLine(out);
+        out << indent << '{';
+        EndLine(out);
+        const std::vector<std::string> names = value.GetFieldNames();
+        for (size_t i = 0; i < names.size(); ++i) {
+            out << indent << "   \"" << names[i] << "\": ";
+            formatter.Format(value.GetField(names[i]), out, level + 2);
+            if (i + 1 < names.size()) {
+                out << ',';
+            }
+            EndLine(out);
+        }
+        out << indent << '}';
+    }
+    void operator()(const MetaList& value) const {
+        const std::string indent = GetIndent(level);
+        EndLine(out);
+        out << indent << '[';
+        EndLine(out);
+        const auto& items = value.GetObjects();
+        for (size_t i = 0; i < items.size(); ++i) {
+            out << indent;
+            formatter.Format(items[i], out, level + 3);
+            if (i + 1 < items.size()) {
+                out << ", ";
+            }
+            EndLine(out);
+        }
+        out << indent << ']';
+    }
+};
 
 } // namespace
 
@@ -88,8 +136,6 @@ bool JsonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Form
     return true;
 }
 
-// The value is taken by value as the public signature has it.
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         // Callers never pass an empty value (structures and lists refuse them); should one reach
@@ -97,86 +143,7 @@ void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out,
         out << "null";
         return;
     }
-    switch (value->GetType()) {
-    case MetaType::Bool: {
-        const auto* boolean = dynamic_cast<const MetaBool*>(value.get());
-        if (boolean == nullptr) {
-            out << "Error reading a bool";
-            EndLine(out);
-            return;
-        }
-        out << (boolean->GetValue() ? "true" : "false");
-        return;
-    }
-    case MetaType::Int: {
-        const auto* integer = dynamic_cast<const MetaInt*>(value.get());
-        if (integer == nullptr) {
-            out << "Error reading a int";
-            EndLine(out);
-            return;
-        }
-        out << std::to_string(integer->GetValue());
-        return;
-    }
-    case MetaType::String: {
-        const auto* text = dynamic_cast<const MetaString*>(value.get());
-        if (text == nullptr) {
-            out << "Error reading a string";
-            EndLine(out);
-            return;
-        }
-        WriteEscaped(text->GetValue(), out);
-        return;
-    }
-    case MetaType::Struct: {
-        const auto* record = dynamic_cast<const MetaStruct*>(value.get());
-        if (record == nullptr) {
-            out << "Error reading a struct from output.";
-            EndLine(out);
-            return;
-        }
-        const std::string indent = GetIndent(level);
-        EndLine(out);
-        out << indent << '{';
-        EndLine(out);
-        const std::vector<std::string> names = record->GetFieldNames();
-        for (size_t i = 0; i < names.size(); ++i) {
-            out << indent << "   \"" << names[i] << "\": ";
-            Format(record->GetField(names[i]), out, level + 2);
-            if (i + 1 < names.size()) {
-                out << ',';
-            }
-            EndLine(out);
-        }
-        out << indent << '}';
-        return;
-    }
-    case MetaType::List: {
-        const auto* list = dynamic_cast<const MetaList*>(value.get());
-        if (list == nullptr) {
-            out << "Error reading a List";
-            EndLine(out);
-            return;
-        }
-        const std::string indent = GetIndent(level);
-        EndLine(out);
-        out << indent << '[';
-        EndLine(out);
-        const auto& items = list->GetObjects();
-        for (size_t i = 0; i < items.size(); ++i) {
-            out << indent;
-            Format(items[i], out, level + 3);
-            if (i + 1 < items.size()) {
-                out << ", ";
-            }
-            EndLine(out);
-        }
-        out << indent << ']';
-        return;
-    }
-    }
-    out << "Unknown data type";
-    EndLine(out);
+    Detail::VisitByKind(*value, JsonWriter{{out}, *this, level});
 }
 
 } // namespace Corvane::AutoCli

@@ -1,46 +1,85 @@
 // PythonFormatter: the "python" formatter, the whole result as one Python expression for eval().
 #include <corvane/format.h>
 
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <ostream>
 #include <string>
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
-
 namespace {
 
 using Detail::EndLine;
 
-// A triple-quoted literal in which only double quotes and newlines are escaped; every other byte,
-// backslashes included, passes unchanged.
+// A triple-quoted literal that Python reads back as the text's own characters: quote, backslash,
+// newline and carriage return get their short escapes, the other control bytes and DEL \xNN, valid
+// UTF-8 stays as it is, and a byte that is not part of valid UTF-8 becomes \udcNN, the code point
+// Python's "surrogateescape" error handler turns back into that byte.
 void WriteQuoted(const std::string& text, std::ostream& out) {
     std::string quoted;
     quoted.reserve(text.size() + 6);
     quoted += "\"\"\"";
-    for (const char c : text) {
-        if (c == '"') {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            unsigned long codePoint = 0;
+            const std::size_t length = Detail::DecodeAt(text, i, codePoint);
+            if (length == 0) {
+                quoted += "\\udc";
+                Detail::AppendHex(quoted, byte, 2);
+            } else {
+                quoted.append(text, i, length);
+                i += length - 1;
+            }
+        } else if (byte == '"') {
             quoted += "\\\"";
-        } else if (c == '\n') {
+        } else if (byte == '\\') {
+            quoted += "\\\\";
+        } else if (byte == '\n') {
             quoted += "\\n";
+        } else if (byte == '\r') {
+            quoted += "\\r";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            quoted += "\\x";
+            Detail::AppendHex(quoted, byte, 2);
         } else {
-            quoted += c;
+            quoted += text[i];
         }
     }
     quoted += "\"\"\"";
     out << quoted;
 }
+
+// Writes one value; structures and lists recurse through the formatter. Every member and element is
+// followed by a comma and a space, the last one included.
+struct PythonWriter : Detail::LineHandler {
+    PythonFormatter& formatter;
+    int level;
+
+    void operator()(const MetaBool& value) const { out << (value.GetValue() ? "True" : "False"); }
+    void operator()(const MetaInt& value) const { out << std::to_string(value.GetValue()); }
+    void operator()(const MetaString& value) const { WriteQuoted(value.GetValue(), out); }
+    void operator()(const MetaStruct& value) const {
+        out << '{';
+        for (const std::string& name : value.GetFieldNames()) {
+            out << '"' << name << "\": ";
+            formatter.Format(value.GetField(name), out, level + 2);
+            out << ", ";
+        }
+        out << '}';
+    }
+    void operator()(const MetaList& value) const {
+        out << '[';
+        for (const auto& item : value.GetObjects()) {
+            formatter.Format(item, out, level + 2);
+            out << ", ";
+        }
+        out << ']';
+    }
+};
 
 } // namespace
 
@@ -59,77 +98,11 @@ bool PythonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Fo
     return true;
 }
 
-// The value is taken by value as the public signature has it.
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void PythonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         throw CorvaneException("Invalid MetaObject passed to Format in PythonFormatter");
     }
-    switch (value->GetType()) {
-    case MetaType::Bool: {
-        const auto* boolean = dynamic_cast<const MetaBool*>(value.get());
-        if (boolean == nullptr) {
-            out << "Error reading a bool";
-            EndLine(out);
-            return;
-        }
-        out << (boolean->GetValue() ? "True" : "False");
-        return;
-    }
-    case MetaType::Int: {
-        const auto* integer = dynamic_cast<const MetaInt*>(value.get());
-        if (integer == nullptr) {
-            out << "Error reading a int";
-            EndLine(out);
-            return;
-        }
-        out << std::to_string(integer->GetValue());
-        return;
-    }
-    case MetaType::String: {
-        const auto* text = dynamic_cast<const MetaString*>(value.get());
-        if (text == nullptr) {
-            out << "Error reading a string";
-            EndLine(out);
-            return;
-        }
-        WriteQuoted(text->GetValue(), out);
-        return;
-    }
-    case MetaType::Struct: {
-        const auto* record = dynamic_cast<const MetaStruct*>(value.get());
-        if (record == nullptr) {
-            out << "Error reading a struct from output.";
-            EndLine(out);
-            return;
-        }
-        out << '{';
-        for (const std::string& name : record->GetFieldNames()) {
-            out << '"' << name << "\": ";
-            Format(record->GetField(name), out, level + 2);
-            out << ", ";
-        }
-        out << '}';
-        return;
-    }
-    case MetaType::List: {
-        const auto* list = dynamic_cast<const MetaList*>(value.get());
-        if (list == nullptr) {
-            out << "Error reading a List";
-            EndLine(out);
-            return;
-        }
-        out << '[';
-        for (const auto& item : list->GetObjects()) {
-            Format(item, out, level + 2);
-            out << ", ";
-        }
-        out << ']';
-        return;
-    }
-    }
-    out << "Unknown data type";
-    EndLine(out);
+    Detail::VisitByKind(*value, PythonWriter{{out}, *this, level});
 }
 
 bool PythonFormatter::IsAllAscii(const std::string& text) {

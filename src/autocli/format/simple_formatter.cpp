@@ -1,10 +1,9 @@
 // SimpleFormatter: any result as indented "name: value" lines under a header line per structure.
 #include <corvane/format.h>
 
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <boost/algorithm/string/replace.hpp>
 #include <boost/regex.hpp>
@@ -12,14 +11,6 @@
 #include <algorithm>
 
 namespace Corvane::AutoCli {
-
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 namespace {
 
@@ -48,6 +39,89 @@ std::string ChooseHeader(const MetaStruct& value, const std::string& typeName, F
         boost::replace_all(header, "%" + fieldName + "%", field->ToString());
     }
     return header;
+}
+
+// Prints one value at `level`; scalars are printed where the cursor stands, nested values recurse
+// through the formatter.
+struct SimpleWriter : Detail::LineHandler {
+    SimpleFormatter& formatter;
+    FormatParameters& params;
+    int level;
+
+    void operator()(const MetaBool& value) const {
+        out << (value.GetValue() ? "true" : "false");
+        EndLine(out);
+    }
+    void operator()(const MetaInt& value) const {
+        out << value.ToString();
+        EndLine(out);
+    }
+    void operator()(const MetaString& value) const {
+        out << value.GetValue();
+        EndLine(out);
+    }
+    void operator()(const MetaList& value) const {
+        if (value.GetListType() != MetaType::Struct && value.GetListType() != MetaType::List) {
+            out << value.ToString();
+            EndLine(out);
+            return;
+        }
+        for (const auto& element : value.GetObjects()) {
+            EndLine(out);
+            formatter.Format(element, params, out, level + 1);
+        }
+        EndLine(out);
+    }
+    void operator()(const MetaStruct& value) const;
+    // Kinds outside the five print nothing.
+    void Unknown() const {}
+};
+
+void SimpleWriter::operator()(const MetaStruct& value) const {
+    const std::string indent = GetIndent(level);
+    const std::string& typeName = value.GetTypeName();
+    std::optional<std::vector<std::string>> chosen = Detail::ChosenFields(params, typeName);
+    const std::vector<std::string> fieldNames = chosen ? std::move(*chosen) : value.GetFieldNames();
+
+    std::string::size_type nameWidth = 0;
+    if (params.GetParameter("align-fields") == "true") {
+        for (const auto& name : fieldNames) {
+            nameWidth = std::max(nameWidth, name.size());
+        }
+    }
+
+    const std::string header = ChooseHeader(value, typeName, params);
+    if (header != "<NONE>") {
+        out << indent << header << ':';
+        EndLine(out);
+    }
+
+    for (const auto& name : fieldNames) {
+        std::shared_ptr<MetaObject> field = value.GetField(name);
+        if (!field) {
+            out << "Error getting field " << name;
+            EndLine(out);
+            return;
+        }
+        out << indent << "   " << name;
+        if (name.size() < nameWidth) {
+            out << std::string(nameWidth - name.size(), out.fill());
+        }
+        out << ": ";
+        switch (field->GetType()) {
+        case MetaType::Struct:
+            EndLine(out);
+            formatter.Format(field, params, out, level + 2);
+            break;
+        case MetaType::List:
+            formatter.Format(field, params, out, level + 2);
+            break;
+        default:
+            out << AutoCli_FormatField(typeName, name, field, params);
+            EndLine(out);
+            break;
+        }
+    }
 }
 
 } // namespace
@@ -104,121 +178,27 @@ bool SimpleFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Fo
 
 void SimpleFormatter::Format(std::shared_ptr<MetaObject> value, FormatParameters& params, std::ostream& out,
                              int level) {
-    if (!value) {
-        return;
-    }
-    switch (value->GetType()) {
-    case MetaType::Bool: {
-        auto boolean = std::dynamic_pointer_cast<MetaBool>(value);
-        out << (boolean ? (boolean->GetValue() ? "true" : "false") : "Error reading a bool");
-        EndLine(out);
-        break;
-    }
-    case MetaType::Int: {
-        auto integer = std::dynamic_pointer_cast<MetaInt>(value);
-        if (integer) {
-            out << integer->ToString();
-        } else {
-            out << "Error reading a int";
-        }
-        EndLine(out);
-        break;
-    }
-    case MetaType::String: {
-        auto string = std::dynamic_pointer_cast<MetaString>(value);
-        out << (string ? string->GetValue() : std::string("Error reading a string"));
-        EndLine(out);
-        break;
-    }
-    case MetaType::Struct:
-        FormatStruct(std::dynamic_pointer_cast<MetaStruct>(value), params, out, level);
-        break;
-    case MetaType::List:
-        FormatList(std::dynamic_pointer_cast<MetaList>(value), params, out, level);
-        break;
-    default:
-        break;
+    if (value) {
+        Detail::VisitByKind(*value, SimpleWriter{{out}, *this, params, level});
     }
 }
 
 void SimpleFormatter::FormatList(std::shared_ptr<MetaList> value, FormatParameters& params, std::ostream& out,
                                  int level) {
     if (!value) {
-        out << "Error reading a List";
-        EndLine(out);
+        Detail::LineHandler{out}.Mismatch(MetaType::List);
         return;
     }
-    if (value->GetListType() != MetaType::Struct && value->GetListType() != MetaType::List) {
-        out << value->ToString();
-        EndLine(out);
-        return;
-    }
-    for (const auto& element : value->GetObjects()) {
-        EndLine(out);
-        Format(element, params, out, level + 1);
-    }
-    EndLine(out);
+    SimpleWriter{{out}, *this, params, level}(*value);
 }
 
 void SimpleFormatter::FormatStruct(std::shared_ptr<MetaStruct> value, FormatParameters& params,
                                    std::ostream& out, int level) {
     if (!value) {
-        out << "Error reading a struct from output.";
-        EndLine(out);
+        Detail::LineHandler{out}.Mismatch(MetaType::Struct);
         return;
     }
-    const std::string indent = GetIndent(level);
-    const std::string& typeName = value->GetTypeName();
-
-    std::vector<std::string> fieldNames;
-    const std::string typedFieldsKey = "fields:" + typeName;
-    if (params.HasParameter(typedFieldsKey)) {
-        fieldNames = params.GetParameterAsList(typedFieldsKey);
-    } else if (params.HasParameter("fields")) {
-        fieldNames = params.GetParameterAsList("fields");
-    } else {
-        fieldNames = value->GetFieldNames();
-    }
-
-    std::string::size_type nameWidth = 0;
-    if (params.GetParameter("align-fields") == "true") {
-        for (const auto& name : fieldNames) {
-            nameWidth = std::max(nameWidth, name.size());
-        }
-    }
-
-    const std::string header = ChooseHeader(*value, typeName, params);
-    if (header != "<NONE>") {
-        out << indent << header << ':';
-        EndLine(out);
-    }
-
-    for (const auto& name : fieldNames) {
-        std::shared_ptr<MetaObject> field = value->GetField(name);
-        if (!field) {
-            out << "Error getting field " << name;
-            EndLine(out);
-            return;
-        }
-        out << indent << "   " << name;
-        if (name.size() < nameWidth) {
-            out << std::string(nameWidth - name.size(), out.fill());
-        }
-        out << ": ";
-        switch (field->GetType()) {
-        case MetaType::Struct:
-            EndLine(out);
-            Format(field, params, out, level + 2);
-            break;
-        case MetaType::List:
-            Format(field, params, out, level + 2);
-            break;
-        default:
-            out << AutoCli_FormatField(typeName, name, field, params);
-            EndLine(out);
-            break;
-        }
-    }
+    SimpleWriter{{out}, *this, params, level}(*value);
 }
 
 } // namespace Corvane::AutoCli

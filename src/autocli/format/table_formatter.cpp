@@ -1,12 +1,9 @@
 // TableFormatter: a list of structures as a text table, and column path resolution.
 #include <corvane/format.h>
 
-#include "format_internal.h"
-
 #include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <boost/algorithm/string/trim.hpp>
 
@@ -15,11 +12,6 @@
 #include <map>
 
 namespace Corvane::AutoCli {
-
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 namespace {
 
@@ -58,13 +50,7 @@ struct Column {
 const Detail::FieldFormatKeys& KeysFor(Column& column, const std::string& typeName,
                                        const FormatParameters& params) {
     if (!column.keysValid || column.keysTypeName != typeName) {
-        const std::string suffix = typeName + "." + column.name;
-        const auto& map = params.GetParameters();
-        column.keys.printfKey = "printf:" + suffix;
-        auto printfIt = map.find(column.keys.printfKey);
-        column.keys.printfFormat = printfIt != map.end() ? &printfIt->second : nullptr;
-        auto unitsIt = map.find("units:" + suffix);
-        column.keys.units = unitsIt != map.end() ? &unitsIt->second : nullptr;
+        column.keys = Detail::LookUpFieldKeys(params, typeName, column.name);
         column.keysTypeName = typeName;
         column.keysValid = true;
     }
@@ -157,11 +143,8 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
 
     const std::string& typeName = structure->GetTypeName();
     std::vector<std::string> names;
-    const std::string typedFieldsKey = "fields:" + typeName;
-    if (params.HasParameter(typedFieldsKey)) {
-        names = params.GetParameterAsList(typedFieldsKey);
-    } else if (params.HasParameter("fields")) {
-        names = params.GetParameterAsList("fields");
+    if (auto chosen = Detail::ChosenFields(params, typeName)) {
+        names = std::move(*chosen);
     } else if (params.HasParameter("table-columns")) {
         names = params.GetParameterAsList("table-columns");
     } else {

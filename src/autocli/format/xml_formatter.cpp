@@ -1,23 +1,14 @@
 // XmlFormatter: the "xml" formatter, the result as an XML document with a meta-data section.
 #include <corvane/format.h>
 
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <corvane/callspec.h>
-#include <corvane/metaobj.h>
 
 #include <ostream>
 #include <string>
 
 namespace Corvane::AutoCli {
-
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaList;
-using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 namespace {
 
@@ -42,6 +33,63 @@ const char* ListTypeWord(MetaType type) {
     }
     return "";
 }
+
+// Writes the element of one value, from the indent of its first line (already written) to its last
+// newline; structures and lists recurse through the formatter.
+struct XmlWriter {
+    std::ostream& out;
+    XmlFormatter& formatter;
+    int level;
+
+    void operator()(const MetaInt& value) const {
+        out << "<integer>" << std::to_string(value.GetValue()) << "</integer>";
+        EndLine(out);
+    }
+    void operator()(const MetaBool& value) const {
+        out << "<boolean>" << (value.GetValue() ? "true" : "false") << "</boolean>";
+        EndLine(out);
+    }
+    void operator()(const MetaString& value) const {
+        out << "<string>" << SantizeString(value.GetValue()) << "</string>";
+        EndLine(out);
+    }
+    void operator()(const MetaStruct& value) const {
+        const std::string indent = GetIndent(level);
+        out << "<structure typeName=\"" << SantizeString(value.GetTypeName()) << "\">";
+        EndLine(out);
+        for (const std::string& name : value.GetFieldNames()) {
+            out << indent << "   <field name=\"" << SantizeString(name) << "\">";
+            EndLine(out);
+            formatter.Format(value.GetField(name), out, level + 2);
+            out << indent << "   </field>";
+            EndLine(out);
+        }
+        out << indent << "</structure>";
+        EndLine(out);
+    }
+    void operator()(const MetaList& value) const {
+        out << "<list type=\"" << ListTypeWord(value.GetListType()) << "\">";
+        EndLine(out);
+        for (const auto& item : value.GetObjects()) {
+            formatter.Format(item, out, level + 2);
+        }
+        out << GetIndent(level) << "</list>";
+        EndLine(out);
+    }
+    // A mismatched boolean is written as a comment, so that the document stays well-formed there.
+    void Mismatch(MetaType kind) const {
+        if (kind == MetaType::Bool) {
+            out << "<!-- " << Detail::MismatchText(kind) << " -->";
+        } else {
+            out << Detail::MismatchText(kind);
+        }
+        EndLine(out);
+    }
+    void Unknown() const {
+        out << "Error Only simple int, bool, string and struct output supported";
+        EndLine(out);
+    }
+};
 
 } // namespace
 
@@ -125,90 +173,14 @@ bool XmlFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, Forma
     return true;
 }
 
-// The value is taken by value as the public signature has it.
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
     if (!value) {
         // Structures and lists refuse empty values, so only a missing root gets here; leaving the
         // element out keeps the document well-formed.
         return;
     }
-    const std::string indent = GetIndent(level);
-    switch (value->GetType()) {
-    case MetaType::Int: {
-        const auto* integer = dynamic_cast<const MetaInt*>(value.get());
-        out << indent;
-        if (integer == nullptr) {
-            out << "Error reading a int";
-        } else {
-            out << "<integer>" << std::to_string(integer->GetValue()) << "</integer>";
-        }
-        EndLine(out);
-        return;
-    }
-    case MetaType::Bool: {
-        const auto* boolean = dynamic_cast<const MetaBool*>(value.get());
-        out << indent;
-        if (boolean == nullptr) {
-            out << "<!-- Error reading a bool -->";
-        } else {
-            out << "<boolean>" << (boolean->GetValue() ? "true" : "false") << "</boolean>";
-        }
-        EndLine(out);
-        return;
-    }
-    case MetaType::String: {
-        const auto* text = dynamic_cast<const MetaString*>(value.get());
-        out << indent;
-        if (text == nullptr) {
-            out << "Error reading a string";
-        } else {
-            out << "<string>" << SantizeString(text->GetValue()) << "</string>";
-        }
-        EndLine(out);
-        return;
-    }
-    case MetaType::Struct: {
-        const auto* record = dynamic_cast<const MetaStruct*>(value.get());
-        out << indent;
-        if (record == nullptr) {
-            out << "Error reading a struct from output.";
-            EndLine(out);
-            return;
-        }
-        out << "<structure typeName=\"" << SantizeString(record->GetTypeName()) << "\">";
-        EndLine(out);
-        for (const std::string& name : record->GetFieldNames()) {
-            out << indent << "   <field name=\"" << SantizeString(name) << "\">";
-            EndLine(out);
-            Format(record->GetField(name), out, level + 2);
-            out << indent << "   </field>";
-            EndLine(out);
-        }
-        out << indent << "</structure>";
-        EndLine(out);
-        return;
-    }
-    case MetaType::List: {
-        const auto* list = dynamic_cast<const MetaList*>(value.get());
-        out << indent;
-        if (list == nullptr) {
-            out << "Error reading a List";
-            EndLine(out);
-            return;
-        }
-        out << "<list type=\"" << ListTypeWord(list->GetListType()) << "\">";
-        EndLine(out);
-        for (const auto& item : list->GetObjects()) {
-            Format(item, out, level + 2);
-        }
-        out << indent << "</list>";
-        EndLine(out);
-        return;
-    }
-    }
-    out << indent << "Error Only simple int, bool, string and struct output supported";
-    EndLine(out);
+    out << GetIndent(level);
+    Detail::VisitByKind(*value, XmlWriter{out, *this, level});
 }
 
 } // namespace Corvane::AutoCli

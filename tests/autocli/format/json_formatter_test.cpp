@@ -17,8 +17,13 @@ TEST(JsonFormatter, ExactLayoutAndEscaping) {
     EXPECT_EQ("-9223372036854775808\n", Json(MetaInt::New(-9223372036854775807L - 1)));
     EXPECT_EQ("true\n", Json(MetaBool::New(true)));
     EXPECT_EQ("\"a\\\"b\\/c back\\\\slash\"\n", Json(MetaString::New("a\"b/c back\\slash")));
-    // Bytes are not decoded: each byte outside printable ASCII is written on its own.
-    EXPECT_EQ("\"\\u007f\\u00ff\\u00c3\\u00a9 ~\"\n", Json(MetaString::New("\x7f\xff\xc3\xa9 ~")));
+    // Characters outside printable ASCII by code point (a surrogate pair above U+FFFF), lower-case hex;
+    // a byte outside valid UTF-8 by its own number.
+    EXPECT_EQ("\"Gr\\u00fc\\u00dfe \\u20ac \\ud83d\\ude00 \\udbff\\udfff\"\n",
+              Json(MetaString::New("Gr\xc3\xbc\xc3\x9f"
+                                   "e \xe2\x82\xac \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf")));
+    EXPECT_EQ("\"\\u007f\\u00ff\\u00e9 \\u00e2\\u0082~ \\u00ed\\u00a0\\u0080 \\u00c3\"\n",
+              Json(MetaString::New("\x7f\xff\xc3\xa9 \xe2\x82~ \xed\xa0\x80 \xc3")));
     EXPECT_EQ(
         "\"\\u0000\\u0001\\u0002\\u0003\\u0004\\u0005\\u0006\\u0007\\b\\t\\n\\u000b\\f\\r\\u000e\\u000f"
         "\\u0010\\u0011\\u0012\\u0013\\u0014\\u0015\\u0016\\u0017\\u0018\\u0019\\u001a\\u001b\\u001c\\u001d"
@@ -46,15 +51,11 @@ TEST(JsonFormatter, ExactLayoutAndEscaping) {
 
 TEST(JsonFormatter, ReadBackByPython) {
     auto labels = MetaList::New(MetaType::String);
-    labels->Add(ControlBytes());
-    labels->Add("quote \" backslash \\ slash / tilde ~ del \x7f");
-    labels->Add("\xc3\xa9t\xc3\xa9 \xff");
-    labels->Add("");
-    EXPECT_EQ("", CheckWithPython("json",
-                                  {{Json(NestedResult(labels)),
-                                    NestedResultValue("[''.join(chr(c) for c in range(32)), "
-                                                      "'quote \" backslash \\\\ slash / tilde ~ del \\x7f', "
-                                                      "'\\u00c3\\u00a9t\\u00c3\\u00a9 \\u00ff', '']")},
-                                   {Json(MetaInt::New(-5)), "-5"},
-                                   {Json(MetaBool::New(false)), "False"}}));
+    for (const std::string& text : UnicodeTable()) {
+        labels->Add(text);
+    }
+    EXPECT_EQ("", CheckWithPython(
+                      "json", {{Json(NestedResult(labels)), NestedResultValue(PythonTexts(UnicodeTable()))},
+                               {Json(MetaInt::New(-5)), "-5"},
+                               {Json(MetaBool::New(false)), "False"}}));
 }

@@ -11,7 +11,10 @@ TEST(PythonFormatter, ExactText) {
     EXPECT_EQ("-7\n", Py(MetaInt::New(-7)));
     EXPECT_EQ("\"\"\"He said \\\"hi\\\"\\n\"\"\"\n", Py(MetaString::New("He said \"hi\"\n")));
     EXPECT_EQ("\"\"\"ab\\\"\"\"\"\n", Py(MetaString::New("ab\"")));
-    EXPECT_EQ("\"\"\"a\\b\tc\xc3\xa9\r\"\"\"\n", Py(MetaString::New("a\\b\tc\xc3\xa9\r")));
+    // Backslash, carriage return, the other control bytes and DEL are escaped, valid UTF-8 is not, and
+    // a byte outside valid UTF-8 becomes its surrogate escape.
+    EXPECT_EQ("\"\"\"C:\\\\new\\\\ \\x09\\x00\\x1f\\x7f\\r\xc3\xa9\\udcc3\\udcff\"\"\"\n",
+              Py(MetaString::New(std::string("C:\\new\\ \t\0\x1f\x7f\r\xc3\xa9\xc3\xff", 17))));
     EXPECT_EQ("{}\n", Py(MetaStruct::New("Empty")));
     EXPECT_EQ("[]\n", Py(MetaList::New(MetaType::Int)));
     auto disk = Struct("Disk", {{"Name", "Bob"}});
@@ -31,17 +34,12 @@ TEST(PythonFormatter, ExactText) {
 
 TEST(PythonFormatter, EvaluatedByPython) {
     auto labels = MetaList::New(MetaType::String);
-    labels->Add("tab\tquote\" newline\n end\"");
-    labels->Add("\xc3\xa9t\xc3\xa9 \xe2\x82\xac");
-    labels->Add("'single' and \x01\x1f control");
-    labels->Add("");
+    for (const std::string& text : UnicodeTable()) {
+        labels->Add(text);
+    }
     const std::string text = Py(NestedResult(labels));
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n'));
-    EXPECT_EQ("",
-              CheckWithPython("eval", {{text, NestedResultValue("['tab\\tquote\" newline\\n end\"', "
-                                                                "'\\u00e9t\\u00e9 \\u20ac', "
-                                                                "\"'single' and \\x01\\x1f control\", '']")},
-                                       {Py(MetaInt::New(-9223372036854775807L - 1)), "-2**63"},
-                                       {Py(MetaString::New("ends in quote\"")), "'ends in quote\"'"},
-                                       {Py(MetaBool::New(false)), "False"}}));
+    EXPECT_EQ("", CheckWithPython("eval", {{text, NestedResultValue(PythonTexts(UnicodeTable()))},
+                                           {Py(MetaInt::New(-9223372036854775807L - 1)), "-2**63"},
+                                           {Py(MetaBool::New(false)), "False"}}));
 }

@@ -70,6 +70,11 @@ TEST(SimpleFormatterTest, HeaderSubstitutionAndNone) {
         "Pet 3:\n   Age: 003 y\n   Name: Rex\n",
         Print(Pet(3, "Rex"),
               Params({{"header:Pet", "Pet %Age%"}, {"printf:Pet.Age", "%03ld"}, {"units:Pet.Age", "y"}})));
+    // A format that does not fit the value is reported in its place, and the structure goes on.
+    EXPECT_EQ(
+        "Pet:\n   Age: Error while handling formatting parameter printf:Pet.Age.  Unable to format field: "
+        "the format does not fit an integer value\n   Name: Rex\n",
+        Print(Pet(3, "Rex"), Params({{"printf:Pet.Age", "%s"}, {"units:Pet.Age", "y"}})));
     EXPECT_EQ("Host:\n   Addr: \n      Town:\n         City: X\n   Name: h1\n   Tags: a, b\n",
               Print(Host(), Params({{"header:Addr", "Town"}})));
 }

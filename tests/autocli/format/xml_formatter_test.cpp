@@ -1,18 +1,8 @@
 // Tests of the "xml" formatter: the document around the value, element layout and escaping.
 #include "format_test_helpers.h"
 
-const std::string kHead = "<?xml version=\"1.0\"?>\n";
-const std::string kOutputTag =
-    "<output xmlns:varnok=\"http://corvane.invalid/Products/Tarnos/5.0/varnok\">\n";
-
 static std::string Xml(const std::shared_ptr<MetaObject>& root, FormatParameters params = {}) {
     return Text(*XmlFormatter::New(), root, std::move(params));
-}
-
-// The document of a call without format parameters, around the value's element lines.
-static std::string Plain(const std::string& elements) {
-    return kHead + kOutputTag + "   <meta-data>\n   </meta-data>\n   <root>\n" + elements +
-           "   </root>\n</output>\n";
 }
 
 TEST(XmlFormatter, Document) {
@@ -21,11 +11,11 @@ TEST(XmlFormatter, Document) {
     const std::string untouched("plain\x01\t\n\xc3\xa9\0", 9);
     EXPECT_EQ(untouched, SantizeString(untouched));
 
-    EXPECT_EQ(Plain("      <integer>-42</integer>\n"), Xml(MetaInt::New(-42)));
-    EXPECT_EQ(Plain("      <boolean>false</boolean>\n"), Xml(MetaBool::New(false)));
-    EXPECT_EQ(Plain("      <string>a&lt;b&amp;&quot;c&quot; 50&#37;</string>\n"),
+    EXPECT_EQ(XmlDocument("      <integer>-42</integer>\n"), Xml(MetaInt::New(-42)));
+    EXPECT_EQ(XmlDocument("      <boolean>false</boolean>\n"), Xml(MetaBool::New(false)));
+    EXPECT_EQ(XmlDocument("      <string>a&lt;b&amp;&quot;c&quot; 50&#37;</string>\n"),
               Xml(MetaString::New("a<b&\"c\" 50%")));
-    EXPECT_EQ(Plain(""), Xml(nullptr));
+    EXPECT_EQ(XmlDocument(""), Xml(nullptr));
     // Every parameter is listed in key order, "stylesheet" included; the formatter name is not. The
     // stylesheet instruction carries the value unescaped.
     FormatParameters params =
@@ -37,7 +27,7 @@ TEST(XmlFormatter, Document) {
     disk->SetField("Size", 10);
     auto disks = MetaList::New(MetaType::Struct, disk);
     disks->Add(disk);
-    EXPECT_EQ(kHead + "<?xml-stylesheet type=\"text/xsl\" href=\"s.xsl?a=1&b=2\"?>\n" + kOutputTag +
+    EXPECT_EQ(kXmlHead + "<?xml-stylesheet type=\"text/xsl\" href=\"s.xsl?a=1&b=2\"?>\n" + kXmlOutputTag +
                   "   <meta-data>\n"
                   "      <meta-data-field name=\"e\" value=\"\"/>\n"
                   "      <meta-data-field name=\"fields:Disk\" value=\"Size,&lt;Name&gt;\"/>\n"
