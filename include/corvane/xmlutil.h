@@ -11,7 +11,7 @@
 // libxml2's element type, declared here exactly as libxml2 declares it so that this header does not
 // drag libxml2's include paths into every program that includes the library's headers. Code that
 // calls the element helpers includes <libxml/tree.h> itself to obtain nodes.
-struct _xmlNode; // NOLINT(bugprone-reserved-identifier): libxml2's own name
+struct _xmlNode; // libxml2's own name for its node
 typedef struct _xmlNode xmlNode;
 
 namespace Corvane::AutoCli {

@@ -82,11 +82,8 @@ void Dispatcher::RegisterPlugin(std::shared_ptr<Plugin> plugin) {
     plugins.push_back(std::move(plugin));
 }
 
-// The pointers are taken by value as the public signature has it.
-// NOLINTBEGIN(performance-unnecessary-value-param)
 std::shared_ptr<Command> Dispatcher::GetCommand(std::shared_ptr<CommandInput> input,
                                                 std::shared_ptr<CommandOutput> output) {
-    // NOLINTEND(performance-unnecessary-value-param)
     // ResolveNode consumes words of a path it fails on; the input keeps its own.
     std::list<std::string> path = input->GetCommandPath();
     std::shared_ptr<NamespaceNode> node;
@@ -108,7 +105,6 @@ std::shared_ptr<Command> Dispatcher::GetCommand(std::shared_ptr<CommandInput> in
     return std::dynamic_pointer_cast<Command>(node);
 }
 
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
 bool Dispatcher::ExecuteCommand(std::shared_ptr<CommandInput> input, std::shared_ptr<CommandOutput> output) {
     std::shared_ptr<Command> command = GetCommand(input, output);
     if (!command) {
