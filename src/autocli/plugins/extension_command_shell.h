@@ -1,7 +1,6 @@
-// Placing parameter values into shell text: the escapes, and the writer that follows /bin/sh quoting.
+// Assembling the filled command: pieces of value text held aside, and the writers that put them in.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -21,12 +20,6 @@ struct Piece {
     ValueForm form;
     std::string text;
 };
-
-/// Backslash before every isBadChar byte and before '#': safe in a plain word and in double quotes.
-std::string EscapeForWord(const std::string& value);
-
-/// `value` without any byte listed in `drop`.
-std::string Without(const std::string& value, const char* drop, std::size_t dropCount);
 
 /// Replaces every token (mark, decimal index, mark) of `work` by its piece: the text as it stands for
 /// the standard-input template.
