@@ -10,24 +10,6 @@ namespace Corvane::AutoCli::ShellText {
 
 namespace {
 
-const char kDoubleQuote[] = {'"'};
-
-std::string Render(const Piece& piece, Place place, bool quoteClosed) {
-    switch (piece.form) {
-    case ValueForm::ListQuoted:
-        return '"' + QuoteFor(piece.text, place, quoteClosed) + '"';
-    case ValueForm::ItemQuoted: {
-        std::string value = Without(piece.text, kDoubleQuote, 1);
-        // In a word the added quotes hold the value; inside double quotes they close and reopen the
-        // template's, so the value stands unquoted between them.
-        return '"' + (place == Place::Word ? EscapeForDouble(value) : QuoteFor(value, place, quoteClosed)) +
-               '"';
-    }
-    default:
-        return QuoteFor(piece.text, place, quoteClosed);
-    }
-}
-
 // Reads the token that starts at work[pos] (a mark); returns the piece and moves pos past the token.
 const Piece& ReadToken(const std::string& work, char mark, const std::vector<Piece>& pieces,
                        std::size_t& pos) {
@@ -51,7 +33,7 @@ std::string FillRaw(const std::string& work, char mark, const std::vector<Piece>
             continue;
         }
         const Piece& piece = ReadToken(work, mark, pieces, pos);
-        if (piece.form == ValueForm::ListQuoted || piece.form == ValueForm::ItemQuoted) {
+        if (piece.form == ValueForm::Quoted) {
             result += '"' + piece.text + '"';
         } else {
             result += piece.text;
@@ -67,7 +49,25 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
     result.reserve(work.size() + work.size() / 2);
     // The next single quote of the working text at or after the current position; tokens hold none.
     std::size_t quoteAt = work.find('\'');
-    for (std::size_t pos = 0; pos < work.size();) {
+    std::size_t pos = 0;
+    auto emit = [&](const std::string& text, bool fromValue) {
+        for (char v : text) {
+            result += v;
+            lexer.Feed(v, fromValue);
+        }
+    };
+    auto quoteFor = [&](const std::string& value) {
+        Place at = lexer.Current();
+        bool quoteClosed = false;
+        if (at == Place::Single || at == Place::Ansi) {
+            if (quoteAt != std::string::npos && quoteAt < pos) {
+                quoteAt = work.find('\'', pos);
+            }
+            quoteClosed = quoteAt != std::string::npos;
+        }
+        return QuoteFor(value, at, quoteClosed, lexer.InHereDocBody());
+    };
+    while (pos < work.size()) {
         char c = work[pos];
         if (c != mark) {
             result += c;
@@ -77,13 +77,10 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
         }
         const Piece& piece = ReadToken(work, mark, pieces, pos);
         if (piece.form == ValueForm::Template) {
-            for (char t : piece.text) {
-                result += t;
-                lexer.Feed(t, false);
-            }
+            emit(piece.text, false);
             continue;
         }
-        Place place = lexer.Current();
+        const Place place = lexer.Current();
         if (place == Place::Backquoted) {
             throw CorvaneException(refusal + "a parameter value would stand inside backquotes; the template "
                                              "must use $(...) instead");
@@ -92,23 +89,21 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
             throw CorvaneException(refusal + "a parameter value would follow $'...' quoting that holds a "
                                              "backslash, which shells read in different ways");
         }
-        bool quoteClosed = false;
-        if (place == Place::Single || place == Place::Ansi) {
-            if (quoteAt != std::string::npos && quoteAt < pos) {
-                quoteAt = work.find('\'', pos);
-            }
-            quoteClosed = quoteAt != std::string::npos;
-        }
-        std::string text = Render(piece, place, quoteClosed);
         // A template backslash right before the value would escape the value's first byte; a line
         // feed after it is a line continuation, which removes both in words, double quotes and
         // here-documents alike.
-        if (lexer.EscapePending() && !text.empty()) {
-            text.insert(text.begin(), '\n');
-        }
-        for (char v : text) {
-            result += v;
-            lexer.Feed(v, true);
+        if (piece.form == ValueForm::Quoted) {
+            emit(lexer.EscapePending() ? "\n\"" : "\"", true);
+            // The value is quoted for the place after the added quote: inside it in a plain word,
+            // outside it where it closes the template's own double quotes.
+            emit(quoteFor(piece.text), true);
+            emit("\"", true);
+        } else {
+            std::string text = quoteFor(piece.text);
+            if (lexer.EscapePending() && !text.empty()) {
+                text.insert(text.begin(), '\n');
+            }
+            emit(text, true);
         }
     }
     if (const std::string* delimiter = lexer.HereDocEndedByValue()) {

@@ -8,10 +8,9 @@ namespace Corvane::AutoCli::ShellText {
 
 /// How the template asked for a piece of value text, which decides the characters put around it.
 enum class ValueForm {
-    Plain,      // $val, $list without quotes, $multilist without quotes: the value alone.
-    ListQuoted, // $list with quotes: the joined values between double quotes.
-    ItemQuoted, // $multilist with quotes: one value, less its double quotes, between double quotes.
-    Template,   // Template text held aside (a template byte that collides with the token mark).
+    Plain,    // $val, $list without quotes, $multilist without quotes: the value alone.
+    Quoted,   // $list with quotes (the joined values), $multilist with quotes (one value): between "...".
+    Template, // Template text held aside (a template byte that collides with the token mark).
 };
 
 /// Text held aside while a template is filled. The working text refers to it by a token, so that no

@@ -169,7 +169,7 @@ void SubstituteList(WorkingText& work, const std::string& name, const CallSpec::
         }
         joined += values[i];
     }
-    std::string token = work.Token(last.quote ? ValueForm::ListQuoted : ValueForm::Plain, std::move(joined));
+    std::string token = work.Token(last.quote ? ValueForm::Quoted : ValueForm::Plain, std::move(joined));
     ReplaceMatches(text, head, token, [&](std::size_t at, std::size_t& end) {
         ListMatch match;
         if (!MatchListAt(text, at, head.size(), match)) {
@@ -217,7 +217,7 @@ void SubstituteMultilist(WorkingText& work, const std::string& name, const CallS
         replacement += ' ';
         replacement += prefix;
         replacement += ' ';
-        replacement += work.Token(quote ? ValueForm::ItemQuoted : ValueForm::Plain, std::move(value));
+        replacement += work.Token(quote ? ValueForm::Quoted : ValueForm::Plain, std::move(value));
     }
     ReplaceMatches(text, head, replacement, [&](std::size_t from, std::size_t& matchEnd) {
         // Past the last terminator nothing can match; checking that first keeps this linear.

@@ -36,6 +36,11 @@ public:
     /// True when the previous byte was a backslash that escapes the next one.
     bool EscapePending() const { return escape; }
 
+    /// True inside the body of a here-document, also inside a substitution there. Some shells read a
+    /// body line by line before they read anything in it, so a line feed there can end it whatever
+    /// quotes stand around.
+    bool InHereDocBody() const { return !bodies.empty(); }
+
     /// The delimiter of the first here-document that a line written partly by a value ended, or null.
     const std::string* HereDocEndedByValue() const { return valueEndedBody ? &endedDelimiter : nullptr; }
 

@@ -4,6 +4,8 @@
 
 #include <corvane/plugins.h>
 
+#include <cstring>
+
 namespace Corvane::AutoCli {
 
 bool isBadChar(char c) {
@@ -43,8 +45,35 @@ namespace ShellText {
 namespace {
 
 const char kLineFeed[] = {'\n'};
-const char kSingleQuote[] = {'\''};
 const char kSingleQuoteBackslash[] = {'\'', '\\'};
+
+// A backslash before every byte listed in `special`.
+std::string BackslashBefore(const std::string& value, const char* special) {
+    std::string result;
+    result.reserve(value.size() + value.size() / 8 + 2);
+    for (char c : value) {
+        if (c != '\0' && std::strchr(special, c) != nullptr) {
+            result += '\\';
+        }
+        result += c;
+    }
+    return result;
+}
+
+// Inside single quotes nothing can be escaped: each single quote of the value closes the quotes,
+// stands escaped, and opens them again.
+std::string EscapeForSingle(const std::string& value) {
+    std::string result;
+    result.reserve(value.size() + value.size() / 8 + 2);
+    for (char c : value) {
+        if (c == '\'') {
+            result += "'\\''";
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
 
 } // namespace
 
@@ -75,30 +104,23 @@ std::string Without(const std::string& value, const char* drop, std::size_t drop
     return result;
 }
 
-std::string EscapeForDouble(const std::string& value) {
-    std::string result;
-    result.reserve(value.size() + value.size() / 8 + 2);
-    for (char c : value) {
-        if (c == '$' || c == '`' || c == '\\') {
-            result += '\\';
-        }
-        result += c;
-    }
-    return result;
-}
-
 // A quote that the template opened but never closes does not protect a value: the shell refuses the
-// text or the value closes it, so the value is escaped as a word.
-std::string QuoteFor(const std::string& value, Place place, bool quoteClosed) {
+// text or the value closes it, so the value is escaped as a word. Inside single and double quotes
+// the value arrives byte for byte, except in a here-document body, where it loses its line feeds.
+std::string QuoteFor(const std::string& value, Place place, bool quoteClosed, bool inHereDocBody) {
+    std::string withoutLineFeeds;
+    const std::string& text = inHereDocBody ? (withoutLineFeeds = Without(value, kLineFeed, 1)) : value;
     switch (place) {
     case Place::Comment:
         return Without(value, kLineFeed, 1);
     case Place::Single:
-        return quoteClosed ? Without(value, kSingleQuote, 1) : EscapeForWord(value);
+        return quoteClosed ? EscapeForSingle(text) : EscapeForWord(value);
     case Place::Ansi:
-        return quoteClosed ? Without(value, kSingleQuoteBackslash, 2) : EscapeForWord(value);
+        return quoteClosed ? Without(text, kSingleQuoteBackslash, 2) : EscapeForWord(value);
+    case Place::Double:
+        return BackslashBefore(text, "$`\"\\");
     case Place::HereDoc:
-        return EscapeForDouble(Without(value, kLineFeed, 1));
+        return BackslashBefore(Without(value, kLineFeed, 1), "$`\\");
     case Place::QuotedHereDoc:
         return Without(value, kLineFeed, 1);
     default:

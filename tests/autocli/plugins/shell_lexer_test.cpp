@@ -76,13 +76,19 @@ TEST(ShellLexer, PlaceOfTheMarkedByte) {
     }
 }
 
-TEST(ShellLexer, PendingEscapeAndHereDocumentEndedByValue) {
-    const std::pair<const char*, bool> escapes[] = {
-        {"p \\", true}, {"p \\\\", false}, {"p \"\\", true}, {"p '\\", false}, {"cat <<EOF\n\\", true}};
-    for (const auto& [text, pending] : escapes) {
+TEST(ShellLexer, PendingEscapeBodiesAndHereDocumentEndedByValue) {
+    // (text, a backslash escapes the next byte, the next byte is in a here-document body).
+    // clang-format off
+    const std::tuple<const char*, bool, bool> states[] = {
+        {"p \\", true, false}, {"p \\\\", false, false}, {"p \"\\", true, false}, {"p '\\", false, false},
+        {"cat <<EOF\n\\", true, true}, {"cat <<EOF x \"", false, false}, {"cat <<EOF\n$(echo '", false, true},
+        {"cat <<EOF\nx\nEOF\n", false, false}};
+    // clang-format on
+    for (const auto& [text, pending, inBody] : states) {
         ShellLexer lexer;
         Feed(lexer, text);
         EXPECT_EQ(pending, lexer.EscapePending()) << ::testing::PrintToString(text);
+        EXPECT_EQ(inBody, lexer.InHereDocBody()) << ::testing::PrintToString(text);
     }
 
     // (template before, value, template after, delimiter of a body that the value ended or "").
