@@ -132,7 +132,6 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {mount, {{"device", "/dev/sdb1"}, {"label", "my disk"}}, "mount  -L my disk /dev/sdb1"},
         {"set$multilist{ip,--ip,true}", ips, "set --ip \"1.2.3.4\" --ip \"5\\\"6\""},
         {"set$multilist{ip,--ip,false}", ips, "set --ip 1.2.3.4 --ip 5\\\"6"},
-        {"p$multilist{ip,--ip,true}", {{"ip", "$(reboot)"}}, "p --ip \"\\$(reboot)\""},
         {"p$multilist{ip,-i,true}", {{"ip", "$(a)`b`\\"}}, "p -i \"\\$(a)\\`b\\`\\\\\""},
         {"$list{ip,',',false}", ab, "a,b\\;c"},
         {"$list{ip,',',true}", ab, "\"a,b;c\""},
@@ -157,9 +156,7 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {"p $if{xx,-a $val{xx}}", {{"xx", "x}y"}}, "p -a x}y"},
         // Each occurrence is escaped for its own place in the shell text.
         {"p $val{xx} '$val{xx}'", {{"xx", "a;b'c"}}, "p a\\;b\\'c 'a;b'\\''c'"},
-        {"p 'x'$val{xx}'y'", {{"xx", "a;b"}}, "p 'x'a\\;b'y'"},
         {"p 'x $val{xx}", {{"xx", "a;b"}}, "p 'x a\\;b"},
-        {"p \"it's $val{xx}\" 'z'", {{"xx", "a;b"}}, "p \"it's a;b\" 'z'"},
         {"p \"$val{xx}\"", {{"xx", "$`\"\\\n'#;"}}, "p \"\\$\\`\\\"\\\\\n'#;\""},
         {"p '$list{ip,'',true}'", {{"ip", "a'"}, {"ip", "\""}}, "p '\"a'\\''\"\"'"},
         {"p \\$list{ip,'',true}", {{"ip", "$"}}, "p \\\n\"\\$\""},
@@ -177,9 +174,6 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {"p $(echo $val{xx}) \"$(echo '$val{xx}')\"",
          {{"xx", "a;'b"}},
          "p $(echo a\\;\\'b) \"$(echo 'a;'\\''b')\""},
-        // Close to the places where values are refused, but safe.
-        {"echo `date` $val{xx}", {{"xx", "x"}}, "echo `date` x"},
-        {"cat <<EOF\nEOF$val{xx}\nEOF\n", {{"xx", "x"}}, "cat <<EOF\nEOFx\nEOF\n"},
         {"echo $'a$val{xx}'", {{"xx", "'\\b"}}, "echo $'ab'"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl);
@@ -258,7 +252,6 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
         {"cat", {}, "it's;a|`c`$(x)"},
         {"printf 'ERROR: disk full\\nsecond line\\nERROR:late\\n'", {" disk full"}, none},
         {"printf 'ERROR:a\\nERROR:\\nERROR:last'", {"a", "", "last"}, none},
-        {"printf 'ERROR:only\\n'", {"only"}, none},
         // A later ERROR: line is no error; the document is read.
         {"printf '<o>\\nERROR: y\\n<string>ERROR:x</string></o>\\n'", {}, "ERROR:x"},
         {"printf 'error: lower\\n'", {}, none},
@@ -271,7 +264,6 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
           "with tag 'integer'"},
          none},
         {"exit 3", {head + "exit 3\"\nexited with error code: 3"}, none},
-        {"true", {head + "true\"\nexited with error code: 0"}, none},
         {"kill -9 $$", {head + "kill -9 $$\"\nterminated by signal 9"}, none},
         {"echo oops >&2; exit 4", {head + "echo oops >&2; exit 4\"\nexited with error code: 4"}, none},
         {"exit 2", {head + "LANG=en_US.UTF-8 exit 2\"\nexited with error code: 2"}, none, nullptr},

@@ -27,46 +27,33 @@ void Feed(ShellLexer& lexer, const std::string& text, bool fromValue = false) {
 
 TEST(ShellLexer, PlaceOfTheMarkedByte) {
     // The @ marks the byte whose place is asked; the text before it is fed first.
+    using P = Place;
+    // clang-format off
     const std::pair<const char*, Place> cases[] = {
-        {"p @", Place::Word},
-        {"p \\'@", Place::Word}, // an escaped quote opens nothing
-        {"p 'a'@", Place::Word},
-        {"p 'a@", Place::Single},
-        {"p \"a'@\"", Place::Double}, // a single quote is an ordinary byte inside double quotes
-        {"p \"\\\"@\"", Place::Double},
-        {"p \"a\"@", Place::Word},
-        {"p $'a@'", Place::Ansi},
-        {"p \"$'@'\"", Place::Double}, // no $'...' quoting inside double quotes
-        {"p $'\\t' @", Place::Ambiguous},
-        {"p # @", Place::Comment},
-        {"p a#@", Place::Word}, // # inside a word starts no comment
-        {"p # x\n@", Place::Word},
-        {"p ${x#@}", Place::Word},
-        {"p $(@)", Place::Word},
-        {"p \"$(echo '@')\"", Place::Single},
-        {"p \"$(echo \")\" @)\"", Place::Word}, // a ")" in quotes does not close $(
-        {"p $( (a) )\"@\"", Place::Double},
-        {"p \"${x:-@}\"", Place::Double},
-        {"p ${x:-'@'}", Place::Single},
-        {"p `@`", Place::Backquoted},
-        {"p `a` @", Place::Word},
-        {"p \"`a '@`\"", Place::Backquoted},
-        {"p `a '` @", Place::Word}, // the closing backquote is found before quotes are read
-        {"cat <<EOF\n@\nEOF\n", Place::HereDoc},
-        {"cat <<'EOF'\n@\nEOF\n", Place::QuotedHereDoc},
-        {"cat <<\\EOF\n@\nEOF\n", Place::QuotedHereDoc},
-        {"cat <<E\"O\"F\n@\nEOF\n", Place::QuotedHereDoc},
-        {"cat <<EOF\n'@'\nEOF\n", Place::HereDoc}, // quotes are ordinary bytes in a body
-        {"cat <<EOF x '@'\nEOF\n", Place::Single}, // the body starts on the next line
-        {"cat <<EOF\nEOF\n@", Place::Word},
-        {"cat <<EOF\n EOF\n@\nEOF\n", Place::HereDoc},
-        {"cat <<-EOF\n\t\tEOF\n@", Place::Word},           // <<- strips leading tabs before comparing
-        {"cat <<EOF\nx\\\nEOF\n@\nEOF\n", Place::HereDoc}, // a continued line is not the delimiter
-        {"cat <<A <<B\nA\n@\nB\n", Place::HereDoc},
-        {"cat <<<'@'", Place::Single}, // <<< is a here-string
-        {"cat <<EOF\n$(echo '@')\nEOF\n", Place::Single},
-        {"cat <<'EOF'\n$(echo '@')\nEOF\n", Place::QuotedHereDoc},
-    };
+        // Backslashes and quotes. A single quote is an ordinary byte inside double quotes, and
+        // there is no $'...' quoting there either.
+        {"p @", P::Word}, {"p \\'@", P::Word}, {"p 'a'@", P::Word}, {"p 'a@", P::Single},
+        {"p \"a'@\"", P::Double}, {"p \"\\\"@\"", P::Double}, {"p \"a\"@", P::Word}, {"p $'a@'", P::Ansi},
+        {"p \"$'@'\"", P::Double}, {"p $'\\t' @", P::Ambiguous},
+        // Comments start at a # that starts a word, outside ${...}, and end at the line end.
+        {"p # @", P::Comment}, {"p a#@", P::Word}, {"p # x\n@", P::Word}, {"p ${x#@}", P::Word},
+        // Substitutions: a ")" in quotes does not close $(, nested parentheses do not either.
+        {"p $(@)", P::Word}, {"p \"$(echo '@')\"", P::Single}, {"p \"$(echo \")\" @)\"", P::Word},
+        {"p $( (a) )\"@\"", P::Double}, {"p \"${x:-@}\"", P::Double}, {"p ${x:-'@'}", P::Single},
+        // Backquotes: the closing one is found before quotes inside are read.
+        {"p `@`", P::Backquoted}, {"p `a` @", P::Word}, {"p \"`a '@`\"", P::Backquoted},
+        {"p `a '` @", P::Word},
+        // Here-documents: the body starts on the line after the operator; quotes are ordinary bytes
+        // in it; <<- strips leading tabs before comparing with the delimiter; a continued line is
+        // not the delimiter; <<< is a here-string.
+        {"cat <<EOF\n@\nEOF\n", P::HereDoc}, {"cat <<'EOF'\n@\nEOF\n", P::QuotedHereDoc},
+        {"cat <<\\EOF\n@\nEOF\n", P::QuotedHereDoc}, {"cat <<E\"O\"F\n@\nEOF\n", P::QuotedHereDoc},
+        {"cat <<EOF\n'@'\nEOF\n", P::HereDoc}, {"cat <<EOF x '@'\nEOF\n", P::Single},
+        {"cat <<EOF\nEOF\n@", P::Word}, {"cat <<EOF\n EOF\n@\nEOF\n", P::HereDoc},
+        {"cat <<-EOF\n\t\tEOF\n@", P::Word}, {"cat <<EOF\nx\\\nEOF\n@\nEOF\n", P::HereDoc},
+        {"cat <<A <<B\nA\n@\nB\n", P::HereDoc}, {"cat <<<'@'", P::Single},
+        {"cat <<EOF\n$(echo '@')\nEOF\n", P::Single}, {"cat <<'EOF'\n$(echo '@')\nEOF\n", P::QuotedHereDoc}};
+    // clang-format on
     for (const auto& [text, expected] : cases) {
         const std::string shell = text;
         const std::size_t mark = shell.find('@');

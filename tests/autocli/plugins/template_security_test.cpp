@@ -175,7 +175,8 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         // In quotes a value arrives byte for byte.
         {"@ '$val{aa}'", [](C c) { return Args{c.aa}; }},
         {"@ \"$val{aa}\"", [](C c) { return Args{c.aa}; }},
-        {"@ x\"$val{aa}\"'$val{aa}'\"\\\"$val{aa}\"", [](C c) { return Args{"x" + c.aa + c.aa + "\"" + c.aa}; }},
+        {"@ x\"$val{aa}\"'$val{aa}'\"\\\"$val{aa}\"",
+         [](C c) { return Args{"x" + c.aa + c.aa + "\"" + c.aa}; }},
         {"@ 'x $val{aa} $val{bb}", nullptr},
         {"@ \"${HOME:-$val{aa}}\" $'x$val{bb}y'", nullptr},
         {"@ $val{aa} '$val{aa}' \"$val{aa}\" x$val{aa}",
