@@ -71,6 +71,8 @@ protected:
     const std::string canary = dir.Path() + "/canary";
     std::mt19937 random{424242};
 
+    int Below(int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); }
+
     // Any bytes but NUL, weighted towards what shells and the template language read, with attempts to
     // run `touch canary` in every way a quote, comment, line or construct could allow. A `word` value is
     // one the shells neither split, glob nor brace-expand where it stands escaped (no blank, tab, glob
@@ -87,12 +89,12 @@ protected:
         // clang-format on
         for (;;) {
             std::string value;
-            for (int i = random() % 4 + 1; i > 0; --i) {
-                if (int kind = random() % 3; kind == 0)
+            for (int i = Below(4) + 1; i > 0; --i) {
+                if (int kind = Below(3); kind == 0)
                     value += snippets[random() % std::size(snippets)];
                 else
-                    for (int j = random() % 4 + kind - 1; j > 0; --j)
-                        value += kind == 1 ? specials[random() % specials.size()] : char(random() % 255 + 1);
+                    for (int j = Below(4) + kind - 1; j > 0; --j)
+                        value += kind == 1 ? specials[random() % specials.size()] : char(Below(255) + 1);
             }
             if (!word || !NoLf(value = Without(value, " \t?[*~{")).empty())
                 return value;
@@ -104,7 +106,7 @@ protected:
         call.aa = Value(word);
         if (random() % 2)
             call.bb = Value(word);
-        for (int i = random() % 3 + 1; i > 0; --i)
+        for (int i = Below(3) + 1; i > 0; --i)
             call.ll.push_back(Value(word));
         call.zz = random() % 2;
         return call;
@@ -224,8 +226,10 @@ TEST_F(TemplateSecurity, HereDocumentBodiesTakeValuesWithoutLineFeeds) {
         Call call = RandomCall(false);
         if (round == 0)
             call.aa = "x'\"\nEOF\ntouch " + canary + "\n";
-        const std::string seen = NoLf(call.aa);
-        EXPECT_PRINTED(seen + "|" + seen + "|" + seen + "\n", Run(tmpl, call), call);
+        std::string expected;
+        for (const char* end : {"|", "|", "\n"})
+            expected.append(NoLf(call.aa)).append(end);
+        EXPECT_PRINTED(expected, Run(tmpl, call), call);
     }
 }
 
@@ -250,7 +254,7 @@ TEST_F(TemplateSecurity, RandomTemplateShapes) {
     int refused = 0;
     for (int round = 0; round < 80; ++round) {
         std::string tmpl = "@";
-        for (int i = random() % 8 + 1; i > 0; --i)
+        for (int i = Below(8) + 1; i > 0; --i)
             tmpl += pieces[random() % std::size(pieces)];
         try {
             Run(tmpl, RandomCall(false));
