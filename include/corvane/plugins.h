@@ -137,7 +137,8 @@ FindPairedTokenSize(const char* text, std::size_t start, std::size_t length, cha
 /// Filling treats every parameter value as data: a substituted value is never read again as
 /// template text, and each one is escaped for the place of the shell text where it lands (plain
 /// word, single quotes, double quotes, comment, here-document), so no value can end a quote, start
-/// a comment or run a command. docs/command-templates.md states what each construct guarantees.
+/// a comment or run a command; inside quotes a value reaches the program byte for byte.
+/// docs/command-templates.md states what each construct guarantees.
 class CORVANE_API ExtensionCommand : public Command {
 public:
     /// A command without specifications and with empty templates.

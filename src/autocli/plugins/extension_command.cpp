@@ -36,16 +36,18 @@ void ExtensionCommand::SetStdin(const std::string& stdinTemplateText) {
 }
 
 std::shared_ptr<CallSpec::InputSpec> ExtensionCommand::GetInputSpecInternal() {
-    if (!inputSpec)
+    if (!inputSpec) {
         throw CorvaneException(
             "Request for NULL InputSpec.  Extension command is incomplete and will not work");
+    }
     return inputSpec;
 }
 
 std::shared_ptr<CallSpec::OutputSpec> ExtensionCommand::GetOutputSpecInternal() {
-    if (!outputSpec)
+    if (!outputSpec) {
         throw CorvaneException(
             "Request for NULL OutputSpec.  Extension command is incomplete and will not work");
+    }
     return outputSpec;
 }
 
@@ -53,8 +55,9 @@ namespace {
 
 // The last line of the no-data message. A shell ended by a signal has no exit code to show.
 std::string DescribeStatus(int status) {
-    if (WIFSIGNALED(status))
+    if (WIFSIGNALED(status)) {
         return "terminated by signal " + std::to_string(WTERMSIG(status));
+    }
     return "exited with error code: " + std::to_string(WEXITSTATUS(status));
 }
 
@@ -72,8 +75,9 @@ void AddLeadingErrors(const std::string& out, CallSpec::Output& output) {
         }
         output.AddErrorMessage(out.substr(text, lineFeed - text));
         pos = lineFeed + 1;
-        if (pos == out.size())
+        if (pos == out.size()) {
             return;
+        }
     }
 }
 
@@ -81,21 +85,24 @@ void AddLeadingErrors(const std::string& out, CallSpec::Output& output) {
 
 void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
                                        const std::shared_ptr<CallSpec::Output>& output) {
-    if (!input || !output)
+    if (!input || !output) {
         throw CorvaneException("Extension command '" + GetName() +
                                "' was executed without an input or an output");
+    }
     std::string command = SubstituteInput(input, false);
-    if (std::getenv("LANG") == nullptr)
+    if (std::getenv("LANG") == nullptr) {
         command = "LANG=en_US.UTF-8 " + command;
+    }
     const std::string stdinText = SubstituteInput(input, true);
 
     std::string out;
     int status = 0;
     std::shared_ptr<CallSpec::InputSpec> spec = GetInputSpec();
-    if (spec && spec->IsContextSupported("user"))
+    if (spec && spec->IsContextSupported("user")) {
         status = AutoCli_ShellCmdWithZuUsername(command, input->GetContext("user"), out, stdinText);
-    else
+    } else {
         status = AutoCli_ShellCmd(command, out, stdinText);
+    }
 
     if (out.empty()) {
         std::string message =
@@ -106,12 +113,14 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
     }
 
     AddLeadingErrors(out, *output);
-    if (output->HasError())
+    if (output->HasError()) {
         return;
+    }
     try {
         std::shared_ptr<MetaObj::MetaObject> value = XmlUtil_ParseXmlOutput(out);
-        if (value)
+        if (value) {
             output->SetRootObject(value);
+        }
     } catch (const CorvaneException& e) {
         output->AddErrorMessage(std::string("Unable to parse output of Extension Command: ") + e.what());
     }

@@ -1,7 +1,6 @@
-// Placing parameter values into shell text: the escapes, and the writer that follows /bin/sh quoting.
+// Assembling the filled command: pieces of value text held aside, and the writers that put them in.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,10 +8,9 @@ namespace Corvane::AutoCli::ShellText {
 
 /// How the template asked for a piece of value text, which decides the characters put around it.
 enum class ValueForm {
-    Plain,      // $val, $list without quotes, $multilist without quotes: the value alone.
-    ListQuoted, // $list with quotes: the joined values between double quotes.
-    ItemQuoted, // $multilist with quotes: one value, less its double quotes, between double quotes.
-    Template,   // Template text held aside (a template byte that collides with the token mark).
+    Plain,    // $val, $list without quotes, $multilist without quotes: the value alone.
+    Quoted,   // $list with quotes (the joined values), $multilist with quotes (one value): between "...".
+    Template, // Template text held aside (a template byte that collides with the token mark).
 };
 
 /// Text held aside while a template is filled. The working text refers to it by a token, so that no
@@ -21,12 +19,6 @@ struct Piece {
     ValueForm form;
     std::string text;
 };
-
-/// Backslash before every isBadChar byte and before '#': safe in a plain word and in double quotes.
-std::string EscapeForWord(const std::string& value);
-
-/// `value` without any byte listed in `drop`.
-std::string Without(const std::string& value, const char* drop, std::size_t dropCount);
 
 /// Replaces every token (mark, decimal index, mark) of `work` by its piece: the text as it stands for
 /// the standard-input template.

@@ -121,7 +121,7 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {"echo 'a;b' x", {{"xx", "a;b|c"}}, "echo 'a;b' x"},
         {"plain `text` ;", {{"xx", "a;b|c"}}, "plain `text` ;", true},
         {"echo $val{xx}", {{"xx", "a'b"}}, "echo a\\'b"},
-        {"echo '$val{xx}'", {{"xx", "a'b"}}, "echo 'ab'"},
+        {"echo '$val{xx}'", {{"xx", "a'b"}}, "echo 'a'\\''b'"},
         {"cmd $val{xx}", {{"xx", "a b;c"}}, "cmd a b\\;c"},
         {"run $if{vv,--verbose}", {{"vv", ""}}, "run --verbose"},
         {"run $if{vv,--verbose}", {}, "run "},
@@ -130,16 +130,15 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {mount, {{"device", "/dev/sdb1"}}, "mount   /dev/sdb1"},
         {mount, {{"device", "/dev/sdb1"}, {"readonly", ""}}, "mount -o ro  /dev/sdb1"},
         {mount, {{"device", "/dev/sdb1"}, {"label", "my disk"}}, "mount  -L my disk /dev/sdb1"},
-        {"set$multilist{ip,--ip,true}", ips, "set --ip \"1.2.3.4\" --ip \"56\""},
+        {"set$multilist{ip,--ip,true}", ips, "set --ip \"1.2.3.4\" --ip \"5\\\"6\""},
         {"set$multilist{ip,--ip,false}", ips, "set --ip 1.2.3.4 --ip 5\\\"6"},
-        {"p$multilist{ip,--ip,true}", {{"ip", "$(reboot)"}}, "p --ip \"\\$(reboot)\""},
         {"p$multilist{ip,-i,true}", {{"ip", "$(a)`b`\\"}}, "p -i \"\\$(a)\\`b\\`\\\\\""},
         {"$list{ip,',',false}", ab, "a,b\\;c"},
-        {"$list{ip,',',true}", ab, "\"a,b\\;c\""},
+        {"$list{ip,',',true}", ab, "\"a,b;c\""},
         {"$list{ip,'',false}", ab, "ab\\;c"},
         {"echo $val{xx} $list{ip,',',false}", {}, "echo $val{xx} $list{ip,',',false}"},
         // The last construct supplies separator, prefix and quoting for every occurrence.
-        {"$list{ip,'-',false} $list{ip,';',true}", {{"ip", "a"}, {"ip", "b"}}, "\"a\\;b\" \"a\\;b\""},
+        {"$list{ip,'-',false} $list{ip,';',true}", {{"ip", "a"}, {"ip", "b"}}, "\"a;b\" \"a;b\""},
         {"$multilist{ip,-x,false}$multilist{ip,-y,true}", {{"ip", "1"}}, " -y \"1\" -y \"1\""},
         // The standard-input template takes values as they are.
         {"in $val{xx} $list{ip,'',true}", {{"xx", "a'b;$(c)"}, {"ip", "a"}}, "in a'b;$(c) \"a\"", true},
@@ -156,10 +155,15 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
          "p \\$list{ip,\\'\\',true} 1"},
         {"p $if{xx,-a $val{xx}}", {{"xx", "x}y"}}, "p -a x}y"},
         // Each occurrence is escaped for its own place in the shell text.
-        {"p $val{xx} '$val{xx}'", {{"xx", "a;b'c"}}, "p a\\;b\\'c 'a;bc'"},
-        {"p 'x'$val{xx}'y'", {{"xx", "a;b"}}, "p 'x'a\\;b'y'"},
+        {"p $val{xx} '$val{xx}'", {{"xx", "a;b'c"}}, "p a\\;b\\'c 'a;b'\\''c'"},
         {"p 'x $val{xx}", {{"xx", "a;b"}}, "p 'x a\\;b"},
-        {"p \"it's $val{xx}\" 'z'", {{"xx", "a;b"}}, "p \"it's a\\;b\" 'z'"},
+        {"p \"$val{xx}\"", {{"xx", "$`\"\\\n'#;"}}, "p \"\\$\\`\\\"\\\\\n'#;\""},
+        {"p '$list{ip,'',true}'", {{"ip", "a'"}, {"ip", "\""}}, "p '\"a'\\''\"\"'"},
+        {"p \\$list{ip,'',true}", {{"ip", "$"}}, "p \\\n\"\\$\""},
+        // In a here-document body quoted values lose their line feeds too.
+        {"cat <<EOF\n$(echo '$val{xx}' \"$val{xx}\")\nEOF\n",
+         {{"xx", "a\n'b"}},
+         "cat <<EOF\n$(echo 'a'\\''b' \"a'b\")\nEOF\n"},
         {"p # $val{xx}", {{"xx", "a;b\n'c"}}, "p # a;b'c"},
         {"p \\$val{xx}", {{"xx", ";x"}}, "p \\\n\\;x"},
         {"p \"$multilist{ip,-i,true}\"", {{"ip", "a;$b"}}, "p \" -i \"a\\;\\$b\"\""},
@@ -169,10 +173,7 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {"cat <<'EOF'\nX$val{xx}X\nEOF\n", {{"xx", "a$b`c\\d\ne'f;"}}, "cat <<'EOF'\nXa$b`c\\de'f;X\nEOF\n"},
         {"p $(echo $val{xx}) \"$(echo '$val{xx}')\"",
          {{"xx", "a;'b"}},
-         "p $(echo a\\;\\'b) \"$(echo 'a;b')\""},
-        // Close to the places where values are refused, but safe.
-        {"echo `date` $val{xx}", {{"xx", "x"}}, "echo `date` x"},
-        {"cat <<EOF\nEOF$val{xx}\nEOF\n", {{"xx", "x"}}, "cat <<EOF\nEOFx\nEOF\n"},
+         "p $(echo a\\;\\'b) \"$(echo 'a;'\\''b')\""},
         {"echo $'a$val{xx}'", {{"xx", "'\\b"}}, "echo $'ab'"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl);
@@ -251,7 +252,6 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
         {"cat", {}, "it's;a|`c`$(x)"},
         {"printf 'ERROR: disk full\\nsecond line\\nERROR:late\\n'", {" disk full"}, none},
         {"printf 'ERROR:a\\nERROR:\\nERROR:last'", {"a", "", "last"}, none},
-        {"printf 'ERROR:only\\n'", {"only"}, none},
         // A later ERROR: line is no error; the document is read.
         {"printf '<o>\\nERROR: y\\n<string>ERROR:x</string></o>\\n'", {}, "ERROR:x"},
         {"printf 'error: lower\\n'", {}, none},
@@ -264,7 +264,6 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
           "with tag 'integer'"},
          none},
         {"exit 3", {head + "exit 3\"\nexited with error code: 3"}, none},
-        {"true", {head + "true\"\nexited with error code: 0"}, none},
         {"kill -9 $$", {head + "kill -9 $$\"\nterminated by signal 9"}, none},
         {"echo oops >&2; exit 4", {head + "echo oops >&2; exit 4\"\nexited with error code: 4"}, none},
         {"exit 2", {head + "LANG=en_US.UTF-8 exit 2\"\nexited with error code: 2"}, none, nullptr},
