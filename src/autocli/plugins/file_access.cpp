@@ -1,6 +1,8 @@
 // Reading whole regular files with a size bound.
 #include "file_access.h"
 
+#include "unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,29 +12,8 @@
 
 namespace Corvane::AutoCli {
 
-namespace {
-
-// The one owner of a descriptor opened here; closed on every path.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-} // namespace
-
 FileReadResult ReadRegularFile(const std::string& fileName, std::size_t maxBytes, std::string& text) {
-    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.Get() < 0) {
         return FileReadResult::Unreadable;
     }
