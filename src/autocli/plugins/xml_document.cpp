@@ -20,7 +20,8 @@ XmlDiagnostics::~XmlDiagnostics() {
 }
 
 void XmlDiagnostics::OnError(void* collector, xmlError* error) {
-    if (collector != nullptr && error != nullptr) {
+    // Warnings (a relative namespace URI, say) do not make a document unreadable.
+    if (collector != nullptr && error != nullptr && error->level >= XML_ERR_ERROR) {
         static_cast<XmlDiagnostics*>(collector)->Keep(error->message != nullptr ? error->message : "",
                                                       error->line);
     }
@@ -43,7 +44,7 @@ void XmlDiagnostics::Keep(const std::string& message, int line) {
         return;
     }
     any_ = true;
-    first_.message = message.substr(0, message.find_last_not_of("\r\n") + 1);
+    first_.message = message.substr(0, message.find_last_not_of("\r\n ") + 1);
     first_.line = line;
 }
 

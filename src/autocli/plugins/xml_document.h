@@ -25,8 +25,8 @@ struct XmlDocDeleter {
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
 
 // While one exists, every diagnostic libxml2 raises on this thread, structured or not, comes here
-// instead of going to standard error; the first one is kept. The handlers found at construction are
-// put back at destruction, so collectors nest.
+// instead of going to standard error; the first error (not warning) is kept. The handlers found at
+// construction are put back at destruction, so collectors nest.
 class XmlDiagnostics {
 public:
     XmlDiagnostics();

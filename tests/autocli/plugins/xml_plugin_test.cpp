@@ -316,7 +316,9 @@ TEST(XmlPluginTest, TheFirstParserMessageOfAMalformedDescriptorAndItsLine) {
         EXPECT_FALSE(FindDescriptorSyntaxError(file, problem)) << file;
     }
     EXPECT_EQ("unchanged", problem.message);
-    const std::string file = Write("<p>\n<version>1.0.0</version>\n<namespaces>\n</p>\n<more/>", true);
+    // The first error, not a warning before it (the relative namespace name), and its line.
+    const std::string file =
+        Write("<p xmlns='relative'>\n<version>1.0.0</version>\n<namespaces>\n</p>\n<more/>", true);
     EXPECT_EQ("", CorvaneTest::CaptureFd(2, [&] { EXPECT_TRUE(FindDescriptorSyntaxError(file, problem)); }));
     EXPECT_EQ("Opening and ending tag mismatch: namespaces line 3 and p", problem.message);
     EXPECT_EQ(4, problem.line);
