@@ -95,6 +95,8 @@ xmlNode* StreamingTree::First(xmlNode* parent) {
 xmlNode* StreamingTree::Next(xmlNode* node) {
     while (node->next == nullptr && !Closed(node->parent)) {
         Feed();
+        // Nothing below a node being passed is wanted: an ignored subtree never grows whole.
+        ReleaseOpenBelow(node);
     }
     xmlNode* next = node->next;
     Release(node);
@@ -110,12 +112,29 @@ void StreamingTree::Complete(xmlNode* node) {
 void StreamingTree::Finish() {
     while (!terminated_) {
         Feed();
-        // Everything but the last child of each open element has been parsed and is not wanted.
-        for (xmlNode* open = parser_->node; open != nullptr && open->type == XML_ELEMENT_NODE;
-             open = open->parent) {
-            while (open->children != nullptr && open->children != open->last) {
-                Release(open->children);
-            }
+        ReleaseOpenBelow(nullptr);
+    }
+}
+
+void StreamingTree::ReleaseOpenBelow(xmlNode* top) {
+    if (top != nullptr) {
+        xmlNode* open = parser_->node;
+        while (open != nullptr && open != top) {
+            open = open->parent;
+        }
+        if (open == nullptr) {
+            return;
+        }
+    }
+    // The last child of an open element may still be growing (an open element, or text being joined);
+    // every earlier one is complete.
+    for (xmlNode* open = parser_->node; open != nullptr && open->type == XML_ELEMENT_NODE;
+         open = open->parent) {
+        while (open->children != nullptr && open->children != open->last) {
+            Release(open->children);
+        }
+        if (open == top) {
+            break;
         }
     }
 }

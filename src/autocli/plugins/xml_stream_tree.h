@@ -41,6 +41,9 @@ public:
 private:
     void Feed();
     void Release(xmlNode* node);
+    // Releases every child but the last of each open element from the innermost up to `top`, when
+    // `top` is open; of every open element when `top` is null.
+    void ReleaseOpenBelow(xmlNode* top);
     void AppendText(xmlNode* parent, const xmlChar* text, int length);
     static bool Closed(const xmlNode* node);
 
