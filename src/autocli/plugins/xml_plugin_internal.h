@@ -1,4 +1,4 @@
-// Node tests and number reading shared by the readers of the XML plugin descriptor.
+// Node tests shared by the readers of the XML plugin descriptor, and loading a descriptor file.
 #pragma once
 
 #include "xml_document.h"
