@@ -5,6 +5,7 @@
 #include <corvane/export.h>
 #include <corvane/metaobj.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -20,10 +21,11 @@ namespace Corvane::AutoCli {
 /// when `text` is not well-formed XML or its root element holds only text and comments.
 ///
 /// Throws CorvaneException when the document is well-formed but does not follow the value grammar
-/// (unknown tag, bad integer, bad list type, nameless field, ...). The document is parsed without
-/// network access and without loading external DTDs or expanding external entities, and libxml2's
-/// own diagnostics are not printed. The document is read as a stream: lists and structures are built
-/// element by element, so memory stays near the size of the values built.
+/// (unknown tag, bad integer, bad list type, nameless field, ...), and when one of its texts is longer
+/// than XmlUtil_MaxTextBytes. The document is parsed without network access and without loading
+/// external DTDs or expanding external entities, and libxml2's own diagnostics are not printed. The
+/// document is read as a stream: lists and structures are built element by element, so memory stays
+/// near the size of the values built.
 CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const std::string& text);
 
 /// The value of one element of the value grammar: `string`, `int`, `bool`, `structure` or `list`.
@@ -42,6 +44,9 @@ CORVANE_API std::shared_ptr<MetaObj::MetaList> BuildMetaList(xmlNode* node);
 /// documents nested deeper than 256 elements unless XML_PARSE_HUGE is given, so only trees built by
 /// other means can reach this limit.
 constexpr int XmlUtil_MaxValueDepth = 512;
+
+/// The longest text (a string value, say) an output document may hold, in bytes.
+constexpr std::size_t XmlUtil_MaxTextBytes = 100000000;
 
 /// The value of attribute `name`, or the empty string when it is absent.
 CORVANE_API std::string XmlUtil_ExtractAttribute(xmlNode* node, const std::string& name);

@@ -1,6 +1,8 @@
 // The shell-command runner (piped standard input and output) and its process-wide listener and option hooks.
 #include <corvane/process.h>
 
+#include "unique_fd.h"
+
 #include <tarvikuser.h>
 
 #include <boost/algorithm/string/replace.hpp>
@@ -38,34 +40,6 @@ std::string ErrorText(int error) {
     char buffer[256] = "";
     return PickErrorText(strerror_r(error, buffer, sizeof buffer), buffer);
 }
-
-// Owns one descriptor and closes it when reset or destroyed, so that no exit path leaks it.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    ~UniqueFd() { Reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    void Adopt(int fd) {
-        Reset();
-        fd_ = fd;
-    }
-    // Keeps errno, so a caller can still report the failure that led to the close.
-    void Reset() {
-        if (fd_ < 0)
-            return;
-        int saved = errno;
-        close(fd_);
-        fd_ = -1;
-        errno = saved;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 struct Pipe {
     UniqueFd readEnd;

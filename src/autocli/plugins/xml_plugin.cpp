@@ -1,17 +1,14 @@
 // XmlPlugin: reading a descriptor file, its namespaces, and registering what it declares.
 #include <corvane/plugins.h>
 
+#include "file_access.h"
+#include "xml_document.h"
 #include "xml_plugin_internal.h"
 
 #include <boost/regex.hpp>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,75 +16,6 @@
 namespace Corvane::AutoCli {
 
 namespace {
-
-// Descriptors are read without network access and without loading an external DTD or expanding
-// external entities (neither XML_PARSE_DTDLOAD nor XML_PARSE_NOENT), within libxml2's depth and size
-// limits (no XML_PARSE_HUGE), and libxml2 prints nothing: failures are reported by our own messages.
-// White-space text nodes and comments are kept, as the text rule of the descriptor needs them.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-
-struct XmlDocDeleter {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-enum class ReadResult { Ok, Unreadable, TooLarge };
-
-// Reads the whole descriptor into `text`. Only regular files are read: a FIFO or device named like a
-// descriptor would block or never end. O_NONBLOCK keeps the open itself from waiting on a FIFO.
-ReadResult ReadDescriptor(const std::string& fileName, std::string& text) {
-    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.Get() < 0) {
-        return ReadResult::Unreadable;
-    }
-    struct stat status {};
-    if (::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return ReadResult::Unreadable;
-    }
-    if (static_cast<unsigned long long>(status.st_size) > XmlPlugin::MaxDescriptorBytes) {
-        return ReadResult::TooLarge;
-    }
-    text.resize(static_cast<std::size_t>(status.st_size));
-    std::size_t filled = 0;
-    // The file may grow while it is read; one byte past the limit is enough to refuse it.
-    for (;;) {
-        if (filled == text.size()) {
-            if (text.size() > XmlPlugin::MaxDescriptorBytes) {
-                return ReadResult::TooLarge;
-            }
-            text.resize(std::min(text.size() + 4096, XmlPlugin::MaxDescriptorBytes + 1));
-        }
-        const ssize_t got = ::read(fd.Get(), &text[filled], text.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return ReadResult::Unreadable;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    text.resize(filled);
-    return ReadResult::Ok;
-}
 
 const std::vector<std::shared_ptr<Formatter>>& NoFormatters() {
     static const std::vector<std::shared_ptr<Formatter>> empty;
@@ -126,29 +54,44 @@ XmlPlugin::XmlPlugin(const std::string& fileName) : fileName(fileName) {}
 
 XmlPlugin::~XmlPlugin() = default;
 
+XmlDocPtr LoadDescriptorDocument(const std::string& fileName, XmlDiagnostic* problem) {
+    std::string text;
+    switch (ReadRegularFile(fileName, XmlPlugin::MaxDescriptorBytes, text)) {
+    case FileReadResult::TooLarge:
+        throw CorvaneException("Unable to parse XML descriptor: " + fileName + ".  It is larger than " +
+                               std::to_string(XmlPlugin::MaxDescriptorBytes) + " bytes");
+    case FileReadResult::Unreadable:
+        throw CorvaneException("Unable to parse XML descriptor: " + fileName);
+    case FileReadResult::Ok:
+        break;
+    }
+    XmlDocPtr doc = ParseXmlDocument(text, fileName, problem);
+    if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
+        throw CorvaneException("Unable to parse XML descriptor: " + fileName);
+    }
+    return doc;
+}
+
+bool FindDescriptorSyntaxError(const std::string& fileName, XmlDiagnostic& problem) {
+    XmlDiagnostic found;
+    try {
+        LoadDescriptorDocument(fileName, &found);
+    } catch (const CorvaneException&) {
+        if (!found.message.empty()) {
+            problem = found;
+            return true;
+        }
+    }
+    return false;
+}
+
 void XmlPlugin::Initialize() {
     LIBXML_TEST_VERSION
     // A second Initialize reads the file afresh instead of declaring everything twice.
     pending.clear();
-    std::string text;
-    const ReadResult read = ReadDescriptor(fileName, text);
     try {
-        if (read == ReadResult::TooLarge) {
-            throw CorvaneException("Unable to parse XML descriptor: " + fileName + ".  It is larger than " +
-                                   std::to_string(MaxDescriptorBytes) + " bytes");
-        }
-        XmlDocPtr doc;
-        if (read == ReadResult::Ok && !text.empty()) {
-            doc.reset(xmlReadMemory(text.data(), static_cast<int>(text.size()), fileName.c_str(), nullptr,
-                                    kParseOptions));
-        }
-        xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-        if (root == nullptr) {
-            throw CorvaneException("Unable to parse XML descriptor: " + fileName);
-        }
-        // The text is no longer needed once the tree exists; release it before the tree is walked.
-        std::string().swap(text);
-
+        const XmlDocPtr doc = LoadDescriptorDocument(fileName, nullptr);
+        xmlNode* root = xmlDocGetRootElement(doc.get());
         if (XmlUtil_GetContentForChildByTag(root, "version") != "1.0.0") {
             throw CorvaneException("Unknown varnok extention version.  Valid versions are: '1.0.0'");
         }

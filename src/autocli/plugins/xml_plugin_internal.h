@@ -1,6 +1,7 @@
-// Node tests and number reading shared by the readers of the XML plugin descriptor.
+// Node tests shared by the readers of the XML plugin descriptor, and loading a descriptor file.
 #pragma once
 
+#include "xml_document.h"
 #include "xml_value_grammar.h"
 
 #include <libxml/tree.h>
@@ -25,4 +26,10 @@ inline std::string ContentOf(const xmlNode* node) {
 }
 
 } // namespace XmlDescriptor
+
+// Reads and parses a descriptor file. Throws CorvaneException with "Unable to parse XML descriptor: " and
+// the file name when it cannot be read, is no regular file or is not well-formed XML (a file larger than
+// XmlPlugin::MaxDescriptorBytes says so after it); `problem`, when given, then receives libxml2's first
+// message and its line. Nothing is printed.
+XmlDocPtr LoadDescriptorDocument(const std::string& fileName, XmlDiagnostic* problem);
 } // namespace Corvane::AutoCli

@@ -244,3 +244,30 @@ TEST(XmlOutputReader, StreamingAgreesWithBuildingFromTheWholeTree) {
     EXPECT_GT(outcomes["null"], 20);
     EXPECT_GT(400 - outcomes["E:"] - outcomes["null"], 80) << "values built";
 }
+
+namespace {
+
+std::string handlerSaw;
+void Collect(void*, const char* format, ...) {
+    handlerSaw += format;
+}
+
+} // namespace
+
+TEST(XmlOutputReader, TextsUpToTheBoundAndLibxml2HandlersLeftAsTheyWere) {
+    // A handler the embedding program installed sees nothing of the reader's documents and is in place
+    // afterwards.
+    Xml<void(void*, void (*)(void*, const char*, ...))>("xmlSetGenericErrorFunc")(nullptr, Collect);
+    std::string doc = "<o><string>" + std::string(XmlUtil_MaxTextBytes + 1, 'x') + "</string></o>";
+    const auto printed = CorvaneTest::CaptureOutErr([&] {
+        EXPECT_THROW_MSG(XmlUtil_ParseXmlOutput(doc),
+                         "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
+        // Not well-formed after a text past libxml2's own bound of 10 MB: no value, no message.
+        EXPECT_EQ(nullptr, XmlUtil_ParseXmlOutput(doc.replace(20000000, std::string::npos, "</strin></o>")));
+    });
+    EXPECT_EQ("", printed.out + printed.err);
+    EXPECT_EQ("", handlerSaw);
+    EXPECT_FALSE(ReadTree("<o></p>", 0));
+    EXPECT_NE("", handlerSaw);
+    Xml<void(void*, void (*)(void*, const char*, ...))>("xmlSetGenericErrorFunc")(nullptr, nullptr);
+}

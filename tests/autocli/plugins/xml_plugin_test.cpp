@@ -1,6 +1,8 @@
 // Tests of XmlPlugin: descriptor reading with its checks and messages, path splitting, registration.
+#include <corvane/dispatch.h>
 #include <corvane/plugins.h>
 
+#include "../../../src/autocli/plugins/xml_diagnostic.h"
 #include "test_support.h"
 
 #include <chrono>
@@ -272,10 +274,57 @@ TEST(XmlPluginTest, RegistrationSharesTopLevelNamespacesAndRefusesConflictsUpFro
     EXPECT_EQ(nullptr, plugins[1]->GetPendingRegistrations().at(0).second->GetParent())
         << "the shared one stays out";
 
-    const std::string file = Write("<namespaces/>");
-    EXPECT_EQ(file, XmlPlugin::New(file)->GetName());
-    EXPECT_TRUE(!XmlPlugin::New(file)->HasFormatter("json") && XmlPlugin::New(file)->GetFormatters().empty());
-    EXPECT_THROW_MSG(XmlPlugin::New(file)->GetFormatter("json"), "Xml Plugin doesn't not support formatters");
+    EXPECT_THROW_MSG(XmlPlugin::New(Write("<namespaces/>"))->GetFormatter("json"),
+                     "Xml Plugin doesn't not support formatters");
     EXPECT_EQ((std::list<std::string>{"", "a", "", "b c"}), XmlPlugin::SplitPath(".a..b c."));
     EXPECT_TRUE(XmlPlugin::SplitPath("").empty());
+}
+
+TEST(XmlPluginTest, ALargeStringComesBackThroughCatWithNothingOnStandardError) {
+    // 40 MB of plain, multi-byte and escaped text: libxml2 hands each kind over in its own pieces.
+    std::string expected, document = "<?xml version=\"1.0\"?>\n<output><string>";
+    for (int i = 0; expected.size() < 40000000; ++i) {
+        expected += std::string(40, 'a' + i % 26) + "\xc3\xa9 & <\n";
+        document += std::string(40, 'a' + i % 26) + "\xc3\xa9 &amp; &lt;\n";
+    }
+    document += "</string></output>\n";
+    const std::string data = dir.WriteFile("big-output.xml", document);
+    const std::string descriptor =
+        Write(R"(<namespaces><namespace path="big"><description>Big.</description></namespace></namespaces>)"
+              R"(<commands><command path="big.read"><input-spec/><output-spec><string/></output-spec>)"
+              "<format-parameters/><execute>cat " +
+              data + "</execute></command></commands>");
+    Dispatcher dispatcher;
+    auto output = CommandOutput::New();
+    EXPECT_EQ("", CorvaneTest::CaptureFd(2, [&] {
+                  dispatcher.AddPlugin(descriptor);
+                  auto input = CommandInput::New();
+                  input->SetCommandPath({"big", "read"});
+                  EXPECT_TRUE(dispatcher.ExecuteCommand(input, output));
+              }));
+    EXPECT_TRUE(output->GetErrors().empty()) << output->GetErrors().at(0);
+    auto value = std::dynamic_pointer_cast<Corvane::MetaObj::MetaString>(output->GetRootObject());
+    ASSERT_TRUE(value);
+    EXPECT_EQ(expected.size(), value->GetValue().size());
+    EXPECT_TRUE(expected == value->GetValue());
+}
+
+TEST(XmlPluginTest, TheFirstParserMessageOfAMalformedDescriptorAndItsLine) {
+    XmlDiagnostic problem{"unchanged", -1};
+    // Well-formed, unreadable and empty files have no syntax error to report.
+    for (const auto& file : {Write("<namespaces/>"), dir.Path() + "/missing.xml", Write("", true)}) {
+        EXPECT_FALSE(FindDescriptorSyntaxError(file, problem)) << file;
+    }
+    EXPECT_EQ("unchanged", problem.message);
+    // The first error, not a warning before it (the relative namespace name), and its line.
+    const std::string file =
+        Write("<p xmlns='relative'>\n<version>1.0.0</version>\n<namespaces>\n</p>\n<more/>", true);
+    EXPECT_EQ("", CorvaneTest::CaptureFd(2, [&] { EXPECT_TRUE(FindDescriptorSyntaxError(file, problem)); }));
+    EXPECT_EQ("Opening and ending tag mismatch: namespaces line 3 and p", problem.message);
+    EXPECT_EQ(4, problem.line);
+    // The plugin's own message stays as it is.
+    EXPECT_THROW_MSG(XmlPlugin::New(file)->Initialize(), "Unable to handle XML Plugin " + file +
+                                                             ".  There was an error while parsing: "
+                                                             "Unable to parse XML descriptor: " +
+                                                             file);
 }

@@ -1,0 +1,65 @@
+// Whole-document parsing and the collector of libxml2's diagnostics.
+#include "xml_document.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+
+namespace Corvane::AutoCli {
+
+XmlDiagnostics::XmlDiagnostics()
+    : savedStructured_(xmlStructuredError), savedStructuredContext_(xmlStructuredErrorContext),
+      savedGeneric_(xmlGenericError), savedGenericContext_(xmlGenericErrorContext) {
+    xmlSetStructuredErrorFunc(this, &XmlDiagnostics::OnError);
+    xmlSetGenericErrorFunc(this, &XmlDiagnostics::OnGenericError);
+}
+
+XmlDiagnostics::~XmlDiagnostics() {
+    xmlSetStructuredErrorFunc(savedStructuredContext_, savedStructured_);
+    xmlSetGenericErrorFunc(savedGenericContext_, savedGeneric_);
+}
+
+void XmlDiagnostics::OnError(void* collector, xmlError* error) {
+    // Warnings (a relative namespace URI, say) do not make a document unreadable.
+    if (collector != nullptr && error != nullptr && error->level >= XML_ERR_ERROR) {
+        static_cast<XmlDiagnostics*>(collector)->Keep(error->message != nullptr ? error->message : "",
+                                                      error->line);
+    }
+}
+
+void XmlDiagnostics::OnGenericError(void* collector, const char* format, ...) {
+    if (collector == nullptr || format == nullptr) {
+        return;
+    }
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    static_cast<XmlDiagnostics*>(collector)->Keep(text, 0);
+}
+
+void XmlDiagnostics::Keep(const std::string& message, int line) {
+    if (any_) {
+        return;
+    }
+    any_ = true;
+    first_.message = message.substr(0, message.find_last_not_of("\r\n ") + 1);
+    first_.line = line;
+}
+
+XmlDocPtr ParseXmlDocument(const std::string& text, const std::string& url, XmlDiagnostic* problem) {
+    // libxml2 takes the size as an int.
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
+        return nullptr;
+    }
+    XmlDiagnostics diagnostics;
+    XmlDocPtr doc(
+        xmlReadMemory(text.data(), static_cast<int>(text.size()), url.c_str(), nullptr, kXmlParseOptions));
+    if (!doc && problem != nullptr && diagnostics.Any()) {
+        *problem = diagnostics.First();
+    }
+    return doc;
+}
+
+} // namespace Corvane::AutoCli
