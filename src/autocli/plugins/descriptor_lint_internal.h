@@ -6,6 +6,8 @@
 #include <corvane/lint.h>
 #include <corvane/plugins.h>
 
+#include "xml_document.h"
+
 #include <libxml/tree.h>
 
 #include <memory>
@@ -15,10 +17,7 @@
 namespace Corvane::AutoCli {
 namespace DescriptorLint {
 
-struct DocDeleter {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
+using DocPtr = XmlDocPtr;
 
 // A descriptor parsed with line numbers. Without a document, `errorLine` and `errorMessage` hold
 // the parser's first message (line 0 and an empty message when the file could not be read).
