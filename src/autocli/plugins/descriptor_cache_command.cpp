@@ -1,0 +1,100 @@
+// CachedExtensionCommand: a command restored from the descriptor cache, read in full on first use.
+#include "descriptor_cache.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace Corvane::AutoCli {
+namespace DescriptorCache {
+
+namespace {
+
+// The options XmlPlugin reads descriptors with; none of them changes the tree, so the kept text
+// gives the tree the first load walked.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+struct XmlDocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+
+// The `ordinal`-th child named command of the root's `commands` element, counted the way
+// XmlPlugin::AddCommands picks them: by name alone.
+xmlNode* FindCommand(xmlNode* root, unsigned ordinal) {
+    xmlNode* commands = XmlUtil_FindChildNode(root, "commands");
+    if (commands == nullptr) {
+        return nullptr;
+    }
+    for (xmlNode* child = commands->children; child != nullptr; child = child->next) {
+        if (child->name != nullptr &&
+            std::strcmp(reinterpret_cast<const char*>(child->name), "command") == 0) {
+            if (ordinal == 0) {
+                return child;
+            }
+            --ordinal;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CachedExtensionCommand::CachedExtensionCommand(std::shared_ptr<const TextSource> source, std::uint64_t offset,
+                                               std::uint64_t size, unsigned ordinal, std::string fileName)
+    : source(std::move(source)), offset(offset), size(size), ordinal(ordinal), fileName(std::move(fileName)) {
+}
+
+CachedExtensionCommand::~CachedExtensionCommand() = default;
+
+std::shared_ptr<CallSpec::InputSpec> CachedExtensionCommand::GetInputSpecInternal() {
+    Materialize();
+    return ExtensionCommand::GetInputSpecInternal();
+}
+
+std::shared_ptr<CallSpec::OutputSpec> CachedExtensionCommand::GetOutputSpecInternal() {
+    Materialize();
+    return ExtensionCommand::GetOutputSpecInternal();
+}
+
+void CachedExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
+                                             const std::shared_ptr<CallSpec::Output>& output) {
+    Materialize();
+    ExtensionCommand::ExecuteInternal(input, output);
+}
+
+void CachedExtensionCommand::Materialize() {
+    if (materialized) {
+        return;
+    }
+    LIBXML_TEST_VERSION
+    // The text loaded without error when the entry was made, so the same reader gives the same
+    // command again; anything else means the cache file was changed under this process.
+    std::string text;
+    std::unique_ptr<xmlDoc, XmlDocDeleter> doc;
+    if (source->Read(offset, size, text)) {
+        doc.reset(xmlReadMemory(text.data(), static_cast<int>(text.size()), fileName.c_str(), nullptr,
+                                kParseOptions));
+    }
+    xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    xmlNode* node = root != nullptr ? FindCommand(root, ordinal) : nullptr;
+    if (node == nullptr) {
+        throw CorvaneException("Unable to read the cached declaration of command " + GetName() + " of " +
+                               fileName + ".  Remove the cache to read the descriptor again.");
+    }
+    std::shared_ptr<XmlPlugin> reader = XmlPlugin::New(fileName);
+    reader->AddCommand(node);
+    auto built = std::dynamic_pointer_cast<ExtensionCommand>(reader->GetPendingRegistrations().back().second);
+    SetInputSpec(built->GetInputSpecInternal());
+    SetOutputSpec(built->GetOutputSpecInternal());
+    // The templates have no getter; AddCommand takes them from these two text children.
+    SetExecuteCommand(XmlUtil_GetContentForChildByTag(node, "execute"));
+    SetStdin(XmlUtil_GetContentForChildByTag(node, "stdin"));
+    materialized = true;
+}
+
+} // namespace DescriptorCache
+} // namespace Corvane::AutoCli
