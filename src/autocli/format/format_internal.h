@@ -13,9 +13,17 @@ class MetaObject;
 namespace Corvane::AutoCli {
 namespace Detail {
 
-/// Ends one line of formatter output: a single newline, then a flush, after every line.
+/// Whether `out` is flushed after every line: only standard output on a terminal, where people
+/// watch it. Defined in line_flush.cpp.
+bool FlushesEveryLine(const std::ostream& out);
+
+/// Ends one line of formatter output with a single newline, flushed at once on a terminal; on a pipe
+/// or a file lines go out in blocks, and the front end flushes after each command.
 inline void EndLine(std::ostream& out) {
-    out << '\n' << std::flush;
+    out << '\n';
+    if (FlushesEveryLine(out)) {
+        out.flush();
+    }
 }
 
 /// Splits `text` at every `separator`. Empty items before or between separators are kept, the empty

@@ -300,6 +300,8 @@ public:
                 // A cache that cannot be written is only a slower next run.
             }
         }
+        directories.clear();
+        decided = false;
     }
 
     // The directory is decided again only when the variables that choose it change.

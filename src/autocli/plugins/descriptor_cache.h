@@ -96,18 +96,25 @@ const std::string& CacheVersion();
 /// The name of the cache file of the absolute directory `directory`.
 std::string CacheFileName(const std::string& directory);
 
-/// Writes the cache files that changed in this process now instead of when it ends.
-void WriteChanges();
+/// Writes the cache files that changed in this process now instead of when it ends, and forgets
+/// what was read, so that later look-ups read the files again. Exported for the tests.
+CORVANE_API void WriteChanges();
+
+/// Where the kept text of one descriptor is: shared by the commands restored from it.
+struct KeptText {
+    std::shared_ptr<const TextSource> source;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::string fileName; ///< the descriptor's path as given to XmlPlugin
+};
 
 /// A command restored from the cache: its description and default format parameters are set at
 /// once, its specifications and templates are read from the kept descriptor text the first time
 /// anything asks for them, by the same code that reads them without the cache.
 class CachedExtensionCommand : public ExtensionCommand {
 public:
-    /// The descriptor text is the `size` bytes at `offset` of `source`; `ordinal` counts the
-    /// `command` children of the descriptor's `commands` element from 0.
-    CachedExtensionCommand(std::shared_ptr<const TextSource> source, std::uint64_t offset, std::uint64_t size,
-                           unsigned ordinal, std::string fileName);
+    /// `ordinal` counts the `command` children of the descriptor's `commands` element from 0.
+    CachedExtensionCommand(std::shared_ptr<const KeptText> text, unsigned ordinal);
     ~CachedExtensionCommand() override;
 
     std::shared_ptr<CallSpec::InputSpec> GetInputSpecInternal() override;
@@ -118,11 +125,8 @@ public:
 private:
     void Materialize();
 
-    std::shared_ptr<const TextSource> source;
-    std::uint64_t offset;
-    std::uint64_t size;
+    std::shared_ptr<const KeptText> text;
     unsigned ordinal;
-    std::string fileName;
     bool materialized = false;
 };
 

@@ -43,10 +43,8 @@ xmlNode* FindCommand(xmlNode* root, unsigned ordinal) {
 
 } // namespace
 
-CachedExtensionCommand::CachedExtensionCommand(std::shared_ptr<const TextSource> source, std::uint64_t offset,
-                                               std::uint64_t size, unsigned ordinal, std::string fileName)
-    : source(std::move(source)), offset(offset), size(size), ordinal(ordinal), fileName(std::move(fileName)) {
-}
+CachedExtensionCommand::CachedExtensionCommand(std::shared_ptr<const KeptText> text, unsigned ordinal)
+    : text(std::move(text)), ordinal(ordinal) {}
 
 CachedExtensionCommand::~CachedExtensionCommand() = default;
 
@@ -73,11 +71,12 @@ void CachedExtensionCommand::Materialize() {
     LIBXML_TEST_VERSION
     // The text loaded without error when the entry was made, so the same reader gives the same
     // command again; anything else means the cache file was changed under this process.
-    std::string text;
+    const std::string& fileName = text->fileName;
+    std::string descriptor;
     std::unique_ptr<xmlDoc, XmlDocDeleter> doc;
-    if (source->Read(offset, size, text)) {
-        doc.reset(xmlReadMemory(text.data(), static_cast<int>(text.size()), fileName.c_str(), nullptr,
-                                kParseOptions));
+    if (text->source->Read(text->offset, text->size, descriptor)) {
+        doc.reset(xmlReadMemory(descriptor.data(), static_cast<int>(descriptor.size()), fileName.c_str(),
+                                nullptr, kParseOptions));
     }
     xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
     xmlNode* node = root != nullptr ? FindCommand(root, ordinal) : nullptr;

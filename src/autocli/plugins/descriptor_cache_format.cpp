@@ -115,6 +115,11 @@ bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const Text
     if (!in.Get(count)) {
         return false;
     }
+    auto text = std::make_shared<KeptText>();
+    text->source = source;
+    text->offset = entry.textOffset;
+    text->size = entry.textSize;
+    text->fileName = fileName;
     std::vector<XmlPlugin::Registration> restored;
     restored.reserve(count);
     unsigned commands = 0;
@@ -136,8 +141,7 @@ bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const Text
         if (kind != kCommand || !in.GetString(formatter) || !in.Get(parameters)) {
             return false;
         }
-        auto command = std::make_shared<CachedExtensionCommand>(source, entry.textOffset, entry.textSize,
-                                                                commands++, fileName);
+        auto command = std::make_shared<CachedExtensionCommand>(text, commands++);
         command->SetDescription(std::string(description));
         if (!formatter.empty()) {
             command->SetDefaultOutputFormatter(std::string(formatter));
