@@ -2,7 +2,8 @@
 # Times varnok against its floors, each pair back to back in one hyperfine run, and prints the
 # medians and their ratios: bench/run.sh [BUILD_DIR] [WHAT...]
 # WHAT is any of startup, descriptors, document, external (default: all). Needs hyperfine and
-# xmllint (scripts/install-deps --bench). Work files go to $BENCH_DIR (default /tmp/varnok-bench).
+# xmllint (scripts/install-deps --bench). Work files go to $BENCH_DIR (default /tmp/varnok-bench);
+# BENCH_RUNS sets the runs per command, BENCH_NO_CACHE=1 skips the cache rows (a build without it).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../build}" && pwd)"
@@ -50,6 +51,7 @@ for w in ${what[*]}; do
             compare "$n descriptors, no cache (vs xmllint)" \
                 "env VARNOK_NO_CACHE=1 $varnok --plugin-dir $dir varnok command list -c zzz" \
                 "xmllint --noout $files"
+            [ "${BENCH_NO_CACHE:-0}" = 1 ] && continue
             rm -rf "$XDG_CACHE_HOME"
             compare "$n descriptors, cold cache (vs xmllint)" \
                 "$varnok --plugin-dir $dir varnok command list -c zzz" "xmllint --noout $files" \

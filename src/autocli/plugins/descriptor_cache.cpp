@@ -126,7 +126,7 @@ std::string FindCacheDirectory(const char* disabled, const char* xdg, const char
 /// this process learnt since, written back when the process ends.
 class DirectoryCache {
 public:
-    DirectoryCache(std::string cacheDirectory, std::string directory)
+    DirectoryCache(const std::string& cacheDirectory, std::string directory)
         : directory(std::move(directory)), path(cacheDirectory + "/" + CacheFileName(this->directory)) {
         Load();
     }
