@@ -28,7 +28,7 @@ PY
 compare() {
     local label="$1" cmd="$2" floor="$3"
     shift 3
-    hyperfine -N --style none --runs "$runs" --warmup 3 "$@" --export-json "$work/last.json" \
+    hyperfine -N --style none --runs "${COMPARE_RUNS:-$runs}" --warmup "${COMPARE_WARMUP:-3}" "$@" --export-json "$work/last.json" \
         "$cmd" "$floor" >/dev/null
     local a b
     { read -r a; read -r b; } < <(median)
@@ -68,9 +68,9 @@ for w in ${what[*]}; do
         doc="$work/doc100000.xml"
         [ -f "$doc" ] || python3 "$here/make_document.py" 100000 "$doc" "$work/docdir"
         for f in json table xml; do
-            compare "48 MB document, $f, pipe (vs xmllint)" \
+            COMPARE_RUNS=5 COMPARE_WARMUP=1 compare "48 MB document, $f, pipe (vs xmllint)" \
                 "$varnok --plugin-dir $work/docdir --formatter $f bench document show" \
-                "xmllint --noout $doc" --output=pipe --runs 5 --warmup 1
+                "xmllint --noout $doc" --output=pipe
         done
         ;;
     external)
