@@ -76,7 +76,7 @@ Load LoadOnce(const std::string& file) {
             const auto format = command->GetDefaultOutputFormatParameters();
             load.outcome += " " + format.GetFormatter() + "[";
             for (const auto& [key, value] : format.GetParameters()) {
-                load.outcome += key + "=" + value + ",";
+                load.outcome.append(key).append("=").append(value).append(",");
             }
             const auto root = command->GetOutputSpec()->GetRootObject();
             load.outcome += "] " + (root ? root->ToString() : "-") + " " +
@@ -103,7 +103,7 @@ protected:
     // Writes a descriptor and lets the clock pass its change time: a file changed in the very tick
     // it is read is not cached, as a later change in that tick could not be told apart.
     std::string Write(const std::string& name, const std::string& content) {
-        const std::string file = plugins.WriteFile(name, content);
+        std::string file = plugins.WriteFile(name, content);
         Settle();
         return file;
     }
@@ -235,6 +235,8 @@ TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritt
     const std::string file = Write("d.xml", Descriptor(kCommand));
     const std::string expected = LoadOnce(file).outcome;
     ASSERT_TRUE(LoadOnce(file).restored);
+    // An entry: its name, then the file's identity (seven 64-bit numbers), text offset and size.
+    constexpr std::size_t kIdentityBytes = 7 * sizeof(std::uint64_t);
     const std::string cache = CacheFile();
     const std::string good = CorvaneTest::ReadFile(cache);
     const auto damage = [&](std::size_t at, const std::string& bytes, std::size_t keep) {
@@ -255,8 +257,9 @@ TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritt
         {"another version", damage(good.find("cache 1"), "cache 0", good.size())},
         {"index end past the file", damage(8, std::string(8, '\x7f'), good.size())},
         {"entry text past the file",
-         damage(good.find("d.xml") + 5 + 7 * 8, std::string(8, '\x7f'), good.size())},
-        {"registration count too large", damage(good.find("d.xml") + 5 + 9 * 8, "\xff\xff", good.size())},
+         damage(good.find("d.xml") + 5 + kIdentityBytes, std::string(8, '\x7f'), good.size())},
+        {"registration count too large",
+         damage(good.find("d.xml") + 5 + kIdentityBytes + 16, "\xff\xff", good.size())},
         {"a symbolic link", [&] {
              ::rename(cache.c_str(), (cache + ".real").c_str());
              ::symlink((cache + ".real").c_str(), cache.c_str());
