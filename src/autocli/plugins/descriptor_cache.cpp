@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iostream>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -277,7 +278,11 @@ public:
         return registry;
     }
 
-    ~Registry() { WriteAll(); }
+    ~Registry() {
+        // What the process printed leaves before the cache is written.
+        std::cout.flush();
+        WriteAll();
+    }
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
@@ -346,9 +351,12 @@ const std::string& CacheDirectory() {
 }
 
 const std::string& CacheVersion() {
-    static const std::string version = std::string(CORVANE_VERSION_STRING) + " cache " + kCacheFormat +
-                                       " boost " + BOOST_LIB_VERSION + " libxml2 " + LIBXML_DOTTED_VERSION;
-    return version;
+    // Never destroyed: the cache files are written while the process ends, after function-local
+    // statics made later than the registry are gone.
+    static const std::string* const version =
+        new std::string(std::string(CORVANE_VERSION_STRING) + " cache " + kCacheFormat + " boost " +
+                        BOOST_LIB_VERSION + " libxml2 " + LIBXML_DOTTED_VERSION);
+    return *version;
 }
 
 std::string CacheFileName(const std::string& directory) {
