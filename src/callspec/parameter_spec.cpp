@@ -1,8 +1,6 @@
 // ParameterSpec: declaration of one command option, the integer and boolean value syntax, and value checks.
 #include <corvane/callspec.h>
 
-#include <boost/regex.hpp>
-
 #include <cstdlib>
 #include <utility>
 
@@ -10,14 +8,19 @@ namespace Corvane::CallSpec {
 
 namespace {
 
-const boost::regex& NameRule() {
-    static const boost::regex rule("[a-z0-9-]+");
-    return rule;
+// Parameter names are "[a-z0-9-]+" in full; checked by hand, as no regular expression is needed
+// for a set of characters and none need then be compiled while the library loads.
+bool FollowsNameRule(const std::string& name) {
+    if (name.empty()) {
+        return false;
+    }
+    for (const char c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) {
+            return false;
+        }
+    }
+    return true;
 }
-
-// Compiles the rule while the library loads; NameRule() stays safe for callers that run earlier
-// in static initialisation.
-[[maybe_unused]] const boost::regex& nameRuleAtLoad = NameRule();
 
 // The list types are the scalar types with this bit set.
 constexpr std::int32_t kListTypeBit = 4;
@@ -59,7 +62,7 @@ std::shared_ptr<ParameterSpec> ParameterSpec::New(std::string&& name, ParameterT
 }
 
 ParameterSpec::ParameterSpec(std::string name, ParameterType type) : type(type), name(std::move(name)) {
-    if (!boost::regex_match(this->name, NameRule())) {
+    if (!FollowsNameRule(this->name)) {
         throw CorvaneException(
             "Invalid Parameter name '" + this->name +
             "' parameter names can only contain lower-case alphanumeric characters, numbers "

@@ -1,17 +1,11 @@
 // MetaStruct: named records, structure definitions, locking and structural comparison.
 #include <corvane/metaobj.h>
 
-#include <boost/regex.hpp>
-
 #include <utility>
 
 namespace Corvane::MetaObj {
 
 namespace {
-
-// Constructed ahead of every default-priority static initialiser, because other translation
-// units may create records while the library loads.
-const boost::regex kStructNamePattern __attribute__((init_priority(101))) ("[a-zA-Z0-9]+");
 
 bool IsScalar(MetaType type) {
     return type == MetaType::Int || type == MetaType::Bool || type == MetaType::String;
@@ -24,7 +18,17 @@ const std::string MetaStruct::_docMissingStaticString __attribute__((init_priori
     "Documentation missing";
 
 bool IsValidStructName(const std::string& name) {
-    return boost::regex_match(name, kStructNamePattern);
+    // "[a-zA-Z0-9]+" in full, checked by hand: every record of a large output document is created
+    // through this check, and a set of characters needs no regular expression.
+    if (name.empty()) {
+        return false;
+    }
+    for (const char c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 MetaStruct::MetaStruct(std::string typeName, FactoryFlag)

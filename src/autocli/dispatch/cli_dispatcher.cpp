@@ -114,6 +114,8 @@ bool CliDispatcher::ParseStreamInput(std::istream& in) {
         OptionParser parser;
         if (!parser.ParseString(line))
             result = HandleOptions(parser, false);
+        // Each command's output leaves before the next command or its program writes anything.
+        std::cout.flush();
     }
     return result;
 }
@@ -121,6 +123,7 @@ bool CliDispatcher::ParseStreamInput(std::istream& in) {
 void CliDispatcher::PrintError(const std::shared_ptr<CallSpec::Output>& output) {
     if (!output->HasError())
         return;
+    std::cout.flush();
     std::cerr << "Errors: " << std::endl;
     for (const auto& error : output->GetErrors())
         std::cerr << error << std::endl;

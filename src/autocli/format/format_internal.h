@@ -24,9 +24,17 @@ using MetaObj::MetaType;
 
 namespace Detail {
 
-/// Ends one line of formatter output: a single newline, then a flush, after every line.
+/// Whether `out` is flushed after every line: only standard output on a terminal, where people
+/// watch it. Defined in line_flush.cpp.
+bool FlushesEveryLine(const std::ostream& out);
+
+/// Ends one line of formatter output with a single newline, flushed at once on a terminal; on a pipe
+/// or a file lines go out in blocks, and the front end flushes after each command.
 inline void EndLine(std::ostream& out) {
-    out << '\n' << std::flush;
+    out << '\n';
+    if (FlushesEveryLine(out)) {
+        out.flush();
+    }
 }
 
 /// The text written in place of a value whose kind says `kind` but whose object is not of that

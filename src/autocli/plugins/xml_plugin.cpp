@@ -1,11 +1,12 @@
 // XmlPlugin: reading a descriptor file, its namespaces, and registering what it declares.
 #include <corvane/plugins.h>
 
+#include "descriptor_cache.h"
 #include "file_access.h"
 #include "xml_document.h"
 #include "xml_plugin_internal.h"
 
-#include <boost/regex.hpp>
+#include <algorithm>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -44,6 +45,20 @@ bool IsTopLevelNamespacePair(NamespaceNode& parent, NamespaceNode& existing, Nam
            node.GetType() == NamespaceType;
 }
 
+// The node `words` lead to from `root`, or null where ResolveNode would throw: pass 1 skips those
+// entries, and thousands of descriptors make the exceptions cost more than the whole look-up.
+std::shared_ptr<NamespaceNode> FindExisting(const std::shared_ptr<Namespace>& root,
+                                            const std::list<std::string>& words) {
+    std::shared_ptr<NamespaceNode> node = root;
+    for (const std::string& word : words) {
+        if (!node->HasNamespaceNode(word)) {
+            return nullptr;
+        }
+        node = node->GetNamespaceNode(word);
+    }
+    return node;
+}
+
 } // namespace
 
 std::shared_ptr<XmlPlugin> XmlPlugin::New(const std::string& fileName) {
@@ -54,7 +69,7 @@ XmlPlugin::XmlPlugin(const std::string& fileName) : fileName(fileName) {}
 
 XmlPlugin::~XmlPlugin() = default;
 
-XmlDocPtr LoadDescriptorDocument(const std::string& fileName, XmlDiagnostic* problem) {
+std::string ReadDescriptorText(const std::string& fileName) {
     std::string text;
     switch (ReadRegularFile(fileName, XmlPlugin::MaxDescriptorBytes, text)) {
     case FileReadResult::TooLarge:
@@ -65,6 +80,10 @@ XmlDocPtr LoadDescriptorDocument(const std::string& fileName, XmlDiagnostic* pro
     case FileReadResult::Ok:
         break;
     }
+    return text;
+}
+
+XmlDocPtr ParseDescriptorText(const std::string& text, const std::string& fileName, XmlDiagnostic* problem) {
     XmlDocPtr doc = ParseXmlDocument(text, fileName, problem);
     if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
         throw CorvaneException("Unable to parse XML descriptor: " + fileName);
@@ -75,7 +94,7 @@ XmlDocPtr LoadDescriptorDocument(const std::string& fileName, XmlDiagnostic* pro
 bool FindDescriptorSyntaxError(const std::string& fileName, XmlDiagnostic& problem) {
     XmlDiagnostic found;
     try {
-        LoadDescriptorDocument(fileName, &found);
+        ParseDescriptorText(ReadDescriptorText(fileName), fileName, &found);
     } catch (const CorvaneException&) {
         if (!found.message.empty()) {
             problem = found;
@@ -86,11 +105,17 @@ bool FindDescriptorSyntaxError(const std::string& fileName, XmlDiagnostic& probl
 }
 
 void XmlPlugin::Initialize() {
-    LIBXML_TEST_VERSION
     // A second Initialize reads the file afresh instead of declaring everything twice.
     pending.clear();
+    DescriptorCache::Lookup cached(fileName);
+    if (cached.Restore(pending)) {
+        return;
+    }
+    LIBXML_TEST_VERSION
     try {
-        const XmlDocPtr doc = LoadDescriptorDocument(fileName, nullptr);
+        // The text is kept for the cache, which stores it once everything it declares has loaded.
+        const std::string text = ReadDescriptorText(fileName);
+        const XmlDocPtr doc = ParseDescriptorText(text, fileName, nullptr);
         xmlNode* root = xmlDocGetRootElement(doc.get());
         if (XmlUtil_GetContentForChildByTag(root, "version") != "1.0.0") {
             throw CorvaneException("Unknown varnok extention version.  Valid versions are: '1.0.0'");
@@ -107,6 +132,7 @@ void XmlPlugin::Initialize() {
             throw CorvaneException("Unable to find any namespaces or commands to register for plugin " +
                                    fileName);
         }
+        cached.Store(text, pending);
     } catch (const CorvaneException& e) {
         throw CorvaneException("Unable to handle XML Plugin " + fileName +
                                ".  There was an error while parsing: " + e.what());
@@ -130,13 +156,14 @@ const std::vector<std::shared_ptr<Formatter>>& XmlPlugin::GetFormatters() {
 }
 
 std::list<std::string> XmlPlugin::SplitPath(const std::string& path) {
-    static const boost::regex fullStop("\\.", boost::regex::perl);
+    // The pieces between full stops: empty ones between adjacent full stops and before a leading
+    // one, but no empty piece after a trailing one (what a token split at \. gives, without a regex).
     std::list<std::string> words;
-    // Submatch -1 yields the pieces between matches: empty ones between adjacent full stops and
-    // before a leading one, but no empty piece after a trailing one.
-    boost::sregex_token_iterator piece(path.begin(), path.end(), fullStop, -1);
-    for (const boost::sregex_token_iterator end; piece != end; ++piece) {
-        words.push_back(piece->str());
+    std::size_t start = 0;
+    while (start < path.size()) {
+        const std::size_t stop = std::min(path.find('.', start), path.size());
+        words.emplace_back(path, start, stop - start);
+        start = stop + 1;
     }
     return words;
 }
@@ -182,11 +209,7 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
         if (target.parentWords.empty()) {
             parent = root;
         } else {
-            try {
-                parent = root->ResolveNode(target.parentWords);
-            } catch (const CorvaneException&) {
-                continue;
-            }
+            parent = FindExisting(root, target.parentWords);
             if (!parent) {
                 continue;
             }

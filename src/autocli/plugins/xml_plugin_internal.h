@@ -27,9 +27,11 @@ inline std::string ContentOf(const xmlNode* node) {
 
 } // namespace XmlDescriptor
 
-// Reads and parses a descriptor file. Throws CorvaneException with "Unable to parse XML descriptor: " and
-// the file name when it cannot be read, is no regular file or is not well-formed XML (a file larger than
-// XmlPlugin::MaxDescriptorBytes says so after it); `problem`, when given, then receives libxml2's first
-// message and its line. Nothing is printed.
-XmlDocPtr LoadDescriptorDocument(const std::string& fileName, XmlDiagnostic* problem);
+// Reading and parsing a descriptor file. Both throw CorvaneException with "Unable to parse XML
+// descriptor: " and the file name: the reader when the file cannot be read or is no regular file (a
+// file larger than XmlPlugin::MaxDescriptorBytes says so after it), the parser when the text is not
+// well-formed XML; `problem`, when given, then receives libxml2's first message and its line. Nothing
+// is printed.
+std::string ReadDescriptorText(const std::string& fileName);
+XmlDocPtr ParseDescriptorText(const std::string& text, const std::string& fileName, XmlDiagnostic* problem);
 } // namespace Corvane::AutoCli

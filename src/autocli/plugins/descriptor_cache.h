@@ -1,0 +1,134 @@
+// The per-user cache of loaded descriptors: what XmlPlugin::Initialize produced, one file per directory.
+#pragma once
+
+#include <corvane/plugins.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Corvane::AutoCli {
+namespace DescriptorCache {
+
+/// What decides whether a descriptor is still the one a cache entry was made from. The change time
+/// is checked as well as the modification time: a file replaced and given back its old modification
+/// time still gets a new change time.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t mtimeSec = 0;
+    std::int64_t mtimeNsec = 0;
+    std::int64_t ctimeSec = 0;
+    std::int64_t ctimeNsec = 0;
+
+    bool operator==(const FileIdentity& other) const;
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
+class DirectoryCache;
+
+/// A cache file kept open for the texts of its entries, which are read only when a command restored
+/// from it is used. The file is replaced by rename, never written in place, so what this descriptor
+/// reads stays the file it was opened as.
+class TextSource {
+public:
+    explicit TextSource(int fd);
+    ~TextSource();
+    TextSource(const TextSource&) = delete;
+    TextSource& operator=(const TextSource&) = delete;
+
+    /// The `size` bytes at `offset`; false when the file is shorter.
+    bool Read(std::uint64_t offset, std::uint64_t size, std::string& text) const;
+
+private:
+    int fd;
+};
+
+/// One descriptor's look-up, made by XmlPlugin::Initialize:
+///
+///     DescriptorCache::Lookup cached(fileName);
+///     if (cached.Restore(pending)) return;   // a valid entry: the file is neither read nor parsed
+///     ... read and check the file into `text` and `pending` ...
+///     cached.Store(text, pending);           // only after a load without error
+///
+/// Nothing here throws and nothing is printed: a cache that cannot be used is simply not used, and
+/// what Initialize does without it is unchanged. The cache is off when VARNOK_NO_CACHE is set to
+/// anything but "" or "0", and when no private cache directory can be had.
+class Lookup {
+public:
+    explicit Lookup(const std::string& fileName);
+    ~Lookup();
+    Lookup(const Lookup&) = delete;
+    Lookup& operator=(const Lookup&) = delete;
+
+    /// Fills `pending` (which must be empty) with the registrations of a valid entry, in the order
+    /// they were read from the file, and returns true; false, with `pending` untouched, otherwise.
+    bool Restore(std::vector<XmlPlugin::Registration>& pending);
+
+    /// Keeps `pending`, read from `text`, for later runs, unless the file changed since the look-up
+    /// began or was changed too recently for its times to tell a later change apart. The entry is
+    /// written when the process ends.
+    void Store(const std::string& text, const std::vector<XmlPlugin::Registration>& pending);
+
+private:
+    std::shared_ptr<DirectoryCache> directory; // empty when the cache is off
+    std::string fileName;
+    std::string baseName;
+    FileIdentity identity;
+    bool identityKnown = false;
+    bool storable = false;
+};
+
+// Below: the pieces the look-up is made of, shared by the sources of the cache and its tests.
+
+/// The cache directory ($XDG_CACHE_HOME/varnok, else $HOME/.cache/varnok), created 0700 when
+/// missing; empty when the cache is off or the directory is not private to the effective user.
+/// Decided once per process.
+const std::string& CacheDirectory();
+
+/// The version an entry must carry: the library's version, the layout of the cache files and the
+/// versions of the libraries whose behaviour the entries depend on.
+const std::string& CacheVersion();
+
+/// The name of the cache file of the absolute directory `directory`.
+std::string CacheFileName(const std::string& directory);
+
+/// Writes the cache files that changed in this process now instead of when it ends, and forgets
+/// what was read, so that later look-ups read the files again. Exported for the tests.
+CORVANE_API void WriteChanges();
+
+/// Where the kept text of one descriptor is: shared by the commands restored from it.
+struct KeptText {
+    std::shared_ptr<const TextSource> source;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::string fileName; ///< the descriptor's path as given to XmlPlugin
+};
+
+/// A command restored from the cache: its description and default format parameters are set at
+/// once, its specifications and templates are read from the kept descriptor text the first time
+/// anything asks for them, by the same code that reads them without the cache.
+class CachedExtensionCommand : public ExtensionCommand {
+public:
+    /// `ordinal` counts the `command` children of the descriptor's `commands` element from 0.
+    CachedExtensionCommand(std::shared_ptr<const KeptText> text, unsigned ordinal);
+    ~CachedExtensionCommand() override;
+
+    std::shared_ptr<CallSpec::InputSpec> GetInputSpecInternal() override;
+    std::shared_ptr<CallSpec::OutputSpec> GetOutputSpecInternal() override;
+    void ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
+                         const std::shared_ptr<CallSpec::Output>& output) override;
+
+private:
+    void Materialize();
+
+    std::shared_ptr<const KeptText> text;
+    unsigned ordinal;
+    bool materialized = false;
+};
+
+} // namespace DescriptorCache
+} // namespace Corvane::AutoCli

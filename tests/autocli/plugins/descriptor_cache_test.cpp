@@ -1,0 +1,355 @@
+// Tests of the descriptor cache: restored loads equal fresh ones, and every stale, foreign or damaged
+// entry is noticed, ignored and rewritten.
+#include <corvane/plugins.h>
+
+#include "test_support.h"
+
+namespace Corvane::AutoCli::DescriptorCache {
+// Declared in the library's own header: writes the cache files now and forgets them, as the end of a
+// process does.
+CORVANE_API void WriteChanges();
+} // namespace Corvane::AutoCli::DescriptorCache
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <thread>
+#include <typeinfo>
+
+using namespace Corvane::AutoCli;
+using Corvane::CallSpec::Input;
+
+namespace {
+
+const std::string kCommand = R"(<command path="a.b"><description>Bee.</description>
+  <input-spec><parameter name="num" shortname="n" type="int" required="true"><description>N.</description>
+    <constraint type="range"><range min="1" max="9"/></constraint></parameter>
+  <parameter name="sort" type="string" required="false"><description>S.</description>
+    <constraint type="stringenum"><enum><enum-value value="x">ex</enum-value></enum></constraint></parameter>
+  <context-supported>user</context-supported></input-spec>
+  <output-spec><list type="structure"><structure typeName="R"><field name="F"><int/></field></structure></list></output-spec>
+  <format-parameters><formatter>table</formatter><format-parameter name="fields:R">F</format-parameter>
+    <format-parameter name="k">v</format-parameter></format-parameters>
+  <execute>echo $val{num}</execute><stdin>in $val{sort}</stdin></command>)";
+
+std::string Descriptor(const std::string& commands, const std::string& description = "Ay.") {
+    return "<p><version>1.0.0</version><namespaces><namespace path=\"a\"><description>" + description +
+           "</description></namespace></namespaces><commands>" + commands + "</commands></p>";
+}
+
+// The cache's own command class is internal to the library; its name is enough to recognise it.
+bool IsRestored(const NamespaceNode& node) {
+    return std::string(typeid(node).name()).find("CachedExtensionCommand") != std::string::npos;
+}
+
+// A load: the registrations as text (each command through its specifications, filled templates and
+// defaults), or the message it failed with, and whether its commands came from the cache.
+struct Load {
+    std::string outcome;
+    bool restored = false;
+};
+
+Load LoadOnce(const std::string& file) {
+    Load load;
+    try {
+        auto plugin = XmlPlugin::New(file);
+        plugin->Initialize();
+        for (const auto& [path, node] : plugin->GetPendingRegistrations()) {
+            load.outcome += path + ":" + node->GetDescription() + ";";
+            auto command = std::dynamic_pointer_cast<ExtensionCommand>(node);
+            if (!command) {
+                continue;
+            }
+            load.restored = IsRestored(*command);
+            auto input = Input::New();
+            input->SetInputSpec(command->GetInputSpec());
+            for (const auto& parameter : command->GetInputSpec()->GetParameters()) {
+                load.outcome += " " + parameter->GetName() + "=" + parameter->GetDescription(false) +
+                                (parameter->GetConstraint() ? parameter->GetConstraint()->ToString() : "");
+            }
+            const auto format = command->GetDefaultOutputFormatParameters();
+            load.outcome += " " + format.GetFormatter() + "[";
+            for (const auto& [key, value] : format.GetParameters()) {
+                load.outcome.append(key).append("=").append(value).append(",");
+            }
+            const auto root = command->GetOutputSpec()->GetRootObject();
+            load.outcome += "] " + (root ? root->ToString() : "-") + " " +
+                            command->SubstituteInput(input, false) + "|" +
+                            command->SubstituteInput(input, true) +
+                            (command->GetInputSpec()->IsContextSupported("user") ? " user" : "") + ";";
+        }
+    } catch (const Corvane::CorvaneException& e) {
+        load.outcome = e.what();
+    }
+    // What the end of a process does: later look-ups read the cache files afresh.
+    DescriptorCache::WriteChanges();
+    return load;
+}
+
+class DescriptorCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("XDG_CACHE_HOME", home.Path().c_str(), 1);
+        ::unsetenv("VARNOK_NO_CACHE");
+    }
+    void TearDown() override { ::unsetenv("XDG_CACHE_HOME"); }
+
+    // Writes a descriptor and lets the clock pass its change time: a file changed in the very tick
+    // it is read is not cached, as a later change in that tick could not be told apart.
+    std::string Write(const std::string& name, const std::string& content) {
+        std::string file = plugins.WriteFile(name, content);
+        Settle();
+        return file;
+    }
+    static void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+
+    // The one cache file: all descriptors of these tests are in one directory.
+    std::string CacheFile() const {
+        const std::string directory = home.Path() + "/varnok";
+        std::string found;
+        DIR* dir = ::opendir(directory.c_str());
+        while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+            if (std::string(entry->d_name).size() > 5 &&
+                std::string(entry->d_name).find(".desc") != std::string::npos) {
+                EXPECT_EQ("", found);
+                found = directory + "/" + entry->d_name;
+            }
+        }
+        if (dir != nullptr) {
+            ::closedir(dir);
+        }
+        return found;
+    }
+
+    // The load is the same without the cache, on the run that fills it and on the run that uses it.
+    void ExpectSameLoads(const std::string& file, bool cached) {
+        ::setenv("VARNOK_NO_CACHE", "1", 1);
+        const Load fresh = LoadOnce(file);
+        ::unsetenv("VARNOK_NO_CACHE");
+        const Load cold = LoadOnce(file);
+        const Load warm = LoadOnce(file);
+        EXPECT_EQ(fresh.outcome, cold.outcome) << file;
+        EXPECT_EQ(fresh.outcome, warm.outcome) << file;
+        EXPECT_FALSE(cold.restored) << file;
+        EXPECT_EQ(cached, warm.restored) << file;
+    }
+
+    CorvaneTest::TempDir home;
+    CorvaneTest::TempDir plugins;
+};
+
+TEST_F(DescriptorCacheTest, RestoredLoadsEqualFreshOnesAndBrokenOnesAreNeverKept) {
+    const struct {
+        const char* name;
+        std::string content;
+        bool cached;
+    } cases[] = {
+        {"full.xml",
+         Descriptor(kCommand + "<!-- second --><command path=\"a.c\"><input-spec/><output-spec/>"
+                               "<format-parameters/><execute>true</execute></command>"),
+         true},
+        {"namespaces.xml", "<p><version>1.0.0</version><namespaces/></p>", false},
+        {"cdata.xml",
+         Descriptor("<command path=\"a.d\"><description><![CDATA[<d>]]></description><input-spec/>"
+                    "<output-spec><string/></output-spec><format-parameters/><execute>x</execute>"
+                    "</command>"),
+         true},
+        {"version.xml", "<p><version>1.0</version><namespaces/></p>", false},
+        {"unparsable.xml", "<p><version>1.0.0</version>", false},
+        {"no-execute.xml",
+         Descriptor("<command path=\"a.b\"><input-spec/><output-spec/><format-parameters/>"
+                    "</command>"),
+         false},
+        {"bad-range.xml",
+         Descriptor(kCommand.substr(0, kCommand.find("max=\"9\"")) + "max=\"x\"" +
+                    kCommand.substr(kCommand.find("max=\"9\"") + 7)),
+         false},
+    };
+    for (const auto& c : cases) {
+        ExpectSameLoads(Write(c.name, c.content), c.cached);
+    }
+    // Bundled examples, as built.
+    const std::string examples = std::string(CORVANE_TEST_BINARY_DIR) + "/../examples/plugins";
+    for (const char* name : {"filesystems.xml", "network.xml", "processes.xml", "system.xml", "text.xml"}) {
+        if (::access((examples + "/" + name).c_str(), R_OK) == 0) {
+            const std::string copy = Write(name, CorvaneTest::ReadFile(examples + "/" + name));
+            ExpectSameLoads(copy, true);
+        }
+    }
+}
+
+TEST_F(DescriptorCacheTest, EditedTouchedReplacedAndDeletedFilesAreNoticed) {
+    const std::string file = Write("d.xml", Descriptor(kCommand));
+    const std::string before = LoadOnce(file).outcome;
+    ASSERT_TRUE(LoadOnce(file).restored);
+    const std::string same = Descriptor(kCommand, "Ax."); // same size, other text
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+        std::string expected;
+    } cases[] = {
+        {"edited in place", [&] { std::ofstream(file) << same; }, LoadOnce(Write("x.xml", same)).outcome},
+        {"touched", [&] { ::utimensat(AT_FDCWD, file.c_str(), nullptr, 0); }, ""},
+        {"replaced by rename",
+         [&] {
+             plugins.WriteFile("new.xml", Descriptor(kCommand));
+             ::rename((plugins.Path() + "/new.xml").c_str(), file.c_str());
+         },
+         ""},
+        {"given back its old times",
+         [&] {
+             struct stat old {};
+             ::stat(file.c_str(), &old);
+             std::ofstream(file) << Descriptor(kCommand, "Az.");
+             const timespec times[2] = {old.st_atim, old.st_mtim};
+             ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+         },
+         ""},
+    };
+    for (const auto& c : cases) {
+        c.apply();
+        Settle();
+        const std::string expected =
+            c.expected.empty() ? LoadOnce(Write("y.xml", CorvaneTest::ReadFile(file))).outcome : c.expected;
+        const Load changed = LoadOnce(file);
+        EXPECT_FALSE(changed.restored) << c.change;
+        EXPECT_EQ(expected, changed.outcome) << c.change;
+        const Load again = LoadOnce(file);
+        EXPECT_TRUE(again.restored) << c.change;
+        EXPECT_EQ(expected, again.outcome) << c.change;
+    }
+    EXPECT_NE(before, LoadOnce(file).outcome);
+    ::unlink(file.c_str());
+    EXPECT_EQ("Unable to handle XML Plugin " + file +
+                  ".  There was an error while parsing: Unable to parse XML descriptor: " + file,
+              LoadOnce(file).outcome);
+}
+
+TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritten) {
+    const std::string file = Write("d.xml", Descriptor(kCommand));
+    const std::string expected = LoadOnce(file).outcome;
+    ASSERT_TRUE(LoadOnce(file).restored);
+    // An entry: its name, then the file's identity (seven 64-bit numbers), text offset and size.
+    constexpr std::size_t kIdentityBytes = 7 * sizeof(std::uint64_t);
+    const std::string cache = CacheFile();
+    const std::string good = CorvaneTest::ReadFile(cache);
+    const auto damage = [&](std::size_t at, const std::string& bytes, std::size_t keep) {
+        return [=] {
+            std::string text = good.substr(0, keep);
+            text.replace(std::min(at, text.size()), bytes.size(), bytes);
+            std::ofstream(cache, std::ios::binary | std::ios::trunc) << text;
+        };
+    };
+    std::vector<std::pair<std::string, std::function<void()>>> cases = {
+        {"writable by the group", [&] { ::chmod(cache.c_str(), 0620); }},
+        {"writable by others", [&] { ::chmod(cache.c_str(), 0602); }},
+        {"empty", damage(0, "", 0)},
+        {"truncated in the header", damage(0, "", 12)},
+        {"truncated in the index", damage(0, "", good.size() / 10)},
+        {"truncated in the texts", damage(0, "", good.size() - 1)},
+        {"another magic", damage(0, "X", good.size())},
+        {"another version", damage(good.find("cache 1"), "cache 0", good.size())},
+        {"index end past the file", damage(8, std::string(8, '\x7f'), good.size())},
+        {"entry text past the file",
+         damage(good.find("d.xml") + 5 + kIdentityBytes, std::string(8, '\x7f'), good.size())},
+        {"registration count too large",
+         damage(good.find("d.xml") + 5 + kIdentityBytes + 16, "\xff\xff", good.size())},
+        {"a symbolic link", [&] {
+             ::rename(cache.c_str(), (cache + ".real").c_str());
+             ::symlink((cache + ".real").c_str(), cache.c_str());
+         }}};
+    if (::geteuid() == 0) {
+        cases.emplace_back("owned by another user",
+                           [&] { ASSERT_EQ(0, ::chown(cache.c_str(), 65534, 65534)); });
+    }
+    for (const auto& [what, apply] : cases) {
+        apply();
+        const Load ignored = LoadOnce(file);
+        EXPECT_FALSE(ignored.restored) << what;
+        EXPECT_EQ(expected, ignored.outcome) << what;
+        const Load rewritten = LoadOnce(file);
+        EXPECT_TRUE(rewritten.restored) << what;
+        EXPECT_EQ(expected, rewritten.outcome) << what;
+        struct stat status {};
+        ASSERT_EQ(0, ::lstat(cache.c_str(), &status)) << what;
+        EXPECT_TRUE(S_ISREG(status.st_mode)) << what;
+        EXPECT_EQ(0600u, status.st_mode & 0777u) << what;
+        EXPECT_EQ(::geteuid(), status.st_uid) << what;
+    }
+}
+
+TEST_F(DescriptorCacheTest, CacheDirectoryIsPrivateAndOnlyUsedWhenItIs) {
+    const std::string file = Write("d.xml", Descriptor(kCommand));
+    const std::string expected = LoadOnce(file).outcome;
+    const std::string directory = home.Path() + "/varnok";
+    struct stat status {};
+    ASSERT_EQ(0, ::stat(directory.c_str(), &status));
+    EXPECT_EQ(0700u, status.st_mode & 0777u);
+    ASSERT_TRUE(LoadOnce(file).restored);
+
+    // A directory others may write is not used at all (not even read).
+    ::chmod(directory.c_str(), 0770);
+    EXPECT_FALSE(LoadOnce(file).restored);
+    ::chmod(directory.c_str(), 0700);
+    EXPECT_TRUE(LoadOnce(file).restored);
+
+    // Switched off, or without a usable home: the same load, silently, and nothing created.
+    const CorvaneTest::TempDir other;
+    const std::string aFile = other.WriteFile("file", "");
+    const struct {
+        const char* noCache;
+        const char* xdg;
+        const char* home;
+        const char* created;
+    } cases[] = {
+        {"1", home.Path().c_str(), other.Path().c_str(), nullptr},
+        {"", nullptr, aFile.c_str(), nullptr},
+        {nullptr, nullptr, nullptr, nullptr},
+        {nullptr, "", "relative", nullptr},
+        {"0", "relative/cache", other.Path().c_str(), "/.cache/varnok"}, // last: it creates the directory
+    };
+    const char* savedHome = std::getenv("HOME");
+    const std::string homeValue = savedHome != nullptr ? savedHome : "";
+    for (const auto& c : cases) {
+        const auto set = [](const char* name, const char* value) {
+            value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+        };
+        set("VARNOK_NO_CACHE", c.noCache);
+        set("XDG_CACHE_HOME", c.xdg);
+        set("HOME", c.home);
+        Load load;
+        EXPECT_EQ("", CorvaneTest::CaptureOutErr([&] { load = LoadOnce(file); }).err);
+        EXPECT_FALSE(load.restored);
+        EXPECT_EQ(expected, load.outcome);
+        EXPECT_EQ(c.created != nullptr, ::access((other.Path() + "/.cache/varnok").c_str(), F_OK) == 0);
+    }
+    ::setenv("HOME", homeValue.c_str(), 1);
+}
+
+TEST_F(DescriptorCacheTest, RestoredCommandsReadTheKeptTextAndReleaseIt) {
+    const std::string file = Write("d.xml", Descriptor(kCommand));
+    const std::string expected = LoadOnce(file).outcome;
+    const int fdsBefore = CorvaneTest::CountOpenFds();
+    {
+        auto plugin = XmlPlugin::New(file);
+        plugin->Initialize();
+        DescriptorCache::WriteChanges();
+        // The descriptor and the cache file may both go: the command reads the text kept open.
+        ::unlink(file.c_str());
+        ::unlink(CacheFile().c_str());
+        auto command =
+            std::dynamic_pointer_cast<ExtensionCommand>(plugin->GetPendingRegistrations().at(1).second);
+        ASSERT_TRUE(IsRestored(*command));
+        EXPECT_EQ(3u, command->GetInputSpec()->GetParameters().size()); // num, sort and help
+        EXPECT_EQ(fdsBefore + 1, CorvaneTest::CountOpenFds());
+    }
+    EXPECT_EQ(fdsBefore, CorvaneTest::CountOpenFds());
+}
+
+} // namespace
