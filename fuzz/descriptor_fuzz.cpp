@@ -1,0 +1,106 @@
+// Fuzz target of the descriptor reader: a plugin descriptor file loaded and registered the way the
+// dispatcher does it, then every command's specifications and help produced and printed.
+#include "fuzz_support.h"
+
+#include <corvane/dispatch.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using Corvane::CorvaneException;
+using Corvane::AutoCli::Command;
+using Corvane::AutoCli::NamespaceNode;
+using Corvane::Fuzz::Fail;
+
+// The reader takes a file name, so every input is written to one private file, removed at exit.
+const std::string& DescriptorPath() {
+    static const std::string path = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string name =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/descriptor-XXXXXX.xml";
+        const int fd = mkstemps(name.data(), 4);
+        if (fd < 0) {
+            Fail("cannot create the descriptor file", name);
+        }
+        close(fd);
+        return name;
+    }();
+    static const bool registered = [] {
+        return std::atexit([] { unlink(DescriptorPath().c_str()); }) == 0;
+    }();
+    (void)registered;
+    return path;
+}
+
+void CheckCommand(const std::shared_ptr<Command>& command, const std::string& descriptor) {
+    const std::string path = command->GetPathString(' ');
+    try {
+        auto inputSpec = command->GetInputSpec();
+        for (const auto& parameter : inputSpec->GetParameters()) {
+            parameter->GetDescription(true);
+        }
+        command->GetOutputSpec()->GetDescription();
+
+        auto input = Corvane::AutoCli::CommandInput::New();
+        input->GetCommandPath() = command->GetPath();
+        auto output = Corvane::AutoCli::CommandOutput::New();
+        command->GenerateHelpOutput(input, output);
+
+        Corvane::AutoCli::FormatParameters params;
+        Corvane::AutoCli::DisplayContext context;
+        context.width = 80;
+        std::ostringstream out;
+        Corvane::AutoCli::CommandHelpFormatter::New()->Format(output, params, context, out);
+        if (out.str().empty()) {
+            Fail("the help of " + path + " printed nothing", descriptor);
+        }
+    } catch (const std::exception& e) {
+        Fail("the specifications or help of " + path + " failed: " + e.what(), descriptor);
+    }
+}
+
+void CheckNode(const std::shared_ptr<NamespaceNode>& node, const std::string& descriptor) {
+    for (const auto& child : node->GetNamespaceNodes()) {
+        if (child->GetType() == Corvane::AutoCli::CommandType) {
+            auto command = std::dynamic_pointer_cast<Command>(child);
+            if (!command) {
+                Fail("a command node is not a command", descriptor);
+            }
+            CheckCommand(command, descriptor);
+        } else {
+            CheckNode(child, descriptor);
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string descriptor(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream file(DescriptorPath(), std::ios::binary | std::ios::trunc);
+        file << descriptor;
+        if (!file.flush()) {
+            Fail("cannot write the descriptor file", DescriptorPath());
+        }
+    }
+    Corvane::AutoCli::Dispatcher dispatcher;
+    auto plugin = Corvane::AutoCli::XmlPlugin::New(DescriptorPath());
+    try {
+        plugin->Initialize();
+        dispatcher.RegisterPlugin(plugin);
+    } catch (const CorvaneException&) {
+        return 0;
+    } catch (const std::exception& e) {
+        Fail(std::string("loading let another exception out: ") + e.what(), descriptor);
+    }
+    CheckNode(dispatcher.GetRootNamespace(), descriptor);
+    return 0;
+}

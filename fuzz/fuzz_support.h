@@ -1,0 +1,52 @@
+// Shared pieces of the fuzz targets: a reader that turns input bytes into choices, the checks'
+// switches, failure reporting and the checkers of formatter output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The entry point every target defines; libFuzzer calls it, and so does the replay main.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace Corvane::Fuzz {
+
+/// Reads an input front to back; once it is used up every read gives zero or the empty text, so a
+/// target never needs to check for the end.
+class ByteReader {
+public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+
+    bool Empty() const { return pos >= size; }
+    std::uint8_t Byte();
+    /// A length byte (taken modulo `maxLength` + 1), then that many bytes or what is left.
+    std::string String(std::size_t maxLength);
+    /// Everything not read yet.
+    std::string Rest();
+
+private:
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+};
+
+/// Checks that wait for library changes are switched on by setting the environment variable `name`
+/// to 1 (or off with 0); the build option CORVANE_FUZZ_ALL_CHECKS turns all of them on by default.
+bool CheckEnabled(const char* name);
+
+/// Reports a broken property with the input's text and aborts, so that libFuzzer saves the input
+/// and the replay fails.
+[[noreturn]] void Fail(const std::string& property, const std::string& detail);
+
+/// Whether `text` is one JSON value (RFC 8259) with blanks around it; `error` says where it breaks.
+bool IsJsonDocument(const std::string& text, std::string& error);
+
+/// Whether `text` is one Python literal expression of the kinds the python formatter writes
+/// (dicts, lists, strings, integers, True, False, None), trailing commas allowed, followed by a
+/// line feed; `error` says where it breaks.
+bool IsPythonLiteral(const std::string& text, std::string& error);
+
+/// Whether every byte of `text` is printable ASCII, the text form every formatter keeps exact.
+bool IsPrintableAscii(const std::string& text);
+
+} // namespace Corvane::Fuzz
