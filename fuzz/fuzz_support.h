@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The entry point every target defines; libFuzzer calls it, and so does the replay main.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -48,5 +49,15 @@ bool IsPythonLiteral(const std::string& text, std::string& error);
 
 /// Whether every byte of `text` is printable ASCII, the text form every formatter keeps exact.
 bool IsPrintableAscii(const std::string& text);
+
+/// The offset of the first byte of `command` that /bin/sh (a POSIX shell, as dash) reads as an
+/// operator (; | & < > ( ) or a line feed), a command substitution (a backquote or `$(`, also
+/// inside double quotes) or the end of a comment; npos when there is none. Quotes and backslashes
+/// are followed as the shell follows them; `${`, `$'` and globbing are plain text here.
+std::size_t FindActiveSyntax(const std::string& command);
+
+/// The words /bin/sh makes of a command free of operators and expansions: quote removal and
+/// splitting at blanks, tabs and line feeds.
+std::vector<std::string> ShellWords(const std::string& command);
 
 } // namespace Corvane::Fuzz

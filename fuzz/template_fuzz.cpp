@@ -18,6 +18,8 @@ using Corvane::CallSpec::ParameterSpec;
 using Corvane::CallSpec::ParameterType;
 using Corvane::Fuzz::ByteReader;
 using Corvane::Fuzz::Fail;
+using Corvane::Fuzz::FindActiveSyntax;
+using Corvane::Fuzz::ShellWords;
 
 std::shared_ptr<InputSpec> MakeSpec() {
     auto spec = InputSpec::New();
@@ -81,104 +83,6 @@ std::string WithoutShellSyntax(const std::string& text) {
 std::string WithoutNul(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
     return text;
-}
-
-// The offset of the first byte that /bin/sh (a POSIX shell) reads as an operator, a command
-// substitution or the end of a comment, or npos. Quotes and backslashes are followed as the shell
-// follows them; `${`, `$'` and globbing are plain text here.
-std::size_t FindActiveSyntax(const std::string& command) {
-    enum { Plain, Single, Double, Comment } state = Plain;
-    bool wordStart = true;
-    const std::size_t n = command.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = command[i];
-        const bool substitution = c == '`' || (c == '$' && i + 1 < n && command[i + 1] == '(');
-        switch (state) {
-        case Plain:
-            if (c == '\\') {
-                ++i;
-            } else if (c == '\'') {
-                state = Single;
-            } else if (c == '"') {
-                state = Double;
-            } else if (c == '#' && wordStart) {
-                state = Comment;
-            } else if (c == ' ' || c == '\t') {
-                wordStart = true;
-                continue;
-            } else if (substitution || std::strchr(";|&<>\n()", c) != nullptr) {
-                return i;
-            }
-            wordStart = false;
-            break;
-        case Single:
-            if (c == '\'') {
-                state = Plain;
-            }
-            break;
-        case Double:
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                state = Plain;
-            } else if (substitution) {
-                return i;
-            }
-            break;
-        case Comment:
-            if (c == '\n') {
-                return i;
-            }
-            break;
-        }
-    }
-    return std::string::npos;
-}
-
-// The words /bin/sh makes of a command free of operators and expansions: quote removal and
-// splitting at blanks, tabs and line feeds.
-std::vector<std::string> ShellWords(const std::string& command) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    for (std::size_t i = 0; i < command.size(); ++i) {
-        const char c = command[i];
-        if (c == ' ' || c == '\t' || c == '\n') {
-            if (inWord) {
-                words.push_back(word);
-                word.clear();
-                inWord = false;
-            }
-            continue;
-        }
-        inWord = true;
-        if (c == '\\') {
-            if (++i < command.size() && command[i] != '\n') {
-                word += command[i];
-            }
-        } else if (c == '\'') {
-            while (++i < command.size() && command[i] != '\'') {
-                word += command[i];
-            }
-        } else if (c == '"') {
-            while (++i < command.size() && command[i] != '"') {
-                if (command[i] == '\\' && i + 1 < command.size() &&
-                    std::strchr("$`\"\\\n", command[i + 1]) != nullptr) {
-                    if (command[++i] != '\n') {
-                        word += command[i];
-                    }
-                } else {
-                    word += command[i];
-                }
-            }
-        } else {
-            word += c;
-        }
-    }
-    if (inWord) {
-        words.push_back(word);
-    }
-    return words;
 }
 
 } // namespace
