@@ -74,7 +74,9 @@ public:
     std::shared_ptr<MetaStruct> Struct(int depth) {
         auto record = MetaStruct::New(kTypeNames[reader.Byte() % kTypeNames.size()]);
         for (int count = reader.Byte() % 5; count > 0; --count) {
-            record->SetField(FieldName(), Value(depth + 1));
+            // Two statements: the name is read before the value whatever the compiler's order.
+            const std::string name = FieldName();
+            record->SetField(name, Value(depth + 1));
         }
         return record;
     }
@@ -106,18 +108,23 @@ public:
         return list;
     }
 
-    std::string FieldName() {
-        const std::uint8_t choice = reader.Byte();
-        return choice < 240 ? kFieldNames[choice % kFieldNames.size()] : reader.String(8);
-    }
-    std::string TypeName() {
-        const std::uint8_t choice = reader.Byte();
-        return choice < 240 ? kTypeNames[choice % kTypeNames.size()] : reader.String(8);
-    }
+    std::string FieldName() { return Name(kFieldNames); }
+    std::string TypeName() { return Name(kTypeNames); }
 
     bool plainText = true;
 
 private:
+    // Mostly a known name, so that parameters meet the tree; now and then any bytes.
+    std::string Name(const std::vector<std::string>& known) {
+        const std::uint8_t choice = reader.Byte();
+        if (choice < 240) {
+            return known[choice % known.size()];
+        }
+        std::string name = reader.String(8);
+        plainText = plainText && IsPlainText(name);
+        return name;
+    }
+
     std::shared_ptr<MetaString> Text(std::string text) {
         plainText = plainText && IsPlainText(text);
         return MetaString::New(std::move(text));

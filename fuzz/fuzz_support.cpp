@@ -42,7 +42,9 @@ bool CheckEnabled(const char* name) {
 
 void Fail(const std::string& property, const std::string& detail) {
     std::fprintf(stderr, "fuzz property broken: %s\n", property.c_str());
-    std::fprintf(stderr, "----\n%s\n----\n", detail.c_str());
+    std::fprintf(stderr, "----\n");
+    std::fwrite(detail.data(), 1, detail.size(), stderr);
+    std::fprintf(stderr, "\n----\n");
     std::fflush(stderr);
     std::abort();
 }

@@ -22,16 +22,19 @@ using Corvane::MetaObj::MetaString;
 using Corvane::MetaObj::MetaStruct;
 using Corvane::MetaObj::MetaType;
 
+bool IsPlainText(const std::string& text) {
+    return Corvane::Fuzz::IsPrintableAscii(text) && text.find('\\') == std::string::npos;
+}
+
 // Whether every string and every structure field name in the tree is printable ASCII: the text the
 // machine-readable formatters are checked on while their escaping of other bytes is being changed.
 bool AllTextPrintable(const std::shared_ptr<MetaObject>& value) {
     if (auto text = std::dynamic_pointer_cast<MetaString>(value)) {
-        return Corvane::Fuzz::IsPrintableAscii(text->GetValue()) &&
-               text->GetValue().find('\\') == std::string::npos;
+        return IsPlainText(text->GetValue());
     }
     if (auto record = std::dynamic_pointer_cast<MetaStruct>(value)) {
         for (const auto& name : record->GetFieldNames()) {
-            if (!AllTextPrintable(record->GetField(name))) {
+            if (!IsPlainText(name) || !AllTextPrintable(record->GetField(name))) {
                 return false;
             }
         }

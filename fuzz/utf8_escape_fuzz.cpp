@@ -83,15 +83,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::free(terminated);
 
-    // String values: valid text is kept byte for byte, anything else becomes its rendering, and
-    // building a value from a value's text changes nothing.
+    // String values read their text as a C string: a valid text (up to its first NUL) is kept byte
+    // for byte, NULs and all, anything else becomes the rendering of that prefix; building a value
+    // from a value's text changes nothing.
     auto value = Corvane::MetaObj::MetaString::NewUtf8WithEscapes(std::string(text));
     const std::string& stored = value->GetValue();
-    if (!IsValid(stored)) {
+    if (!IsValid(stored.substr(0, stored.find('\0')))) {
         Fail("a string value holds invalid UTF-8", text);
     }
-    if (valid ? stored != text : stored != escaped) {
-        Fail("a string value is neither the valid text nor its rendering", text + "\n----\n" + stored);
+    if (IsValid(head) ? stored != text : stored != Escape(head)) {
+        Fail("a string value is neither the text nor its rendering", text + "\n----\n" + stored);
     }
     if (Corvane::MetaObj::MetaString::NewUtf8WithEscapes(std::string(stored))->GetValue() != stored) {
         Fail("building a string value is not idempotent", text);
