@@ -181,7 +181,7 @@ std::string Describe(const Corvane::AutoCli::FormatParameters& params,
                      const std::shared_ptr<MetaObject>& value) {
     std::string text = "value: " + value->ToString();
     for (const auto& [key, parameter] : params.GetParameters()) {
-        text += "\n" + key + " = [" + parameter + "]";
+        text.append("\n").append(key).append(" = [").append(parameter).append("]");
     }
     return text;
 }

@@ -65,10 +65,8 @@ bool IsHex(char c) {
 }
 
 unsigned long HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return static_cast<unsigned long>(c - '0');
-    }
-    return static_cast<unsigned long>((c | 0x20) - 'a' + 10);
+    const unsigned long byte = static_cast<unsigned char>(c);
+    return byte <= '9' ? byte - '0' : (byte | 0x20U) - 'a' + 10;
 }
 
 bool IsDigit(char c) {

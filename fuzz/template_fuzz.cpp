@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string values;
         for (const auto& [name, list] : input->GetParameters()) {
             for (const auto& value : list) {
-                values += name + "=[" + value + "]\n";
+                values.append(name).append("=[").append(value).append("]\n");
             }
         }
         Fail("a value brought active shell syntax at offset " + std::to_string(active),
