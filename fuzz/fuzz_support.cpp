@@ -374,6 +374,8 @@ bool IsUtf8(const std::string& text, std::string& error) {
 std::size_t FindActiveSyntax(const std::string& command) {
     enum { Plain, Single, Double, Comment } state = Plain;
     bool wordStart = true;
+    // Open ${ expansions outside quotes: inside one a # starts no comment.
+    int braces = 0;
     const std::size_t n = command.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char c = command[i];
@@ -382,11 +384,16 @@ std::size_t FindActiveSyntax(const std::string& command) {
         case Plain:
             if (c == '\\') {
                 ++i;
+            } else if (c == '$' && i + 1 < n && command[i + 1] == '{') {
+                ++braces;
+                ++i;
+            } else if (c == '}' && braces > 0) {
+                --braces;
             } else if (c == '\'') {
                 state = Single;
             } else if (c == '"') {
                 state = Double;
-            } else if (c == '#' && wordStart) {
+            } else if (c == '#' && wordStart && braces == 0) {
                 state = Comment;
             } else if (c == ' ' || c == '\t') {
                 wordStart = true;

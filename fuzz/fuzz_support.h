@@ -53,7 +53,8 @@ bool IsPrintableAscii(const std::string& text);
 /// The offset of the first byte of `command` that /bin/sh (a POSIX shell, as dash) reads as an
 /// operator (; | & < > ( ) or a line feed), a command substitution (a backquote or `$(`, also
 /// inside double quotes) or the end of a comment; npos when there is none. Quotes and backslashes
-/// are followed as the shell follows them; `${`, `$'` and globbing are plain text here.
+/// are followed as the shell follows them, and so are `${...}` expansions, in which a # starts no
+/// comment; `$'` and globbing are plain text here.
 std::size_t FindActiveSyntax(const std::string& command);
 
 /// The words /bin/sh makes of a command free of operators and expansions: quote removal and

@@ -81,6 +81,8 @@ TEST(FuzzCheckers, ActiveShellSyntax) {
         {"prog a\nb", 6},
         {"prog (a)", 5},
         {"prog x > y", 7},
+        {"prog ${x# }\\\nb ${y:-\"}\"}", none},
+        {"prog ${x} # a\nb", 13},
     };
     for (const auto& [command, offset] : cases) {
         EXPECT_EQ(FindActiveSyntax(command), offset) << command;
