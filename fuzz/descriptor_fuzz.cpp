@@ -83,6 +83,8 @@ void CheckNode(const std::shared_ptr<NamespaceNode>& node, const std::string& de
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool quiet = (Corvane::Fuzz::FailOnLibxml2Diagnostics(), true);
+    (void)quiet;
     const std::string descriptor(reinterpret_cast<const char*>(data), size);
     {
         std::ofstream file(DescriptorPath(), std::ios::binary | std::ios::trunc);

@@ -1,7 +1,10 @@
 // Shared pieces of the fuzz targets: the byte reader, switches, failure reports and output checkers.
 #include "fuzz_support.h"
 
+#include <libxml/xmlerror.h>
 #include <tarvik.h>
+
+#include <cstdarg>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +50,25 @@ void Fail(const std::string& property, const std::string& detail) {
     std::fprintf(stderr, "\n----\n");
     std::fflush(stderr);
     std::abort();
+}
+
+namespace {
+
+void Libxml2Diagnostic(void* /*context*/, const char* format, ...) {
+    char message[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    Fail("libxml2 printed a diagnostic", message);
+}
+
+} // namespace
+
+void FailOnLibxml2Diagnostics() {
+    if (CheckEnabled("CORVANE_FUZZ_QUIET_XML")) {
+        xmlSetGenericErrorFunc(nullptr, &Libxml2Diagnostic);
+    }
 }
 
 bool IsPrintableAscii(const std::string& text) {

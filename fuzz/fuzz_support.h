@@ -35,6 +35,10 @@ private:
 /// to 1 (or off with 0); the build option CORVANE_FUZZ_ALL_CHECKS turns all of them on by default.
 bool CheckEnabled(const char* name);
 
+/// With the switch CORVANE_FUZZ_QUIET_XML on, makes any diagnostic libxml2 would print a broken
+/// property: the XML readers promise that libxml2 prints nothing. Called once per process.
+void FailOnLibxml2Diagnostics();
+
 /// Reports a broken property with the input's text and aborts, so that libFuzzer saves the input
 /// and the replay fails.
 [[noreturn]] void Fail(const std::string& property, const std::string& detail);

@@ -62,6 +62,8 @@ const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool quiet = (Corvane::Fuzz::FailOnLibxml2Diagnostics(), true);
+    (void)quiet;
     const std::string document(reinterpret_cast<const char*>(data), size);
     std::shared_ptr<MetaObject> value;
     try {
