@@ -4,12 +4,12 @@
 
 #include <corvane/dispatch.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <cerrno>
+#include <cstring>
 #include <exception>
-#include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -19,23 +19,18 @@ using Corvane::AutoCli::Command;
 using Corvane::AutoCli::NamespaceNode;
 using Corvane::Fuzz::Fail;
 
-// The reader takes a file name, so every input is written to one private file, removed at exit.
+// The reader takes a file name, so every input is written to one in-memory file, named through
+// /proc; nothing reaches a disk and nothing is left behind.
+int DescriptorFile() {
+    static const int fd = memfd_create("descriptor.xml", MFD_CLOEXEC);
+    if (fd < 0) {
+        Fail("cannot create the descriptor file", std::strerror(errno));
+    }
+    return fd;
+}
+
 const std::string& DescriptorPath() {
-    static const std::string path = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string name =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/descriptor-XXXXXX.xml";
-        const int fd = mkstemps(name.data(), 4);
-        if (fd < 0) {
-            Fail("cannot create the descriptor file", name);
-        }
-        close(fd);
-        return name;
-    }();
-    static const bool registered = [] {
-        return std::atexit([] { unlink(DescriptorPath().c_str()); }) == 0;
-    }();
-    (void)registered;
+    static const std::string path = "/proc/self/fd/" + std::to_string(DescriptorFile());
     return path;
 }
 
@@ -86,12 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool quiet = (Corvane::Fuzz::FailOnLibxml2Diagnostics(), true);
     (void)quiet;
     const std::string descriptor(reinterpret_cast<const char*>(data), size);
-    {
-        std::ofstream file(DescriptorPath(), std::ios::binary | std::ios::trunc);
-        file << descriptor;
-        if (!file.flush()) {
-            Fail("cannot write the descriptor file", DescriptorPath());
-        }
+    if (ftruncate(DescriptorFile(), 0) != 0 ||
+        pwrite(DescriptorFile(), data, size, 0) != static_cast<ssize_t>(size)) {
+        Fail("cannot write the descriptor file", std::strerror(errno));
     }
     Corvane::AutoCli::Dispatcher dispatcher;
     auto plugin = Corvane::AutoCli::XmlPlugin::New(DescriptorPath());
