@@ -121,7 +121,7 @@ private:
             return known[choice % known.size()];
         }
         std::string name = reader.String(8);
-        plainText = plainText && IsPlainText(name);
+        plainText = plainText && IsPlainText(name) && name.find('"') == std::string::npos;
         return name;
     }
 

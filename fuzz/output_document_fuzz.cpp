@@ -26,15 +26,17 @@ bool IsPlainText(const std::string& text) {
     return Corvane::Fuzz::IsPrintableAscii(text) && text.find('\\') == std::string::npos;
 }
 
-// Whether every string and every structure field name in the tree is printable ASCII: the text the
-// machine-readable formatters are checked on while their escaping of other bytes is being changed.
+// Whether every string and every structure field name in the tree is printable ASCII without a
+// backslash, and every field name also without a double quote: the text the machine-readable
+// formatters are checked on unless CORVANE_FUZZ_STRICT_ESCAPES is on.
 bool AllTextPrintable(const std::shared_ptr<MetaObject>& value) {
     if (auto text = std::dynamic_pointer_cast<MetaString>(value)) {
         return IsPlainText(text->GetValue());
     }
     if (auto record = std::dynamic_pointer_cast<MetaStruct>(value)) {
         for (const auto& name : record->GetFieldNames()) {
-            if (!IsPlainText(name) || !AllTextPrintable(record->GetField(name))) {
+            if (!IsPlainText(name) || name.find('"') != std::string::npos ||
+                !AllTextPrintable(record->GetField(name))) {
                 return false;
             }
         }
