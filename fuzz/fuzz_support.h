@@ -1,5 +1,5 @@
 // Shared pieces of the fuzz targets: a reader that turns input bytes into choices, the checks'
-// switches, failure reporting and the checkers of formatter output.
+// switches, failure reporting, the checkers of formatter output and the shell readers.
 #pragma once
 
 #include <cstddef>
