@@ -58,6 +58,45 @@ public:
     int depth = 0;
 };
 
+// The items of a mapping (key: value) or a sequence after its opening bracket, up to the closing
+// one; `trailingComma` admits a comma before the closing bracket.
+bool ReadItems(Reader& r, bool mapping, bool trailingComma, bool (*key)(Reader&), bool (*value)(Reader&)) {
+    const char close = mapping ? '}' : ']';
+    r.SkipBlanks();
+    if (r.Peek() == close) {
+        ++r.pos;
+        return true;
+    }
+    for (;;) {
+        r.SkipBlanks();
+        if (mapping) {
+            if (!key(r)) {
+                return false;
+            }
+            r.SkipBlanks();
+            if (!r.Literal(":")) {
+                return r.Fails("expected ':'");
+            }
+        }
+        if (!value(r)) {
+            return false;
+        }
+        r.SkipBlanks();
+        if (r.Peek() == close) {
+            ++r.pos;
+            return true;
+        }
+        if (!r.Literal(",")) {
+            return r.Fails(mapping ? "expected ',' or '}'" : "expected ',' or ']'");
+        }
+        r.SkipBlanks();
+        if (trailingComma && r.Peek() == close) {
+            ++r.pos;
+            return true;
+        }
+    }
+}
+
 // JSON ------------------------------------------------------------------------------------------
 
 bool ReadJsonValue(Reader& r);
@@ -127,39 +166,6 @@ bool ReadJsonNumber(Reader& r) {
     return true;
 }
 
-// The items of an object (`object`) or array up to the closing bracket; no trailing comma.
-bool ReadJsonItems(Reader& r, bool object) {
-    const char close = object ? '}' : ']';
-    r.SkipBlanks();
-    if (r.Peek() == close) {
-        ++r.pos;
-        return true;
-    }
-    for (;;) {
-        r.SkipBlanks();
-        if (object) {
-            if (!ReadJsonString(r)) {
-                return false;
-            }
-            r.SkipBlanks();
-            if (!r.Literal(":")) {
-                return r.Fails("expected ':'");
-            }
-        }
-        if (!ReadJsonValue(r)) {
-            return false;
-        }
-        r.SkipBlanks();
-        if (r.Peek() == close) {
-            ++r.pos;
-            return true;
-        }
-        if (!r.Literal(",")) {
-            return r.Fails(object ? "expected ',' or '}'" : "expected ',' or ']'");
-        }
-    }
-}
-
 bool ReadJsonValue(Reader& r) {
     r.SkipBlanks();
     if (!r.Deeper()) {
@@ -169,7 +175,7 @@ bool ReadJsonValue(Reader& r) {
     const char c = r.Peek();
     if (c == '{' || c == '[') {
         ++r.pos;
-        ok = ReadJsonItems(r, c == '{');
+        ok = ReadItems(r, c == '{', false, &ReadJsonString, &ReadJsonValue);
     } else if (c == '"') {
         ok = ReadJsonString(r);
     } else if (c == '-' || IsDigit(c)) {
@@ -247,37 +253,6 @@ bool ReadPythonString(Reader& r) {
     return r.Fails("unterminated string");
 }
 
-bool ReadPythonItems(Reader& r, bool dict) {
-    const char close = dict ? '}' : ']';
-    for (;;) {
-        r.SkipBlanks();
-        if (r.Peek() == close) {
-            ++r.pos;
-            return true;
-        }
-        if (!ReadPythonValue(r)) {
-            return false;
-        }
-        r.SkipBlanks();
-        if (dict) {
-            if (!r.Literal(":")) {
-                return r.Fails("expected ':'");
-            }
-            if (!ReadPythonValue(r)) {
-                return false;
-            }
-            r.SkipBlanks();
-        }
-        if (r.Peek() == close) {
-            ++r.pos;
-            return true;
-        }
-        if (!r.Literal(",")) {
-            return r.Fails(dict ? "expected ',' or '}'" : "expected ',' or ']'");
-        }
-    }
-}
-
 bool ReadPythonValue(Reader& r) {
     r.SkipBlanks();
     if (!r.Deeper()) {
@@ -287,7 +262,7 @@ bool ReadPythonValue(Reader& r) {
     const char c = r.Peek();
     if (c == '{' || c == '[') {
         ++r.pos;
-        ok = ReadPythonItems(r, c == '{');
+        ok = ReadItems(r, c == '{', true, &ReadPythonValue, &ReadPythonValue);
     } else if (c == '"' || c == '\'') {
         ok = ReadPythonString(r);
     } else if (c == '-' || IsDigit(c)) {
