@@ -1,0 +1,100 @@
+// Fuzz target of the descriptor reader: a plugin descriptor file loaded and registered the way the
+// dispatcher does it, then every command's specifications and help produced and printed.
+#include "fuzz_support.h"
+
+#include <corvane/dispatch.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <sstream>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+using Corvane::CorvaneException;
+using Corvane::AutoCli::Command;
+using Corvane::AutoCli::NamespaceNode;
+using Corvane::Fuzz::Fail;
+
+// The reader takes a file name, so every input is written to one in-memory file, named through
+// /proc; nothing reaches a disk and nothing is left behind.
+int DescriptorFile() {
+    static const int fd = memfd_create("descriptor.xml", MFD_CLOEXEC);
+    if (fd < 0) {
+        Fail("cannot create the descriptor file", std::strerror(errno));
+    }
+    return fd;
+}
+
+const std::string& DescriptorPath() {
+    static const std::string path = "/proc/self/fd/" + std::to_string(DescriptorFile());
+    return path;
+}
+
+void CheckCommand(const std::shared_ptr<Command>& command, const std::string& descriptor) {
+    const std::string path = command->GetPathString(' ');
+    try {
+        auto inputSpec = command->GetInputSpec();
+        for (const auto& parameter : inputSpec->GetParameters()) {
+            parameter->GetDescription(true);
+        }
+        command->GetOutputSpec()->GetDescription();
+
+        auto input = Corvane::AutoCli::CommandInput::New();
+        input->GetCommandPath() = command->GetPath();
+        auto output = Corvane::AutoCli::CommandOutput::New();
+        command->GenerateHelpOutput(input, output);
+
+        Corvane::AutoCli::FormatParameters params;
+        Corvane::AutoCli::DisplayContext context;
+        context.width = 80;
+        std::ostringstream out;
+        Corvane::AutoCli::CommandHelpFormatter::New()->Format(output, params, context, out);
+        if (out.str().empty()) {
+            Fail("the help of " + path + " printed nothing", descriptor);
+        }
+    } catch (const std::exception& e) {
+        Fail("the specifications or help of " + path + " failed: " + e.what(), descriptor);
+    }
+}
+
+void CheckNode(const std::shared_ptr<NamespaceNode>& node, const std::string& descriptor) {
+    for (const auto& child : node->GetNamespaceNodes()) {
+        if (child->GetType() == Corvane::AutoCli::CommandType) {
+            auto command = std::dynamic_pointer_cast<Command>(child);
+            if (!command) {
+                Fail("a command node is not a command", descriptor);
+            }
+            CheckCommand(command, descriptor);
+        } else {
+            CheckNode(child, descriptor);
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool quiet = (Corvane::Fuzz::FailOnLibxml2Diagnostics(), true);
+    (void)quiet;
+    const std::string descriptor(reinterpret_cast<const char*>(data), size);
+    if (ftruncate(DescriptorFile(), 0) != 0 ||
+        pwrite(DescriptorFile(), data, size, 0) != static_cast<ssize_t>(size)) {
+        Fail("cannot write the descriptor file", std::strerror(errno));
+    }
+    Corvane::AutoCli::Dispatcher dispatcher;
+    auto plugin = Corvane::AutoCli::XmlPlugin::New(DescriptorPath());
+    try {
+        plugin->Initialize();
+        dispatcher.RegisterPlugin(plugin);
+    } catch (const CorvaneException&) {
+        return 0;
+    } catch (const std::exception& e) {
+        Fail(std::string("loading let another exception out: ") + e.what(), descriptor);
+    }
+    CheckNode(dispatcher.GetRootNamespace(), descriptor);
+    return 0;
+}

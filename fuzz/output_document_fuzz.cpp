@@ -1,0 +1,111 @@
+// Fuzz target of the output-document reader: an external program's standard output read into a
+// value, which every built-in formatter must then print.
+#include "fuzz_support.h"
+
+#include <corvane/callspec.h>
+#include <corvane/format.h>
+#include <corvane/metaobj.h>
+#include <corvane/plugins.h>
+#include <corvane/xmlutil.h>
+
+#include <exception>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using Corvane::CorvaneException;
+using Corvane::Fuzz::Fail;
+using Corvane::MetaObj::MetaList;
+using Corvane::MetaObj::MetaObject;
+using Corvane::MetaObj::MetaString;
+using Corvane::MetaObj::MetaStruct;
+using Corvane::MetaObj::MetaType;
+
+bool IsPlainText(const std::string& text) {
+    return Corvane::Fuzz::IsPrintableAscii(text) && text.find('\\') == std::string::npos;
+}
+
+// Whether every string and every structure field name in the tree is printable ASCII without a
+// backslash, and every field name also without a double quote: the text the machine-readable
+// formatters are checked on unless CORVANE_FUZZ_STRICT_ESCAPES is on.
+bool AllTextPrintable(const std::shared_ptr<MetaObject>& value) {
+    if (auto text = std::dynamic_pointer_cast<MetaString>(value)) {
+        return IsPlainText(text->GetValue());
+    }
+    if (auto record = std::dynamic_pointer_cast<MetaStruct>(value)) {
+        for (const auto& name : record->GetFieldNames()) {
+            if (!IsPlainText(name) || name.find('"') != std::string::npos ||
+                !AllTextPrintable(record->GetField(name))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    if (auto list = std::dynamic_pointer_cast<MetaList>(value)) {
+        for (const auto& item : list->GetObjects()) {
+            if (!AllTextPrintable(item)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters() {
+    static const auto plugin = [] {
+        auto internal = Corvane::AutoCli::InternalPlugin::New();
+        internal->Initialize();
+        return internal;
+    }();
+    return plugin->GetFormatters();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool quiet = (Corvane::Fuzz::FailOnLibxml2Diagnostics(), true);
+    (void)quiet;
+    const std::string document(reinterpret_cast<const char*>(data), size);
+    std::shared_ptr<MetaObject> value;
+    try {
+        value = Corvane::AutoCli::XmlUtil_ParseXmlOutput(document);
+    } catch (const CorvaneException&) {
+        return 0;
+    } catch (const std::exception& e) {
+        Fail(std::string("the reader let another exception out: ") + e.what(), document);
+    }
+    if (!value) {
+        return 0;
+    }
+
+    auto output = Corvane::CallSpec::Output::New();
+    output->SetRootObject(value);
+    const bool strict = Corvane::Fuzz::CheckEnabled("CORVANE_FUZZ_STRICT_ESCAPES") || AllTextPrintable(value);
+    for (const auto& formatter : Formatters()) {
+        const std::string& name = formatter->GetName();
+        Corvane::AutoCli::FormatParameters params;
+        Corvane::AutoCli::DisplayContext context;
+        context.width = 80;
+        std::ostringstream out;
+        try {
+            formatter->Format(output, params, context, out);
+        } catch (const CorvaneException& e) {
+            // Refusing a value of the wrong shape is what these two formatters document.
+            if (name == "table" || name == "commandhelp") {
+                continue;
+            }
+            Fail(name + " formatter threw: " + e.what(), document);
+        } catch (const std::exception& e) {
+            Fail(name + " formatter threw: " + e.what(), document);
+        }
+        std::string error;
+        if (name == "json" && strict && !Corvane::Fuzz::IsJsonDocument(out.str(), error)) {
+            Fail("json output is not JSON: " + error, document + "\n----\n" + out.str());
+        }
+        if (name == "python" && strict && !Corvane::Fuzz::IsPythonLiteral(out.str(), error)) {
+            Fail("python output is not a Python literal: " + error, document + "\n----\n" + out.str());
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,154 @@
+// Fuzz target of command-template filling: templates with no shell syntax of their own, filled
+// with any values, must not gain any; quoted values must reach the program byte for byte.
+#include "fuzz_support.h"
+
+#include <corvane/callspec.h>
+#include <corvane/plugins.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Corvane::CallSpec::Input;
+using Corvane::CallSpec::InputSpec;
+using Corvane::CallSpec::ParameterSpec;
+using Corvane::CallSpec::ParameterType;
+using Corvane::Fuzz::ByteReader;
+using Corvane::Fuzz::Fail;
+using Corvane::Fuzz::FindActiveSyntax;
+using Corvane::Fuzz::ShellWords;
+
+std::shared_ptr<InputSpec> MakeSpec() {
+    auto spec = InputSpec::New();
+    spec->AddParameter(ParameterSpec::New("force", ParameterType::Flag));
+    spec->AddParameter(ParameterSpec::New("items", ParameterType::StringList));
+    spec->AddParameter(ParameterSpec::New("name", ParameterType::String));
+    spec->AddParameter(ParameterSpec::New("path", ParameterType::String));
+    spec->AddParameter(ParameterSpec::New("tags", ParameterType::StringList));
+    spec->AddParameter(ParameterSpec::New("text", ParameterType::String));
+    return spec;
+}
+
+// Pieces a template is assembled from: the constructs in every quoting a template can give them.
+const std::vector<std::string>& Fragments() {
+    static const std::vector<std::string> fragments = {
+        "prog ",
+        " ",
+        "'",
+        "\"",
+        "x",
+        "$",
+        "{",
+        "}",
+        "# ",
+        "\\",
+        "=",
+        ",",
+        "$val{name}",
+        "$val{path}",
+        "$val{text}",
+        "$val{force}",
+        "$val{items}",
+        "$if{force,-f }",
+        "$if{name,--name $val{name}}",
+        "$if{path,'$val{path}'}",
+        "$if{text,\"$val{text}\"}",
+        "$list{items,',',true}",
+        "$list{items,'',false}",
+        "$list{items,' ',false}",
+        "$multilist{tags,--tag,true}",
+        "$multilist{tags,-t,false}",
+        "$multilist{items,$val{name},false}",
+        "$'",
+        "${",
+        "$$val{name}",
+    };
+    return fragments;
+}
+
+// Template text of the fuzzer's own, less every byte that is active shell syntax by itself.
+std::string WithoutShellSyntax(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        if (c != '\0' && std::strchr(";|&<>\n`()", c) == nullptr) {
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::string WithoutNul(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    return text;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ByteReader reader(data, size);
+    const int mode = reader.Byte() % 3;
+    std::string commandTemplate;
+    if (mode == 0) {
+        commandTemplate = WithoutShellSyntax(reader.String(160));
+    } else if (mode == 1) {
+        for (int count = reader.Byte() % 16; count > 0; --count) {
+            commandTemplate += Fragments()[reader.Byte() % Fragments().size()];
+        }
+    } else {
+        commandTemplate = "prog '$val{name}' \"$val{path}\" \"x$val{text}y\"";
+    }
+
+    auto spec = MakeSpec();
+    auto command = Corvane::AutoCli::ExtensionCommand::New();
+    command->SetInputSpec(spec);
+    command->SetOutputSpec(Corvane::CallSpec::OutputSpec::New());
+    command->SetExecuteCommand(commandTemplate);
+    auto input = Input::New();
+    const std::uint8_t present = mode == 2 ? 0xff : reader.Byte();
+    if ((present & 1) != 0) {
+        input->AddParameter("force", "");
+    }
+    int bit = 1;
+    for (const char* name : {"name", "path", "text"}) {
+        if (((present >> bit++) & 1) != 0) {
+            input->AddParameter(name, WithoutNul(reader.String(48)));
+        }
+    }
+    for (const char* name : {"items", "tags"}) {
+        for (int count = reader.Byte() % 4; count > 0; --count) {
+            input->AddParameter(name, WithoutNul(reader.String(24)));
+        }
+    }
+    input->SetInputSpec(command->GetInputSpec());
+
+    std::string filled;
+    try {
+        filled = command->SubstituteInput(input, false);
+    } catch (const Corvane::CorvaneException&) {
+        // A value where no escaping can keep it data, or a $val on a flag or list: refused.
+        return 0;
+    }
+    const std::size_t active = FindActiveSyntax(filled);
+    if (active != std::string::npos) {
+        std::string values;
+        for (const auto& [name, list] : input->GetParameters()) {
+            for (const auto& value : list) {
+                values.append(name).append("=[").append(value).append("]\n");
+            }
+        }
+        Fail("a value brought active shell syntax at offset " + std::to_string(active),
+             "template: " + commandTemplate + "\n" + values + "filled: " + filled);
+    }
+    if (mode == 2 && Corvane::Fuzz::CheckEnabled("CORVANE_FUZZ_EXACT_QUOTING")) {
+        const std::vector<std::string> expected = {"prog", input->GetParameter("name"),
+                                                   input->GetParameter("path"),
+                                                   "x" + input->GetParameter("text") + "y"};
+        if (ShellWords(filled) != expected) {
+            Fail("a quoted value did not reach the program exactly", filled);
+        }
+    }
+    return 0;
+}
