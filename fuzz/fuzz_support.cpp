@@ -1,4 +1,4 @@
-// Shared pieces of the fuzz targets: the byte reader, switches and failure reports.
+// Shared pieces of the fuzz targets: the byte reader, failure reports and the libxml2 guard.
 #include "fuzz_support.h"
 
 #include <libxml/xmlerror.h>
@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace Corvane::Fuzz {
 
@@ -26,18 +25,6 @@ std::string ByteReader::Rest() {
     std::string text(reinterpret_cast<const char*>(data) + pos, size - pos);
     pos = size;
     return text;
-}
-
-bool CheckEnabled(const char* name) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') {
-        return std::strcmp(value, "0") != 0;
-    }
-#if defined(CORVANE_FUZZ_ALL_CHECKS) && CORVANE_FUZZ_ALL_CHECKS
-    return true;
-#else
-    return false;
-#endif
 }
 
 void Fail(const std::string& property, const std::string& detail) {
@@ -63,18 +50,7 @@ void Libxml2Diagnostic(void* /*context*/, const char* format, ...) {
 } // namespace
 
 void FailOnLibxml2Diagnostics() {
-    if (CheckEnabled("CORVANE_FUZZ_QUIET_XML")) {
-        xmlSetGenericErrorFunc(nullptr, &Libxml2Diagnostic);
-    }
-}
-
-bool IsPrintableAscii(const std::string& text) {
-    for (const char c : text) {
-        if (c < 0x20 || c > 0x7e) {
-            return false;
-        }
-    }
-    return true;
+    xmlSetGenericErrorFunc(nullptr, &Libxml2Diagnostic);
 }
 
 } // namespace Corvane::Fuzz

@@ -31,11 +31,7 @@ private:
     std::size_t pos = 0;
 };
 
-/// Checks that wait for library changes are switched on by setting the environment variable `name`
-/// to 1 (or off with 0); the build option CORVANE_FUZZ_ALL_CHECKS turns all of them on by default.
-bool CheckEnabled(const char* name);
-
-/// With the switch CORVANE_FUZZ_QUIET_XML on, makes any diagnostic libxml2 would print a broken
+/// Makes any diagnostic libxml2 would print a broken
 /// property: the XML readers promise that libxml2 prints nothing. Called once per process.
 void FailOnLibxml2Diagnostics();
 
@@ -50,9 +46,6 @@ bool IsJsonDocument(const std::string& text, std::string& error);
 /// (dicts, lists, strings, integers, True, False, None), trailing commas allowed, followed by a
 /// line feed; `error` says where it breaks.
 bool IsPythonLiteral(const std::string& text, std::string& error);
-
-/// Whether every byte of `text` is printable ASCII, the text form every formatter keeps exact.
-bool IsPrintableAscii(const std::string& text);
 
 /// The offset of the first byte of `command` that /bin/sh (a POSIX shell, as dash) reads as an
 /// operator (; | & < > ( ) or a line feed), a command substitution (a backquote or `$(`, also

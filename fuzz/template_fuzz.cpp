@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail("a value brought active shell syntax at offset " + std::to_string(active),
              "template: " + commandTemplate + "\n" + values + "filled: " + filled);
     }
-    if (mode == 2 && Corvane::Fuzz::CheckEnabled("CORVANE_FUZZ_EXACT_QUOTING")) {
+    if (mode == 2) {
         const std::vector<std::string> expected = {"prog", input->GetParameter("name"),
                                                    input->GetParameter("path"),
                                                    "x" + input->GetParameter("text") + "y"};

@@ -96,6 +96,10 @@ std::size_t DecodeAt(const std::string& text, std::size_t pos, unsigned long& co
 /// Appends the low `digits` hex digits of `value`, in lower case, to `out`.
 void AppendHex(std::string& out, unsigned long value, int digits);
 
+/// True when `name` can stand between double quotes as it is in JSON and Python text: printable ASCII
+/// without a double quote or a backslash. Field names that are not are written as escaped strings.
+bool IsPlainKey(const std::string& name);
+
 /// Splits `text` at every `separator`. Empty items before or between separators are kept, the empty
 /// piece after a final separator is not produced, and empty text gives no items.
 std::vector<std::string> SplitItems(const std::string& text, char separator);

@@ -92,7 +92,13 @@ struct JsonWriter : Detail::LineHandler {
         EndLine(out);
         const std::vector<std::string> names = value.GetFieldNames();
         for (size_t i = 0; i < names.size(); ++i) {
-            out << indent << "   \"" << names[i] << "\": ";
+            out << indent << "   ";
+            if (Detail::IsPlainKey(names[i])) {
+                out << '"' << names[i] << '"';
+            } else {
+                WriteEscaped(names[i], out);
+            }
+            out << ": ";
             formatter.Format(value.GetField(names[i]), out, level + 2);
             if (i + 1 < names.size()) {
                 out << ',';

@@ -65,7 +65,12 @@ struct PythonWriter : Detail::LineHandler {
     void operator()(const MetaStruct& value) const {
         out << '{';
         for (const std::string& name : value.GetFieldNames()) {
-            out << '"' << name << "\": ";
+            if (Detail::IsPlainKey(name)) {
+                out << '"' << name << '"';
+            } else {
+                WriteQuoted(name, out);
+            }
+            out << ": ";
             formatter.Format(value.GetField(name), out, level + 2);
             out << ", ";
         }

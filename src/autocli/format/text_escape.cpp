@@ -11,6 +11,16 @@ std::size_t DecodeAt(const std::string& text, std::size_t pos, unsigned long& co
     return static_cast<std::size_t>(length);
 }
 
+bool IsPlainKey(const std::string& name) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7e || byte == '"' || byte == '\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
 void AppendHex(std::string& out, unsigned long value, int digits) {
     static const char kHex[] = "0123456789abcdef";
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
