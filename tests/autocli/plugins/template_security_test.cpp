@@ -170,13 +170,10 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
     using C = const Call&;
     // clang-format off
     const Case cases[] = {
-        {"@ $val{aa}", [](C c) { return Args{NoLf(c.aa)}; }, true},
         {"@ \\$val{aa}", [](C c) { return Args{NoLf(c.aa)}; }, true},
         // Quotes beside the value that do not enclose it do not protect it.
         {"@ \"it's\" 'x'$val{aa}'y'", [](C c) { return Args{"it's", "x" + NoLf(c.aa) + "y"}; }, true},
         // In quotes a value arrives byte for byte.
-        {"@ '$val{aa}'", [](C c) { return Args{c.aa}; }},
-        {"@ \"$val{aa}\"", [](C c) { return Args{c.aa}; }},
         {"@ x\"$val{aa}\"'$val{aa}'\"\\\"$val{aa}\"",
          [](C c) { return Args{"x" + c.aa + c.aa + "\"" + c.aa}; }},
         {"@ 'x $val{aa} $val{bb}", nullptr},
@@ -191,7 +188,6 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         {"@ $list{ll,';',true}", [](C c) { return Args{Joined(c, ";")}; }},
         {"@ '$list{ll,'',false}'", [](C c) { return Args{Joined(c, "")}; }},
         {"@ '$list{ll,'',true}'", [](C c) { return Args{"\"" + Joined(c, "") + "\""}; }},
-        {"@ $list{ll,'',true} '$list{ll,';',false}'", nullptr},
         {"@$multilist{ll,--ip,true}", [](C c) {
              Args args;
              for (const std::string& v : c.ll)
@@ -202,7 +198,6 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         {"@ ok # $val{aa} $list{ll,';',false}\n@ again", [](C) { return Args{"ok", "ARGV", "again"}; }},
         {"@ \"$(printf '%s' $val{aa})\"", [](C c) { return Args{NoLf(c.aa)}; }, true},
         {"@ $(printf '%s' '$val{aa}' \"$val{bb}\")", nullptr},
-        {"@ \"$(cat <<EOF\nX$val{aa}X\nEOF\n)\"", [](C c) { return Args{"X" + NoLf(c.aa) + "X"}; }},
         {"@ \"$(cat <<'EOF'\nX$val{aa}X\nEOF\n)\"", [](C c) { return Args{"X" + NoLf(c.aa) + "X"}; }}};
     // clang-format on
     for (const Case& c : cases) {

@@ -1,5 +1,4 @@
 // Tests of XmlPlugin: descriptor reading with its checks and messages, path splitting, registration.
-#include <corvane/dispatch.h>
 #include <corvane/plugins.h>
 
 #include "../../../src/autocli/plugins/xml_diagnostic.h"
@@ -133,12 +132,11 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
     const std::string bad = "Unable to parse Input Paramter p1. ", spec = "Unable to build output spec.  Error was ", tail = "<format-parameters/><execute>x</execute>";
     ExpectRows({
         // The file, its version and the top-level elements.
-        "R||" + unparsable, "R|<p><version>1.0.0</version><namespaces>|" + unparsable, "D|<namespaces/>" + Replace(std::string(300, '.'), ".", "<d>") + Replace(std::string(300, '.'), ".", "</d>") + "|" + unparsable,
-        "R|<p><version> 1.0.0</version><namespaces/></p>|" + version, "R|<p><version>1.0</version></p>|" + version, "R|<p><namespaces/></p>|" + version,
+        "R||" + unparsable, "D|<namespaces/>" + Replace(std::string(300, '.'), ".", "<d>") + Replace(std::string(300, '.'), ".", "</d>") + "|" + unparsable,
+        "R|<p><version> 1.0.0</version><namespaces/></p>|" + version, "R|<p><namespaces/></p>|" + version,
         "R|<p><version>1.0.0</version><version>2</version></p>|" + Replace(dup, "%s", "version"), "R|<p><version/><version>1.0.0</version><namespaces/></p>|+",
         "D|<namespaces/>|+", "D|<commands/>|+", "D|<other/>|Unable to find any namespaces or commands to register for plugin %F",
         "D|<namespaces/><namespaces/>|More than one instance of namespaces found, expected only one.",
-        "D|<commands/><commands/>|More than one instance of commands found, expected only one.",
         // Namespaces come first, in document order; names are given at registration; the last non-empty text wins.
         R"(D|<commands><command path="n.up"><input-spec/>)" + kTail + R"(</command></commands><namespaces><namespace path="n"><description>N</description></namespace>)"
             R"(<other/><namespace path="n.f"><description/><description>F</description></namespace></namespaces>|+n::N;n.f::F;n.up::; [] x|| no root)",
@@ -160,10 +158,8 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
         "C|<input-spec/><output-spec/><format-parameters/><execute></execute>|Missing or empty <execute> tag.  This tag must specify a valid execution string for this command.",
         "C|<input-spec/><input-spec/>" + kTail + "|More than one instance of input-spec found, expected only one.",
         "C|<input-spec/>" + kTail + "<stdin>x</stdin><stdin>y</stdin>|" + Replace(dup, "%s", "stdin"),
-        "C|<meta-data/><meta-data/><input-spec/>" + kTail + "|More than one instance of meta-data found, expected only one.",
         R"(C|<meta-data><meta-data-entry name="a">x</meta-data-entry><entry/></meta-data><input-spec/>)" + kTail + "|Found unexpected tag while building meta-data set.  Unexpected tag was: entry",
         "C|<meta-data><meta-data-entry>x</meta-data-entry></meta-data><input-spec/>" + kTail + "|" + noName,
-        R"(C|<meta-data><meta-data-entry name=""><!-- content --></meta-data-entry></meta-data><input-spec/>)" + kTail + "|" + noName,
         R"(C|<meta-data> <!-- c --> <meta-data-entry/><meta-data-entry name="k">v</meta-data-entry><![CDATA[raw]]></meta-data><input-spec/>)" + kTail + "|+a.b::; [] x|| no root",
         // Parameters: all seven types, and their checks in this order.
         "P|" + p1 + ">" + d + R"(</parameter><parameter name="pw" type="string" required="false" secret="true" shortname="w"><description>Pw</description>)"
@@ -191,7 +187,6 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
             "</enum></constraint>|+cp int required - d: [3, -2];",
         R"(S|<constraint type="enum"><enum/></constraint>|)" + type + "enum'", "S|<constraint/>|" + type + "'",
         R"(S|<constraint type="stringenum"><enum><enum-value value="a"/><enum-value value="b"></enum-value></enum></constraint>|)" + noData,
-        R"(I|<constraint type="range"><regex>x</regex></constraint>|)" + noData,
         R"(I|<constraint type="range"><range min="1" max="x"/></constraint>|)" + range,
         R"(I|<constraint type="range"><range min="1" max="99999999999999999999"/></constraint>|)" + range,
         R"(I|<constraint type="range"><range min="5" max="1"/></constraint>|Invalid values for SetIntRange, constraints must have a min value <= max value)",
@@ -205,8 +200,6 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
         // Output specification and format parameters.
         "O|<output-spec><string/> <!-- c --> <int/></output-spec>" + tail + "|Found more than one node under 'output-spec', where only one node is supported.  The tag was int",
         "O|<output-spec><integer/></output-spec>" + tail + "|" + spec + "Unable to make a MetaObject from a node with tag 'integer'",
-        R"(O|<output-spec><list type="int"><int>abc</int></list></output-spec>)" + tail + "|" + spec + "Unable to read an int value from: 'abc'",
-        "O|<output-spec><string/><![CDATA[x]]></output-spec>" + tail + "|" + spec + "Trying to make a meta object from a CDATA section",
         "O|<output-spec/><format-parameters><formatter>json</formatter><formatter/></format-parameters><execute>x</execute>|Invalid plugin format.  Duplicate <formatter> tags found",
         // Hostile documents: external entities and DTDs are not read, entity expansion and deep nesting are
         // refused, a file past the size limit is refused unread.
@@ -256,8 +249,7 @@ TEST(XmlPluginTest, RegistrationSharesTopLevelNamespacesAndRefusesConflictsUpFro
         {ns("early", "E"), command("s.a.run"), "Varnok path is already registered: s.a.run", both},
         {ns("early", "E"), command("s"), "Varnok path is already registered: s", both},
         {ns("k", "K"), command("nowhere.b.c"), unknown + "nowhere' in namespace ", "k(K){}" + both},
-        {ns("p.q", "Q") + ns("p", "P"), "", unknown + "p' in namespace ", "k(K){}" + both},
-        {ns("Bad-Name", "B"), "", "Invalid name for namespace 'Bad-Name', must be a name consisting of letters and numbers and must conform to 'camel' casing.", "k(K){}" + both}};
+        {ns("p.q", "Q") + ns("p", "P"), "", unknown + "p' in namespace ", "k(K){}" + both}};
     // clang-format on
     std::vector<std::shared_ptr<XmlPlugin>> plugins;
     for (const auto& row : rows) {
@@ -280,35 +272,6 @@ TEST(XmlPluginTest, RegistrationSharesTopLevelNamespacesAndRefusesConflictsUpFro
     EXPECT_TRUE(XmlPlugin::SplitPath("").empty());
 }
 
-TEST(XmlPluginTest, ALargeStringComesBackThroughCatWithNothingOnStandardError) {
-    // 40 MB of plain, multi-byte and escaped text: libxml2 hands each kind over in its own pieces.
-    std::string expected, document = "<?xml version=\"1.0\"?>\n<output><string>";
-    for (int i = 0; expected.size() < 40000000; ++i) {
-        expected += std::string(40, 'a' + i % 26) + "\xc3\xa9 & <\n";
-        document += std::string(40, 'a' + i % 26) + "\xc3\xa9 &amp; &lt;\n";
-    }
-    document += "</string></output>\n";
-    const std::string data = dir.WriteFile("big-output.xml", document);
-    const std::string descriptor =
-        Write(R"(<namespaces><namespace path="big"><description>Big.</description></namespace></namespaces>)"
-              R"(<commands><command path="big.read"><input-spec/><output-spec><string/></output-spec>)"
-              "<format-parameters/><execute>cat " +
-              data + "</execute></command></commands>");
-    Dispatcher dispatcher;
-    auto output = CommandOutput::New();
-    EXPECT_EQ("", CorvaneTest::CaptureFd(2, [&] {
-                  dispatcher.AddPlugin(descriptor);
-                  auto input = CommandInput::New();
-                  input->SetCommandPath({"big", "read"});
-                  EXPECT_TRUE(dispatcher.ExecuteCommand(input, output));
-              }));
-    EXPECT_TRUE(output->GetErrors().empty()) << output->GetErrors().at(0);
-    auto value = std::dynamic_pointer_cast<Corvane::MetaObj::MetaString>(output->GetRootObject());
-    ASSERT_TRUE(value);
-    EXPECT_EQ(expected.size(), value->GetValue().size());
-    EXPECT_TRUE(expected == value->GetValue());
-}
-
 TEST(XmlPluginTest, TheFirstParserMessageOfAMalformedDescriptorAndItsLine) {
     XmlDiagnostic problem{"unchanged", -1};
     // Well-formed, unreadable and empty files have no syntax error to report.
@@ -322,9 +285,4 @@ TEST(XmlPluginTest, TheFirstParserMessageOfAMalformedDescriptorAndItsLine) {
     EXPECT_EQ("", CorvaneTest::CaptureFd(2, [&] { EXPECT_TRUE(FindDescriptorSyntaxError(file, problem)); }));
     EXPECT_EQ("Opening and ending tag mismatch: namespaces line 3 and p", problem.message);
     EXPECT_EQ(4, problem.line);
-    // The plugin's own message stays as it is.
-    EXPECT_THROW_MSG(XmlPlugin::New(file)->Initialize(), "Unable to handle XML Plugin " + file +
-                                                             ".  There was an error while parsing: "
-                                                             "Unable to parse XML descriptor: " +
-                                                             file);
 }
