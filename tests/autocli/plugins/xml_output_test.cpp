@@ -3,6 +3,8 @@
 
 #include "test_support.h"
 
+#include <boost/algorithm/string/replace.hpp>
+
 #include <dlfcn.h>
 
 #include <chrono>
@@ -48,15 +50,8 @@ std::string Read(const std::string& doc) {
     return Outcome([&] { return XmlUtil_ParseXmlOutput(doc); });
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 std::string Repeat(const std::string& piece, int count) {
-    return Replace(std::string(count, '.'), ".", piece);
+    return boost::replace_all_copy(std::string(count, '.'), ".", piece);
 }
 
 // Rows are "document => Outcome"; nothing may be printed, and nothing may take long.

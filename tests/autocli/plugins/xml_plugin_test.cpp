@@ -4,6 +4,8 @@
 #include "../../../src/autocli/plugins/xml_diagnostic.h"
 #include "test_support.h"
 
+#include <boost/algorithm/string/replace.hpp>
+
 #include <chrono>
 #include <map>
 
@@ -14,13 +16,6 @@ namespace {
 
 const CorvaneTest::TempDir dir;
 const std::string kTail = "<output-spec/><format-parameters/><execute>x</execute>";
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
 
 // A descriptor file: `body` after the version element, or the whole text when `raw`.
 std::string Write(const std::string& body, bool raw = false) {
@@ -106,7 +101,9 @@ void ExpectRows(const std::vector<std::string>& rows) {
                       }
                   }));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-        EXPECT_EQ(expected[0] == '+' ? expected : Replace(prefix + kind[2] + expected, "%F", file), outcome)
+        EXPECT_EQ(expected[0] == '+' ? expected
+                                     : boost::replace_all_copy(prefix + kind[2] + expected, "%F", file),
+                  outcome)
             << row;
     }
 }
@@ -118,7 +115,9 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
     std::string laughs = "<!DOCTYPE p [<!ENTITY e0 '0123456789'>";
     for (int i = 1; i <= 9; ++i) {
         laughs += "<!ENTITY e" + std::to_string(i) + " '" +
-                  Replace("&;&;&;&;&;&;&;&;&;&;", ";", "e" + std::to_string(i - 1) + ";") + "'>";
+                  boost::replace_all_copy(std::string("&;&;&;&;&;&;&;&;&;&;"), ";",
+                                          "e" + std::to_string(i - 1) + ";") +
+                  "'>";
     }
     // clang-format off
     const std::string unparsable = "Unable to parse XML descriptor: %F", p1 = R"(<parameter name="p1" type="int" required="true")";
@@ -132,9 +131,9 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
     const std::string bad = "Unable to parse Input Paramter p1. ", spec = "Unable to build output spec.  Error was ", tail = "<format-parameters/><execute>x</execute>";
     ExpectRows({
         // The file, its version and the top-level elements.
-        "R||" + unparsable, "D|<namespaces/>" + Replace(std::string(300, '.'), ".", "<d>") + Replace(std::string(300, '.'), ".", "</d>") + "|" + unparsable,
+        "R||" + unparsable, "D|<namespaces/>" + boost::replace_all_copy(std::string(300, '.'), ".", "<d>") + boost::replace_all_copy(std::string(300, '.'), ".", "</d>") + "|" + unparsable,
         "R|<p><version> 1.0.0</version><namespaces/></p>|" + version, "R|<p><namespaces/></p>|" + version,
-        "R|<p><version>1.0.0</version><version>2</version></p>|" + Replace(dup, "%s", "version"), "R|<p><version/><version>1.0.0</version><namespaces/></p>|+",
+        "R|<p><version>1.0.0</version><version>2</version></p>|" + boost::replace_all_copy(dup, "%s", "version"), "R|<p><version/><version>1.0.0</version><namespaces/></p>|+",
         "D|<namespaces/>|+", "D|<commands/>|+", "D|<other/>|Unable to find any namespaces or commands to register for plugin %F",
         "D|<namespaces/><namespaces/>|More than one instance of namespaces found, expected only one.",
         // Namespaces come first, in document order; names are given at registration; the last non-empty text wins.
@@ -142,9 +141,9 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
             R"(<other/><namespace path="n.f"><description/><description>F</description></namespace></namespaces>|+n::N;n.f::F;n.up::; [] x|| no root)",
         // Namespaces, and what is checked outside a command's own wrapping.
         "D|<namespaces><namespace>" + d + "</namespace></namespaces>|" + ns, R"(D|<namespaces><namespace path="a"><description/></namespace></namespaces>|)" + ns,
-        R"(D|<namespaces><namespace path="a">)" + d + d + "</namespace></namespaces>|" + Replace(dup, "%s", "description"),
+        R"(D|<namespaces><namespace path="a">)" + d + d + "</namespace></namespaces>|" + boost::replace_all_copy(dup, "%s", "description"),
         R"(D|<commands><command path=""><input-spec/>)" + kTail + "</command></commands>|Invalid command specification found.  <command> tags must have a non-empty 'path' attribute",
-        R"(D|<commands><command path="a.b">)" + d + d + "<input-spec/>" + kTail + "</command></commands>|" + Replace(dup, "%s", "description"),
+        R"(D|<commands><command path="a.b">)" + d + d + "<input-spec/>" + kTail + "</command></commands>|" + boost::replace_all_copy(dup, "%s", "description"),
         // A failure in a later command stops the file, whatever came before it.
         R"(D|<commands><command path="z.one"><input-spec/>)" + kTail + R"(</command><command path="z.two">)" + kTail + "</command></commands>|Unable to register the command 'varnok z.two'  Error was " + noInput,
         // Commands. Texts are not trimmed; unknown children are ignored; later format parameters and stdin win.
@@ -157,7 +156,7 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
         "C|<input-spec/><output-spec/><execute>x</execute>|Unable to find <format-parameters> element, which is required for a command.",
         "C|<input-spec/><output-spec/><format-parameters/><execute></execute>|Missing or empty <execute> tag.  This tag must specify a valid execution string for this command.",
         "C|<input-spec/><input-spec/>" + kTail + "|More than one instance of input-spec found, expected only one.",
-        "C|<input-spec/>" + kTail + "<stdin>x</stdin><stdin>y</stdin>|" + Replace(dup, "%s", "stdin"),
+        "C|<input-spec/>" + kTail + "<stdin>x</stdin><stdin>y</stdin>|" + boost::replace_all_copy(dup, "%s", "stdin"),
         R"(C|<meta-data><meta-data-entry name="a">x</meta-data-entry><entry/></meta-data><input-spec/>)" + kTail + "|Found unexpected tag while building meta-data set.  Unexpected tag was: entry",
         "C|<meta-data><meta-data-entry>x</meta-data-entry></meta-data><input-spec/>" + kTail + "|" + noName,
         R"(C|<meta-data> <!-- c --> <meta-data-entry/><meta-data-entry name="k">v</meta-data-entry><![CDATA[raw]]></meta-data><input-spec/>)" + kTail + "|+a.b::; [] x|| no root",
@@ -173,7 +172,7 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
         "P|" + p1 + R"( secret="maybe"/>|)" + bad + "Missing command description",
         "P|" + p1 + R"( secret="yes">)" + d + "</parameter>|" + bad + "Invalid 'secret', must be one of ['true', 'false']",
         "P|" + p1 + R"( secret="true">)" + d + "</parameter>|" + bad + "Invalid type int for secret, must be 'string'",
-        "P|<parameter>" + d + d + "</parameter>|" + Replace(dup, "%s", "description"),
+        "P|<parameter>" + d + d + "</parameter>|" + boost::replace_all_copy(dup, "%s", "description"),
         R"(P|<parameter name="Bad" type="int" required="true">)" + d + "</parameter>|Invalid Parameter name 'Bad' parameter names can only contain lower-case alphanumeric characters, numbers and '-'",
         "P|" + p1 + R"( shortname="xy">)" + d + "</parameter>|Invalid value for shortName, must be a single character a-z, A-Z or 0-9",
         "P|" + p1 + ">" + d + "</parameter>" + p1 + ">" + d + "</parameter>|Found a duplicate paramater specification for parameter named 'p1'",
