@@ -203,7 +203,7 @@ void Collect(void*, const char* format, ...) {
 
 } // namespace
 
-TEST(XmlOutputReader, LargeTextsUpToTheBoundAndLibxml2HandlersLeftAsTheyWere) {
+TEST(XmlOutputReader, TextsUpToTheBoundAndLibxml2HandlersLeftAsTheyWere) {
     // A handler the embedding program installed sees nothing of the reader's documents and is in place
     // afterwards.
     Xml<void(void*, void (*)(void*, const char*, ...))>("xmlSetGenericErrorFunc")(nullptr, Collect);

@@ -141,7 +141,6 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
             R"(<other/><namespace path="n.f"><description/><description>F</description></namespace></namespaces>|+n::N;n.f::F;n.up::; [] x|| no root)",
         // Namespaces, and what is checked outside a command's own wrapping.
         "D|<namespaces><namespace>" + d + "</namespace></namespaces>|" + ns, R"(D|<namespaces><namespace path="a"><description/></namespace></namespaces>|)" + ns,
-        R"(D|<namespaces><namespace path="a">)" + d + d + "</namespace></namespaces>|" + boost::replace_all_copy(dup, "%s", "description"),
         R"(D|<commands><command path=""><input-spec/>)" + kTail + "</command></commands>|Invalid command specification found.  <command> tags must have a non-empty 'path' attribute",
         R"(D|<commands><command path="a.b">)" + d + d + "<input-spec/>" + kTail + "</command></commands>|" + boost::replace_all_copy(dup, "%s", "description"),
         // A failure in a later command stops the file, whatever came before it.
@@ -172,7 +171,6 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
         "P|" + p1 + R"( secret="maybe"/>|)" + bad + "Missing command description",
         "P|" + p1 + R"( secret="yes">)" + d + "</parameter>|" + bad + "Invalid 'secret', must be one of ['true', 'false']",
         "P|" + p1 + R"( secret="true">)" + d + "</parameter>|" + bad + "Invalid type int for secret, must be 'string'",
-        "P|<parameter>" + d + d + "</parameter>|" + boost::replace_all_copy(dup, "%s", "description"),
         R"(P|<parameter name="Bad" type="int" required="true">)" + d + "</parameter>|Invalid Parameter name 'Bad' parameter names can only contain lower-case alphanumeric characters, numbers and '-'",
         "P|" + p1 + R"( shortname="xy">)" + d + "</parameter>|Invalid value for shortName, must be a single character a-z, A-Z or 0-9",
         "P|" + p1 + ">" + d + "</parameter>" + p1 + ">" + d + "</parameter>|Found a duplicate paramater specification for parameter named 'p1'",
