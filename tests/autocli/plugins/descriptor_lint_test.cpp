@@ -1,6 +1,5 @@
 // The descriptor linter: exact finding lines for a table of broken descriptors, files loaded
 // together, directory scans in the tool's order, and the command line's exit statuses.
-#include <corvane/dispatch.h>
 #include <corvane/lint.h>
 
 #include "test_support.h"
@@ -151,18 +150,6 @@ TEST(DescriptorLint, ExitStatusAndUsage) {
         EXPECT_EQ(s.err, run.err.substr(0, s.err.size()));
         EXPECT_EQ(s.err.empty(), run.err.empty());
     }
-}
-
-TEST(DescriptorLint, AnEmbeddingProgramsFormattersCountAndItsTreeKeepsWhatLoaded) {
-    Corvane::AutoCli::Dispatcher dispatcher;
-    Corvane::AutoCli::DescriptorLinter linter(dispatcher);
-    linter.LintFile(kData + "misspelt.xml");
-    linter.LintFile(kData + "clash.xml");
-    EXPECT_TRUE(linter.HasErrors());
-    // The clean file is registered; the refused one added nothing.
-    std::list<std::string> path{"demo", "show"};
-    EXPECT_TRUE(dispatcher.GetRootNamespace()->ResolveNode(path));
-    EXPECT_EQ("Demonstrations.", dispatcher.GetRootNamespace()->GetNamespaceNode("demo")->GetDescription());
 }
 
 } // namespace

@@ -222,7 +222,6 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
     };
     const Case cases[] = {
         // $val{xx} is it's;a|`c`$(x) and the standard-input template <o><string>$val{xx}</string></o>.
-        {"printf '<o><string>%s</string></o>' $val{xx}", {}, "it's;a|`c`$(x)"},
         {"cat", {}, "it's;a|`c`$(x)"},
         {"printf 'ERROR: disk full\\nsecond line\\nERROR:late\\n'", {" disk full"}, none},
         {"printf 'ERROR:a\\nERROR:\\nERROR:last'", {"a", "", "last"}, none},
