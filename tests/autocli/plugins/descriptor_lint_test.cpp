@@ -21,7 +21,7 @@ struct LintRun {
 };
 
 // Runs the varnok-lint command line; the data directory is left out of the printed paths.
-LintRun Lint(std::vector<std::string> words) {
+LintRun Lint(const std::vector<std::string>& words) {
     std::vector<const char*> argv{"varnok-lint"};
     for (const std::string& word : words) {
         argv.push_back(word.c_str());

@@ -58,7 +58,7 @@ std::string Repeat(const std::string& piece, int count) {
 void ExpectRows(const std::vector<std::string>& rows, const std::string& before, const std::string& after) {
     for (const auto& row : rows) {
         const auto arrow = row.find(" => ");
-        const std::string doc = before + row.substr(0, arrow) + after;
+        const std::string doc = std::string(before).append(row, 0, arrow).append(after);
         const auto start = std::chrono::steady_clock::now();
         const auto printed = CorvaneTest::CaptureOutErr(
             [&] { EXPECT_EQ(row.substr(arrow + 4), Read(doc)) << doc.substr(0, 99); });
@@ -202,8 +202,8 @@ TEST(XmlOutputReader, TextsUpToTheBoundAndLibxml2HandlersLeftAsTheyWere) {
     // 40 MB of plain, multi-byte and escaped text: libxml2 hands each kind over in its own pieces.
     std::string expected, large = "<?xml version=\"1.0\"?>\n<output><string>";
     for (int i = 0; expected.size() < 40000000; ++i) {
-        expected += std::string(40, 'a' + i % 26) + "\xc3\xa9 & <\n";
-        large += std::string(40, 'a' + i % 26) + "\xc3\xa9 &amp; &lt;\n";
+        expected += std::string(40, static_cast<char>('a' + i % 26)) + "\xc3\xa9 & <\n";
+        large += std::string(40, static_cast<char>('a' + i % 26)) + "\xc3\xa9 &amp; &lt;\n";
     }
     std::string doc = "<o><string>" + std::string(XmlUtil_MaxTextBytes + 1, 'x') + "</string></o>";
     const auto printed = CorvaneTest::CaptureOutErr([&] {
