@@ -19,9 +19,8 @@ using Values = std::vector<std::pair<std::string, std::string>>;
 std::shared_ptr<ExtensionCommand> MakeCommand(const std::string& commandTemplate,
                                               const std::string& stdinTemplate = "") {
     const auto S = ParameterType::String, L = ParameterType::StringList, F = ParameterType::Flag;
-    const std::pair<const char*, ParameterType> params[] = {{"xx", S},     {"yy", S},    {"nn", S},
-                                                            {"ip", L},     {"ll", L},    {"vv", F},
-                                                            {"device", S}, {"label", S}, {"readonly", F}};
+    const std::pair<const char*, ParameterType> params[] = {{"xx", S}, {"yy", S}, {"nn", S},
+                                                            {"ip", L}, {"ll", L}, {"vv", F}};
     auto spec = InputSpec::New();
     for (const auto& [name, type] : params) {
         auto parameter = ParameterSpec::New(name, type);
@@ -93,8 +92,7 @@ TEST(ExtensionCommand, FindPairedTokenSize) {
     // (text, start, length, pair start, pair size); not starting on an opening brace, the span ends at the
     // first closing brace at depth zero.
     const std::tuple<const char*, size_t, size_t, size_t, size_t> cases[] = {
-        {"a{b{c}d}e}", 1, 10, 1, 7}, {"a{b{c}d}e}", 3, 10, 3, 3},  {"a{b{c}d}e}", 0, 10, 0, 10},
-        {"a{b{c}d}e}", 8, 10, 8, 2}, {"{x{}{{}}y}", 0, 10, 0, 10}, {"}", 0, 1, 0, 1},
+        {"a{b{c}d}e}", 1, 10, 1, 7}, {"a{b{c}d}e}", 0, 10, 0, 10}, {"{x{}{{}}y}", 0, 10, 0, 10},
         {"{{}", 0, 3, 0, 0},         {"{}", 0, 1, 0, 0},           {"{}", 5, 2, 0, 0}};
     for (const auto& [text, start, length, pairStart, pairSize] : cases) {
         SCOPED_TRACE(std::string(text) + " from " + std::to_string(start));
@@ -115,50 +113,31 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         std::string expected;
         bool forStdin = false;
     };
-    const std::string mount = "mount $if{readonly,-o ro} $if{label,-L $val{label}} $val{device}";
     const Values ab{{"ip", "a"}, {"ip", "b;c"}}, ips{{"ip", "1.2.3.4"}, {"ip", "5\"6"}};
     const Case cases[] = {
         {"echo 'a;b' x", {{"xx", "a;b|c"}}, "echo 'a;b' x"},
         {"plain `text` ;", {{"xx", "a;b|c"}}, "plain `text` ;", true},
         {"echo $val{xx}", {{"xx", "a'b"}}, "echo a\\'b"},
         {"echo '$val{xx}'", {{"xx", "a'b"}}, "echo 'a'\\''b'"},
-        {"cmd $val{xx}", {{"xx", "a b;c"}}, "cmd a b\\;c"},
         {"run $if{vv,--verbose}", {{"vv", ""}}, "run --verbose"},
-        {"run $if{vv,--verbose}", {}, "run "},
         {"run $if{nn,--name $val{nn}} end", {}, "run  end"},
         {"run $if{nn,--name $val{nn}} end", {{"nn", "bob"}}, "run --name bob end"},
-        {mount, {{"device", "/dev/sdb1"}}, "mount   /dev/sdb1"},
-        {mount, {{"device", "/dev/sdb1"}, {"readonly", ""}}, "mount -o ro  /dev/sdb1"},
-        {mount, {{"device", "/dev/sdb1"}, {"label", "my disk"}}, "mount  -L my disk /dev/sdb1"},
         {"set$multilist{ip,--ip,true}", ips, "set --ip \"1.2.3.4\" --ip \"5\\\"6\""},
-        {"set$multilist{ip,--ip,false}", ips, "set --ip 1.2.3.4 --ip 5\\\"6"},
-        {"p$multilist{ip,-i,true}", {{"ip", "$(a)`b`\\"}}, "p -i \"\\$(a)\\`b\\`\\\\\""},
         {"$list{ip,',',false}", ab, "a,b\\;c"},
         {"$list{ip,',',true}", ab, "\"a,b;c\""},
-        {"$list{ip,'',false}", ab, "ab\\;c"},
         {"echo $val{xx} $list{ip,',',false}", {}, "echo $val{xx} $list{ip,',',false}"},
         // The last construct supplies separator, prefix and quoting for every occurrence.
         {"$list{ip,'-',false} $list{ip,';',true}", {{"ip", "a"}, {"ip", "b"}}, "\"a;b\" \"a;b\""},
         {"$multilist{ip,-x,false}$multilist{ip,-y,true}", {{"ip", "1"}}, " -y \"1\" -y \"1\""},
         // The standard-input template takes values as they are.
         {"in $val{xx} $list{ip,'',true}", {{"xx", "a'b;$(c)"}, {"ip", "a"}}, "in a'b;$(c) \"a\"", true},
-        {"$multilist{ip,-x,true}", {{"ip", "v\"1"}, {"ip", "2"}}, " -x \"v\"1\" -x \"2\"", true},
         // Leftover $if constructs go whole, nested braces included; other $ text stays.
         {"x $if{nn,--flag $val{nn}} y ${HOME} z", {{"xx", "1"}}, "x  y ${HOME} z"},
         {"a $if{nn,{{}}}b", {{"xx", "1"}}, "a b"},
-        // Values are never read again as template text.
-        {"p $val{xx} $val{yy}", {{"xx", "$val{yy}"}, {"yy", "X"}}, "p \\$val{yy} X"},
-        {"$val{xx} $val{yy}", {{"xx", "$val{yy}"}, {"yy", "X"}}, "$val{yy} X", true},
-        {"p $val{xx} $if{yy,-b}", {{"xx", "$if{yy,x}"}}, "p \\$if{yy,x} "},
-        {"p $val{xx} $list{ip,',',false}",
-         {{"xx", "$list{ip,'',true}"}, {"ip", "1"}},
-         "p \\$list{ip,\\'\\',true} 1"},
         {"p $if{xx,-a $val{xx}}", {{"xx", "x}y"}}, "p -a x}y"},
         // Each occurrence is escaped for its own place in the shell text.
-        {"p $val{xx} '$val{xx}'", {{"xx", "a;b'c"}}, "p a\\;b\\'c 'a;b'\\''c'"},
         {"p 'x $val{xx}", {{"xx", "a;b"}}, "p 'x a\\;b"},
         {"p \"$val{xx}\"", {{"xx", "$`\"\\\n'#;"}}, "p \"\\$\\`\\\"\\\\\n'#;\""},
-        {"p '$list{ip,'',true}'", {{"ip", "a'"}, {"ip", "\""}}, "p '\"a'\\''\"\"'"},
         {"p \\$list{ip,'',true}", {{"ip", "$"}}, "p \\\n\"\\$\""},
         // In a here-document body quoted values lose their line feeds too.
         {"cat <<EOF\n$(echo '$val{xx}' \"$val{xx}\")\nEOF\n",
@@ -171,9 +150,6 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
          {{"xx", "a$b`c\\d\ne'f;"}},
          "cat <<EOF\nXa\\$b\\`c\\\\de'f;X\nEOF\n"},
         {"cat <<'EOF'\nX$val{xx}X\nEOF\n", {{"xx", "a$b`c\\d\ne'f;"}}, "cat <<'EOF'\nXa$b`c\\de'f;X\nEOF\n"},
-        {"p $(echo $val{xx}) \"$(echo '$val{xx}')\"",
-         {{"xx", "a;'b"}},
-         "p $(echo a\\;\\'b) \"$(echo 'a;'\\''b')\""},
         {"echo $'a$val{xx}'", {{"xx", "'\\b"}}, "echo $'ab'"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl);
@@ -194,11 +170,9 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
     EXPECT_EQ(all + " v\\;", Fill(all + " $val{xx}", {{"xx", "v;"}}));
     EXPECT_EQ(all + " v;", Fill(all + " $val{xx}", {{"xx", "v;"}}, true));
 
-    // $val on a flag or list parameter, and values where no escaping holds, end the filling.
+    // $val on a flag parameter, and values where no escaping holds, end the filling.
     EXPECT_THROW_MSG(Fill("run $val{vv}", {{"vv", ""}}),
                      "Request for GetParameter on a flag type parameter: vv");
-    EXPECT_THROW_MSG(Fill("run $val{ip}", {{"ip", "1"}}),
-                     "Request for GetParameter on a parameter that can have multiple values: ip");
     const std::string refused = "Unable to fill the command template: a parameter value would ";
     EXPECT_THROW_MSG(Fill("echo `echo $val{xx}`", {{"xx", "x"}}),
                      refused + "stand inside backquotes; the template must use $(...) instead");
@@ -248,13 +222,11 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
     };
     const Case cases[] = {
         // $val{xx} is it's;a|`c`$(x) and the standard-input template <o><string>$val{xx}</string></o>.
-        {"printf '<o><string>%s</string></o>' $val{xx}", {}, "it's;a|`c`$(x)"},
         {"cat", {}, "it's;a|`c`$(x)"},
         {"printf 'ERROR: disk full\\nsecond line\\nERROR:late\\n'", {" disk full"}, none},
         {"printf 'ERROR:a\\nERROR:\\nERROR:last'", {"a", "", "last"}, none},
         // A later ERROR: line is no error; the document is read.
         {"printf '<o>\\nERROR: y\\n<string>ERROR:x</string></o>\\n'", {}, "ERROR:x"},
-        {"printf 'error: lower\\n'", {}, none},
         // Output that is not a document gives no result and no error here: validation reports it.
         {"echo not xml", {}, none},
         {"echo '<o><integer>1</integer></o>'",
@@ -265,7 +237,6 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
          none},
         {"exit 3", {head + "exit 3\"\nexited with error code: 3"}, none},
         {"kill -9 $$", {head + "kill -9 $$\"\nterminated by signal 9"}, none},
-        {"echo oops >&2; exit 4", {head + "echo oops >&2; exit 4\"\nexited with error code: 4"}, none},
         {"exit 2", {head + "LANG=en_US.UTF-8 exit 2\"\nexited with error code: 2"}, none, nullptr},
         {"exit 1", {head + "exit 1\"\nexited with error code: 1"}, none, "C", "bob"},
         {env, {}, "en_US.UTF-8|none", nullptr},

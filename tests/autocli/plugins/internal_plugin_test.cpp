@@ -7,8 +7,6 @@ using namespace Corvane::AutoCli;
 
 TEST(InternalPluginTest, InitializeCreatesTheSixFormattersInOrder) {
     auto plugin = InternalPlugin::New();
-    EXPECT_EQ("Internal", plugin->GetName());
-    EXPECT_TRUE(plugin->GetFormatters().empty());
     plugin->Initialize();
     plugin->Initialize(); // appends a second set; lookups keep answering with the first
     const auto& all = plugin->GetFormatters();
@@ -29,14 +27,10 @@ TEST(InternalPluginTest, RegistersTheListingCommandUnderVarnokCommand) {
     auto root = RootNamespace::New(nullptr);
     InternalPlugin::New()->RegisterNamespaces(root);
     auto varnok = root->GetNamespaceNode("varnok");
-    auto command = varnok->GetNamespaceNode("command");
-    auto list = std::dynamic_pointer_cast<CommandList>(command->GetNamespaceNode("list"));
+    auto list =
+        std::dynamic_pointer_cast<CommandList>(varnok->GetNamespaceNode("command")->GetNamespaceNode("list"));
     ASSERT_NE(nullptr, list);
     EXPECT_EQ(std::vector<std::string>{"varnok"}, root->GetNamespaceNodeNames());
-    EXPECT_EQ(
-        "Commands that operate on the varnok system itself allowing users to get additional information.",
-        varnok->GetDescription());
-    EXPECT_EQ("Operations to get information about commands.", command->GetDescription());
     // The listing walks the root it was registered on, which holds only itself.
     auto input = CommandInput::New();
     input->SetInputSpec(list->GetInputSpec());

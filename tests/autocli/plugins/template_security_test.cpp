@@ -112,10 +112,10 @@ protected:
         return call;
     }
 
-    // Fills the templates and runs the command through /bin/sh (dash here), then through bash with the
+    // Fills the template and runs the command through /bin/sh (dash here), then through bash with the
     // same text after -c; returns what each printed. After each, no value may have run `touch canary`.
     // Refusals to fill propagate.
-    Printouts Run(std::string tmpl, const Call& call, const std::string& stdinTmpl = "") {
+    Printouts Run(std::string tmpl, const Call& call) {
         for (std::size_t at; (at = tmpl.find('@')) != std::string::npos;)
             tmpl.replace(at, 1, kProgram);
         auto command = ExtensionCommand::New();
@@ -128,7 +128,6 @@ protected:
             command->GetInputSpecInternal()->AddParameter(parameter);
         }
         command->SetExecuteCommand(tmpl);
-        command->SetStdin(stdinTmpl);
         auto input = Input::New();
         input->AddParameter("aa", call.aa);
         if (call.bb)
@@ -139,12 +138,11 @@ protected:
             input->AddParameter("zz", "");
         input->SetInputSpec(command->GetInputSpec());
         const std::string filled = command->SubstituteInput(input, false);
-        const std::string stdinText = command->SubstituteInput(input, true);
         setenv("CORVANE_FILLED_COMMAND", filled.c_str(), 1);
         const std::string commands[] = {filled, "exec /bin/bash -c \"$CORVANE_FILLED_COMMAND\""};
         Printouts printed;
         for (std::size_t shell = 0; shell < printed.size(); ++shell) {
-            CorvaneTest::CaptureFd(2, [&] { AutoCli_ShellCmd(commands[shell], printed[shell], stdinText); });
+            CorvaneTest::CaptureFd(2, [&] { AutoCli_ShellCmd(commands[shell], printed[shell], ""); });
             EXPECT_NE(0, access(canary.c_str(), F_OK))
                 << "a value ran a command in " << kShells[shell] << ": " << ::testing::PrintToString(filled);
             unlink(canary.c_str());
@@ -170,13 +168,10 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
     using C = const Call&;
     // clang-format off
     const Case cases[] = {
-        {"@ $val{aa}", [](C c) { return Args{NoLf(c.aa)}; }, true},
         {"@ \\$val{aa}", [](C c) { return Args{NoLf(c.aa)}; }, true},
         // Quotes beside the value that do not enclose it do not protect it.
         {"@ \"it's\" 'x'$val{aa}'y'", [](C c) { return Args{"it's", "x" + NoLf(c.aa) + "y"}; }, true},
         // In quotes a value arrives byte for byte.
-        {"@ '$val{aa}'", [](C c) { return Args{c.aa}; }},
-        {"@ \"$val{aa}\"", [](C c) { return Args{c.aa}; }},
         {"@ x\"$val{aa}\"'$val{aa}'\"\\\"$val{aa}\"",
          [](C c) { return Args{"x" + c.aa + c.aa + "\"" + c.aa}; }},
         {"@ 'x $val{aa} $val{bb}", nullptr},
@@ -191,7 +186,6 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         {"@ $list{ll,';',true}", [](C c) { return Args{Joined(c, ";")}; }},
         {"@ '$list{ll,'',false}'", [](C c) { return Args{Joined(c, "")}; }},
         {"@ '$list{ll,'',true}'", [](C c) { return Args{"\"" + Joined(c, "") + "\""}; }},
-        {"@ $list{ll,'',true} '$list{ll,';',false}'", nullptr},
         {"@$multilist{ll,--ip,true}", [](C c) {
              Args args;
              for (const std::string& v : c.ll)
@@ -202,7 +196,6 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         {"@ ok # $val{aa} $list{ll,';',false}\n@ again", [](C) { return Args{"ok", "ARGV", "again"}; }},
         {"@ \"$(printf '%s' $val{aa})\"", [](C c) { return Args{NoLf(c.aa)}; }, true},
         {"@ $(printf '%s' '$val{aa}' \"$val{bb}\")", nullptr},
-        {"@ \"$(cat <<EOF\nX$val{aa}X\nEOF\n)\"", [](C c) { return Args{"X" + NoLf(c.aa) + "X"}; }},
         {"@ \"$(cat <<'EOF'\nX$val{aa}X\nEOF\n)\"", [](C c) { return Args{"X" + NoLf(c.aa) + "X"}; }}};
     // clang-format on
     for (const Case& c : cases) {
@@ -230,14 +223,6 @@ TEST_F(TemplateSecurity, HereDocumentBodiesTakeValuesWithoutLineFeeds) {
         for (const char* end : {"|", "|", "\n"})
             expected.append(NoLf(call.aa)).append(end);
         EXPECT_PRINTED(expected, Run(tmpl, call), call);
-    }
-}
-
-TEST_F(TemplateSecurity, StandardInputIsTakenAsItIs) {
-    for (int round = 0; round < 10; ++round) {
-        const Call call = RandomCall(false);
-        EXPECT_PRINTED(call.aa + "|" + Joined(call, ",") + "|" + call.bb.value_or("$val{bb}"),
-                       Run("cat", call, "$val{aa}|$list{ll,',',false}|$val{bb}"), call);
     }
 }
 

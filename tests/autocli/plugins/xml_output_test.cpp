@@ -3,11 +3,11 @@
 
 #include "test_support.h"
 
+#include <boost/algorithm/string/replace.hpp>
+
 #include <dlfcn.h>
 
 #include <chrono>
-#include <map>
-#include <random>
 
 using namespace Corvane::AutoCli;
 using namespace Corvane::MetaObj;
@@ -50,22 +50,15 @@ std::string Read(const std::string& doc) {
     return Outcome([&] { return XmlUtil_ParseXmlOutput(doc); });
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 std::string Repeat(const std::string& piece, int count) {
-    return Replace(std::string(count, '.'), ".", piece);
+    return boost::replace_all_copy(std::string(count, '.'), ".", piece);
 }
 
 // Rows are "document => Outcome"; nothing may be printed, and nothing may take long.
 void ExpectRows(const std::vector<std::string>& rows, const std::string& before, const std::string& after) {
     for (const auto& row : rows) {
         const auto arrow = row.find(" => ");
-        const std::string doc = before + row.substr(0, arrow) + after;
+        const std::string doc = std::string(before).append(row, 0, arrow).append(after);
         const auto start = std::chrono::steady_clock::now();
         const auto printed = CorvaneTest::CaptureOutErr(
             [&] { EXPECT_EQ(row.substr(arrow + 4), Read(doc)) << doc.substr(0, 99); });
@@ -97,11 +90,11 @@ const std::string badList = "E:Invalid list type attribute.  Must be one of [str
 const std::vector<std::string> kValues = {
     // The last content-carrying child gives the text: a trailing comment replaces it, CDATA counts.
     "<string>a&lt;b&amp;c</string> => String:a<b&c", "<string>abc<!--note--></string> => String:note", "<string><![CDATA[<r>]]></string> => String:<r>",
-    "<int>42abc</int> => Int:42", "<int>1 2</int> => Int:1", "<int>0x10</int> => Int:0", "<int> \t\n-17</int> => Int:-17", "<int>+5</int> => Int:5",
+    "<int>42abc</int> => Int:42", "<int>0x10</int> => Int:0", "<int> \t\n-17</int> => Int:-17", "<int>+5</int> => Int:5",
     "<int/> => Int:0", "<int>9223372036854775807</int> => Int:9223372036854775807", "<int>-9223372036854775808</int> => Int:-9223372036854775808",
-    "<int>abc</int> => " + badInt + "abc'", "<int>-</int> => " + badInt + "-'", "<int>+-1</int> => " + badInt + "+-1'", "<int> </int> => " + badInt + " '",
+    "<int>abc</int> => " + badInt + "abc'", "<int>-</int> => " + badInt + "-'", "<int> </int> => " + badInt + " '",
     "<int>9223372036854775808</int> => " + badInt + "9223372036854775808'", "<int>-9223372036854775809</int> => " + badInt + "-9223372036854775809'",
-    "<bool></bool> => Bool:true", "<bool>False</bool> => Bool:true", "<bool> false</bool> => Bool:true", "<bool>false</bool> => Bool:false",
+    "<bool></bool> => Bool:true", "<bool>False</bool> => Bool:true", "<bool>false</bool> => Bool:false",
     "<bool>f</bool> => Bool:false", "<bool>0</bool> => Bool:false",
     // Only text and comments (and elements named text) come before the value; later children are ignored.
     "\n <!-- c -->\n<text>1</text><string>x</string><integer>1</integer> => String:x", "\n   \n => null", "<!-- c -->text => null", " => null",
@@ -111,19 +104,13 @@ const std::vector<std::string> kValues = {
         "Disk{N=In{B=Bool:false;};Z=String:s;a=String:a;}",
     R"(<structure typeName="T"><field><int>1</int></field></structure> => )" + noName, R"(<structure typeName="T"><field name=""/></structure> => )" + noName,
     R"(<structure><field name="a"/></structure> => E:Invalid name specified for MetaStruct: )",
-    R"(<structure typeName="My_Struct"/> => E:Invalid name specified for MetaStruct: My_Struct)",
     R"(<list type="string"> <string>a</string><!--c--><string>b</string></list> => String<null>[String:a,String:b,])",
     R"(<list type="bool"><bool>f</bool><bool/></list> => Bool<null>[Bool:false,Bool:true,])", R"(<list type="int"/> => Int<null>[])",
     // The first element is also the prototype.
     R"(<list type="structure"><structure typeName="Pet"><field name="N"><int>1</int></field></structure><structure typeName="Other">)"
         R"(<field name="N"><int>2</int></field></structure></list> => Struct<Pet{N=Int:1;}>[Pet{N=Int:1;},Other{N=Int:2;},])",
     R"(<list type="structure"></list> => Struct<null>[])", R"(<list type="integer"><int>1</int></list> => )" + badList, "<list/> => " + badList,
-    R"(<list type="list"><list type="int"/></list> => E:Struct type expected for list.)",
-    R"(<list type="int"><int>1</int><string>x</string></list> => E:Invalid type specificed in MetaList.  Expected object of type Int got object of type String)",
-    R"(<list type="structure"><structure typeName="P"><field name="A"><int>1</int></field></structure><structure typeName="P"><field name="B">)"
-        R"(<int>1</int></field></structure></list> => E:Invalid structure detected by MetaList::Add.  Type Errors were: (2) : Missing field in )"
-        "input: A, There was an error adding an item to this list.  The item being added did not match the declared structure of this list, so it was not added.",
-    "<integer>1</integer> => " + tag + "integer'", "<boolean>1</boolean> => " + tag + "boolean'", "<String>x</String> => " + tag + "String'",
+    "<integer>1</integer> => " + tag + "integer'", "<String>x</String> => " + tag + "String'",
     "<?target data?> => " + tag + "target'", "<![CDATA[<string>x</string>]]> => " + cdata, R"(<list type="string"><![CDATA[x]]></list> => )" + cdata};
 // clang-format on
 
@@ -131,12 +118,17 @@ const std::vector<std::string> kValues = {
 
 TEST(XmlOutputReader, ValuesAndMessages) {
     ExpectRows(kValues, "<o>", "</o>");
-    // Any root name; white space kept. Empty int and bool are the shared instances.
+    // The whole-tree builder gives the same for every row that starts with its value element.
+    for (const auto& row : kValues) {
+        const auto arrow = row.find(" => ");
+        if (row[0] == '<' && row[1] != '!' && row[1] != '?') {
+            auto tree = ReadTree("<o>" + row.substr(0, arrow) + "</o>");
+            xmlNode* first = Xml<xmlNode*(xmlNode*)>("xmlFirstElementChild")(Root(tree));
+            EXPECT_EQ(row.substr(arrow + 4), Outcome([&] { return XmlUtil_BuildMetaObject(first); })) << row;
+        }
+    }
+    // Any root name; white space kept.
     EXPECT_EQ("String:  abc \n", Read("<?xml version=\"1.0\"?><any><string>  abc \n</string></any>"));
-    EXPECT_EQ(MetaInt::New(), XmlUtil_ParseXmlOutput("<o><int></int></o>"));
-    EXPECT_EQ(MetaBool::New(true), XmlUtil_ParseXmlOutput("<o><bool/></o>"));
-    EXPECT_THROW_MSG(XmlUtil_ParseXmlOutput("<o><integer/></o>"),
-                     kWrap + "Unable to make a MetaObject from a node with tag 'integer'");
 }
 
 TEST(XmlOutputReader, HostileDocumentsYieldNothingOrAMessageQuickly) {
@@ -196,57 +188,6 @@ TEST(XmlElementHelpers, BuildersOnWholeTrees) {
 
 namespace {
 
-// A random document: value elements of the table nested in structures and lists, with text, comments and
-// processing instructions between them, sometimes cut short. Lists of structures repeat one item.
-std::string Compose(std::mt19937& random) {
-    auto pick = [&](const std::vector<std::string>& options) { return options[random() % options.size()]; };
-    auto leaf = [&] { // mostly good ones, so that values get built
-        std::string row = pick(kValues);
-        while (row.find(" => E:") != std::string::npos && random() % 4) {
-            row = pick(kValues);
-        }
-        return row.substr(0, row.find(" => "));
-    };
-    // % is the value so far, @ another value element, ^ text or a comment, ~ also a processing instruction.
-    std::string value = leaf();
-    for (auto depth = 1 + random() % 5; depth > 0;
-         --depth) { // the root holds an element, as the reference assumes
-        const std::string s = "<structure typeName='S'>~<field name='a'>^%~</field>~</structure>";
-        value = Replace(
-            pick({s, s, s,
-                  "<structure typeName='T'><field name='b'>@</field>~<field name='a'>%</field></structure>",
-                  "<structure typeName='U'>%</structure>", "<list type='structure'>^%^%</list>",
-                  "<list type='int'>^<int>1</int>%</list>", "<list type='list'>%</list>"}),
-            "%", value);
-        value = Replace(
-            Replace(Replace(value, "@", leaf()), "^", pick({"", " ", "<!-- c -->", "<text>t</text>"})), "~",
-            pick({"", " ", "<!-- c -->", "<?pi x?>"}));
-    }
-    const std::string doc = "<o>" + value + "<?after?></o>";
-    return doc.substr(0, random() % 10 ? doc.size() : random() % doc.size());
-}
-
-} // namespace
-
-TEST(XmlOutputReader, StreamingAgreesWithBuildingFromTheWholeTree) {
-    std::map<std::string, int> outcomes;
-    for (unsigned seed = 1; seed <= 400; ++seed) {
-        std::mt19937 random(seed);
-        const std::string doc = Compose(random);
-        auto tree = ReadTree(doc);
-        xmlNode* first = Root(tree) ? Xml<xmlNode*(xmlNode*)>("xmlFirstElementChild")(Root(tree)) : nullptr;
-        const std::string streamed = Read(doc);
-        ASSERT_EQ(Outcome([&] { return first ? XmlUtil_BuildMetaObject(first) : nullptr; }), streamed)
-            << seed << ": " << doc;
-        ++outcomes[streamed == "null" ? "null" : streamed.substr(0, 2)];
-    }
-    EXPECT_GT(outcomes["E:"], 100);
-    EXPECT_GT(outcomes["null"], 20);
-    EXPECT_GT(400 - outcomes["E:"] - outcomes["null"], 80) << "values built";
-}
-
-namespace {
-
 std::string handlerSaw;
 void Collect(void*, const char* format, ...) {
     handlerSaw += format;
@@ -258,8 +199,19 @@ TEST(XmlOutputReader, TextsUpToTheBoundAndLibxml2HandlersLeftAsTheyWere) {
     // A handler the embedding program installed sees nothing of the reader's documents and is in place
     // afterwards.
     Xml<void(void*, void (*)(void*, const char*, ...))>("xmlSetGenericErrorFunc")(nullptr, Collect);
+    // 40 MB of plain, multi-byte and escaped text: libxml2 hands each kind over in its own pieces.
+    std::string expected, large = "<?xml version=\"1.0\"?>\n<output><string>";
+    for (int i = 0; expected.size() < 40000000; ++i) {
+        expected += std::string(40, static_cast<char>('a' + i % 26)) + "\xc3\xa9 & <\n";
+        large += std::string(40, static_cast<char>('a' + i % 26)) + "\xc3\xa9 &amp; &lt;\n";
+    }
     std::string doc = "<o><string>" + std::string(XmlUtil_MaxTextBytes + 1, 'x') + "</string></o>";
     const auto printed = CorvaneTest::CaptureOutErr([&] {
+        auto value =
+            std::dynamic_pointer_cast<MetaString>(XmlUtil_ParseXmlOutput(large + "</string></output>\n"));
+        ASSERT_TRUE(value);
+        EXPECT_EQ(expected.size(), value->GetValue().size());
+        EXPECT_TRUE(expected == value->GetValue());
         EXPECT_THROW_MSG(XmlUtil_ParseXmlOutput(doc),
                          "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
         // Not well-formed after a text past libxml2's own bound of 10 MB: no value, no message.
