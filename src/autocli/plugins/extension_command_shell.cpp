@@ -80,6 +80,11 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
             emit(piece.text, false);
             continue;
         }
+        // The shell gets its command as a C string: a NUL would silently cut off the rest of it.
+        if (piece.text.find('\0') != std::string::npos) {
+            throw CorvaneException(refusal + "a parameter value holds a NUL byte, which a shell command "
+                                             "cannot carry");
+        }
         const Place place = lexer.Current();
         if (place == Place::Backquoted) {
             throw CorvaneException(refusal + "a parameter value would stand inside backquotes; the template "
