@@ -113,8 +113,8 @@ TEST(Varnok, FailuresAndUnknownPathsEndWithStatusOne) {
                1);
 }
 
+// The prompt on a terminal, with echo off, is pinned by the option parser's tests.
 TEST(Varnok, SecretsArePromptedForAndReachTheProgramOnlyOnItsInput) {
-    const std::string prompt = "Enter value for 'password': \n";
     // With standard output on a pipe the prompt goes to standard error: the result stays readable.
     EXPECT_RUN(
         VarnokTest::RunProgram(
@@ -122,15 +122,8 @@ TEST(Varnok, SecretsArePromptedForAndReachTheProgramOnlyOnItsInput) {
                         "printf 'open sesame\\n' | \"$0\" --plugin-dir \"$1\" --formatter json inventory "
                         "secret check --user bob --password | python3 -m json.tool",
                         VarnokTest::VarnokBinary(), kPlugins}),
-        "{\n    \"Accepted\": true,\n    \"Length\": 11,\n    \"User\": \"bob\"\n}\n", prompt, 0);
-    // On a terminal the prompt is on the screen with the result.
-    const Result typed = VarnokTest::RunVarnokOnTerminal(
-        {"--plugin-dir", kPlugins, "inventory", "secret", "check", "--user", "bob", "--password"},
-        "open sesame");
-    EXPECT_TRUE(typed.echoOff);
-    EXPECT_TRUE(typed.echoOnAfter);
-    EXPECT_EQ(prompt + "Login:\n   Accepted: true\n   Length: 11\n   User: bob\n", typed.out);
-    EXPECT_EQ(0, typed.status);
+        "{\n    \"Accepted\": true,\n    \"Length\": 11,\n    \"User\": \"bob\"\n}\n",
+        "Enter value for 'password': \n", 0);
 }
 
 TEST(Varnok, VersionIsPrintedBeforeAnythingElseHappens) {
