@@ -60,18 +60,15 @@ std::string Package::root;
 TEST_F(Package, HoldsEverythingUnderUsr) {
     EXPECT_EQ("varnok_" PROJECT_VERSION_TEXT "_amd64.deb", deb.substr(deb.rfind('/') + 1));
     const std::string usr = root + "/usr";
-    for (const std::string& path :
-         {usr + "/bin/varnok", usr + "/libexec/varnok-complete", usr + "/include/corvane/corvane.h",
-          usr + "/include/tarvikaudit.h", usr + "/share/bash-completion/completions/varnok",
-          usr + "/share/zsh/vendor-completions/_varnok", usr + "/share/fish/vendor_completions.d/varnok.fish",
-          usr + "/share/doc/varnok/copyright", usr + "/share/doc/varnok/changelog.gz",
-          usr + "/share/doc/varnok/examples/processes.xml",
-          usr + "/share/doc/varnok/examples/scripts/processes.sh",
-          usr + "/share/doc/varnok/examples/sysload/sysload.cpp"})
-        EXPECT_TRUE(Exists(path)) << path;
-    for (const char* lib : {"libcorvane.so", "libtarvik.so", "libtarvikuser.so", "libtarvikaudit.so",
-                            "cmake/Corvane/CorvaneConfig.cmake", "pkgconfig/corvane.pc"})
-        EXPECT_TRUE(Exists(usr + "/" INSTALL_LIBDIR "/" + std::string(lib))) << lib;
+    // What the cases below run (varnok, its libraries, the bash script and helper) is not listed.
+    for (const char* path :
+         {"include/corvane/corvane.h", "include/tarvikaudit.h", "share/zsh/vendor-completions/_varnok",
+          "share/fish/vendor_completions.d/varnok.fish", "share/doc/varnok/copyright",
+          "share/doc/varnok/examples/scripts/processes.sh", "share/doc/varnok/examples/sysload/sysload.cpp",
+          INSTALL_LIBDIR "/libcorvane.so", INSTALL_LIBDIR "/cmake/Corvane/CorvaneConfig.cmake",
+          INSTALL_LIBDIR "/pkgconfig/corvane.pc"}) {
+        EXPECT_TRUE(Exists(usr + "/" + std::string(path))) << path;
+    }
     // The plugin directories are there, empty, for packages of plugins.
     EXPECT_EQ("", Shell("ls -A '" + usr + "/lib/tarvik/varnok/ext'"));
     EXPECT_EQ("ext\n", Shell("ls -A '" + usr + "/lib/tarvik/varnok'"));
