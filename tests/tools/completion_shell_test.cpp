@@ -58,9 +58,26 @@ std::string Shell(const std::string& name) {
     return "";
 }
 
-// Splits a shell's output into the words offered per line: sorted, one a line (with `wordsOnly`, each
-// up to its first tab), and a new line's words after each line "==".
-std::vector<std::string> Offered(const Result& result, bool wordsOnly) {
+enum ShellKind { Bash, Zsh, Fish };
+
+// The words offered for each line (cursor at its end), sorted, one a line; with `wordsOnly`, each up
+// to its first tab. Every shell completes all lines in one run and prints "==" after each: zsh in one
+// session on one terminal, since starting it and its completion system is what takes the time.
+std::vector<std::string> CompleteAll(ShellKind shell, const Installation& tree,
+                                     const std::vector<std::string>& lines, bool wordsOnly = true) {
+    std::vector<std::string> args;
+    if (shell == Zsh) {
+        args = {"-f", kData + "/complete.zsh", tree.zshDir};
+    } else if (shell == Bash) {
+        args = {"-c",
+                "for l in \"${@:2}\"; do bash --norc --noprofile \"$0\" \"$1\" \"$l\" || exit; echo ==; done",
+                kData + "/complete.bash", tree.bash};
+    } else {
+        args = {"--no-config", "-c", "source $argv[1]; and for l in $argv[2..]; complete -C $l; echo ==; end",
+                tree.fish};
+    }
+    args.insert(args.end(), lines.begin(), lines.end());
+    const Result result = RunProgram(Shell(shell == Zsh ? "zsh" : shell == Bash ? "bash" : "fish"), args);
     EXPECT_EQ(0, result.status) << result.err;
     EXPECT_EQ("", result.err);
     std::vector<std::set<std::string>> offered(1);
@@ -72,42 +89,14 @@ std::vector<std::string> Offered(const Result& result, bool wordsOnly) {
             offered.back().insert(wordsOnly ? line.substr(0, line.find('\t')) : line);
         }
     }
-    std::vector<std::string> lines;
-    for (const auto& words : offered) {
-        lines.emplace_back();
-        for (const auto& word : words) {
-            lines.back() += word + "\n";
+    EXPECT_EQ(lines.size() + 1, offered.size()) << result.out;
+    std::vector<std::string> words(lines.size());
+    for (std::size_t i = 0; i < lines.size() && i < offered.size(); ++i) {
+        for (const auto& word : offered[i]) {
+            words[i] += word + "\n";
         }
     }
-    return lines;
-}
-
-enum ShellKind { Bash, Zsh, Fish };
-
-// The words offered for each line (cursor at its end). zsh completes every line in one session on one
-// terminal: starting it and its completion system is what takes the time.
-std::vector<std::string> CompleteAll(ShellKind shell, const Installation& tree,
-                                     const std::vector<std::string>& lines, bool wordsOnly = true) {
-    if (shell == Zsh) {
-        std::vector<std::string> args{"-f", kData + "/complete.zsh", tree.zshDir};
-        args.insert(args.end(), lines.begin(), lines.end());
-        std::vector<std::string> offered = Offered(RunProgram(Shell("zsh"), args), wordsOnly);
-        offered.pop_back();
-        EXPECT_EQ(lines.size(), offered.size());
-        offered.resize(lines.size());
-        return offered;
-    }
-    std::vector<std::string> offered;
-    for (const auto& line : lines) {
-        const Result result =
-            shell == Bash
-                ? RunProgram(Shell("bash"),
-                             {"--norc", "--noprofile", kData + "/complete.bash", tree.bash, line})
-                : RunProgram(Shell("fish"), {"--no-config", "-c", "source $argv[1]; and complete -C $argv[2]",
-                                             tree.fish, line});
-        offered.push_back(Offered(result, wordsOnly).front());
-    }
-    return offered;
+    return words;
 }
 
 // A plugin directory of the test's own, named with a blank, given on the line with --plugin-dir.
