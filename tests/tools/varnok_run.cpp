@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +61,17 @@ std::string VarnokBinary() {
 
 Result RunProgram(const std::string& program, const std::vector<std::string>& args) {
     return Run(program, program, args, "");
+}
+
+std::string RunShell(const std::string& command) {
+    const Result result = RunProgram("/bin/sh", {"-c", command});
+    EXPECT_EQ(0, result.status) << command << "\n" << result.out << result.err;
+    return result.out;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
 }
 
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input) {

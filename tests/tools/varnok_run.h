@@ -18,6 +18,12 @@ std::string VarnokBinary();
 // Runs `program` with `args` and an empty file as standard input.
 Result RunProgram(const std::string& program, const std::vector<std::string>& args);
 
+// Runs `command` with /bin/sh -c and returns its standard output; a failure is shown with all it printed.
+std::string RunShell(const std::string& command);
+
+// Whether `path` names anything, a dangling link included.
+bool Exists(const std::string& path);
+
 // Runs the binary under test as "varnok" with a file
 // holding `input` as standard input, so that a prompt meets its end instead of blocking.
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input = "");
