@@ -115,7 +115,6 @@ TEST(Completion, PluginsNamedOnTheLineLoadQuietlyAndOnlyBeforeTheWord) {
         std::string expected;
     };
     const Case cases[] = {
-        {{"--plugin-dir", plugins, "st"}, "words\t\nstore\tStorage of the test host.\n"},
         {{"--plugin-dir=" + plugins, "store", "volume", "list", "--mode", "f"}, "words\t\nfast\tQuick\n"},
         // A file that does not load, and one loaded twice, add nothing and stop nothing.
         {{"--plugin", dir.Path() + "/none.xml", "--plugin", kStore, "--plugin", kStore, "st"},
