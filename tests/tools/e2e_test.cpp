@@ -77,9 +77,6 @@ TEST(Varnok, FormatterOverridesKeepTheOtherCommandDefaults) {
         V({"--formatter", "simple", "inventory", "disk", "list", "--min-size", "10000"}),
         "\nDisk:\n   Name: sdb\n   Size: 12000 GB\n   Healthy: false\nError getting field Location.Rack\n\n",
         "", 0);
-    EXPECT_RUN(V({"--format-param", "fields:Disk=Size, Name", "--format-param", "header-line=false",
-                  "--format-param", "printf:Disk.Size=%06ld", "inventory", "disk", "list", "-m", "500"}),
-               "Size       Name\n000500 GB  sda\n012000 GB  sdb\n", "", 0);
 }
 
 // The messages themselves are pinned by the unit tests; here the malformed format parameters, which
