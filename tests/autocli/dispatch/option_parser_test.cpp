@@ -48,7 +48,7 @@ std::string Summary(OptionParser parser) {
     std::string text;
     auto add = [&](const OptionParser::ParameterList& pairs) {
         for (const auto& [name, value] : pairs)
-            text += " " + name + "=" + value;
+            text.append(" ").append(name).append("=").append(value);
     };
     add(parser.GetDispatcherParameters());
     text += " | ";
