@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -97,10 +98,9 @@ TEST(Docs, BundledExamplesLintCleanAndTheirHelpExamplesRun) {
             continue;
         }
         for (const auto& example : command->GetExamples()) {
+            const std::list<std::string> path = command->GetPath();
             std::vector<std::string> args{"--plugin-dir", kExamples};
-            for (const std::string& word : command->GetPath()) {
-                args.push_back(word);
-            }
+            args.insert(args.end(), path.begin(), path.end());
             std::istringstream words(example.first);
             args.insert(args.end(), std::istream_iterator<std::string>(words), {});
             const Result run = RunProgram(kBin + "varnok", args);

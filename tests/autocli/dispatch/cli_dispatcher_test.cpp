@@ -54,7 +54,7 @@ protected:
     // The result of `body`, then what it wrote to standard output and to standard error, joined by "|".
     std::string Shown(const std::function<bool()>& body) {
         bool result = false;
-        printed = CorvaneTest::CaptureOutErr([&] { result = body(); });
+        const CorvaneTest::Captured printed = CorvaneTest::CaptureOutErr([&] { result = body(); });
         return (result ? "true|" : "false|") + printed.out + "|" + printed.err;
     }
 
@@ -75,7 +75,6 @@ protected:
     }
 
     CliDispatcher dispatcher;
-    CorvaneTest::Captured printed;
 };
 
 TEST_F(CliDispatcherTest, RunsACommandUnderTheAuditUserAndRestoresItOnEveryWayOut) {
