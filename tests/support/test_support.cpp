@@ -1,17 +1,18 @@
 // Shared test helpers: output capture, temporary directories, descriptor counting.
 #include "test_support.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
+
+namespace fs = std::filesystem;
 
 namespace CorvaneTest {
 
@@ -23,57 +24,44 @@ void FlushAll() {
     std::fflush(nullptr);
 }
 
-std::string ReadAll(int fd) {
-    std::string text;
-    char buffer[65536];
-    lseek(fd, 0, SEEK_SET);
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    return text;
-}
-
-// Redirects one descriptor into an unlinked temporary file for the lifetime of the object.
+// Redirects one descriptor into an anonymous temporary file for the lifetime of the object.
 class Redirect {
 public:
-    explicit Redirect(int fd) : fd_(fd) {
+    explicit Redirect(int fd) : fd_(fd), file_(std::tmpfile()) {
+        if (file_ == nullptr) {
+            throw std::runtime_error("tmpfile failed");
+        }
         FlushAll();
-        char name[] = "/tmp/corvane-capture-XXXXXX";
-        file_ = mkstemp(name);
-        if (file_ < 0)
-            throw std::runtime_error("mkstemp failed");
-        unlink(name);
         saved_ = dup(fd_);
-        dup2(file_, fd_);
+        dup2(fileno(file_), fd_);
     }
     Redirect(const Redirect&) = delete;
     Redirect& operator=(const Redirect&) = delete;
     ~Redirect() {
-        Restore();
-        close(file_);
+        Finish();
+        std::fclose(file_);
     }
 
-    // Puts the original descriptor back and returns what was written meanwhile.
+    // Puts the original descriptor back (once) and returns what was written meanwhile.
     std::string Finish() {
-        Restore();
-        return ReadAll(file_);
+        if (saved_ >= 0) {
+            FlushAll();
+            dup2(saved_, fd_);
+            close(saved_);
+            saved_ = -1;
+        }
+        std::string text;
+        std::rewind(file_);
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) {
+            text.append(buffer, n);
+        }
+        return text;
     }
 
 private:
-    void Restore() {
-        if (saved_ < 0)
-            return;
-        FlushAll();
-        dup2(saved_, fd_);
-        close(saved_);
-        saved_ = -1;
-    }
-
     int fd_;
-    int file_ = -1;
+    std::FILE* file_;
     int saved_ = -1;
 };
 
@@ -96,55 +84,27 @@ Captured CaptureOutErr(const std::function<void()>& body) {
 }
 
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/corvane-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
+    std::string pattern = (fs::temp_directory_path() / "corvane-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
         throw std::runtime_error("mkdtemp failed");
+    }
     path_ = pattern;
 }
 
-namespace {
-void RemoveTree(const std::string& path) {
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "/" + name;
-            struct stat st;
-            if (lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-                RemoveTree(child);
-            else
-                unlink(child.c_str());
-        }
-        closedir(dir);
-    }
-    rmdir(path.c_str());
-}
-} // namespace
-
 TempDir::~TempDir() {
-    RemoveTree(path_);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
 }
 
 std::string TempDir::MakeDir(const std::string& name) const {
-    std::string full = path_;
-    std::stringstream parts(name);
-    std::string part;
-    while (std::getline(parts, part, '/')) {
-        if (part.empty())
-            continue;
-        full += "/" + part;
-        mkdir(full.c_str(), 0755);
-    }
+    std::string full = path_ + "/" + name;
+    fs::create_directories(full);
     return full;
 }
 
 std::string TempDir::WriteFile(const std::string& name, const std::string& content, int mode) const {
-    auto slash = name.rfind('/');
-    if (slash != std::string::npos)
-        MakeDir(name.substr(0, slash));
     std::string full = path_ + "/" + name;
+    fs::create_directories(fs::path(full).parent_path());
     {
         std::ofstream out(full, std::ios::binary | std::ios::trunc);
         out << content;
@@ -154,16 +114,10 @@ std::string TempDir::WriteFile(const std::string& name, const std::string& conte
 }
 
 int CountOpenFds() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.')
-                ++count;
-        }
-        closedir(dir);
-        --count; // the descriptor of the directory stream itself
-    }
-    return count;
+    // The directory stream open while counting is one of the entries.
+    return static_cast<int>(
+               std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator())) -
+           1;
 }
 
 std::string ReadFile(const std::string& path) {

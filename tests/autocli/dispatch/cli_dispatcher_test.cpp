@@ -1,4 +1,4 @@
-// CliDispatcher in process: audit scope, dispatcher options, listings, stream input and error printing.
+// CliDispatcher in process: audit scope, dispatcher options, terminal size, stream input and error printing.
 #include <corvane/dispatch.h>
 #include <corvane/metaobj.h>
 #include <tarvikaudit.h>
@@ -44,7 +44,6 @@ class CliDispatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         auto probe = Namespace::New();
-        probe->SetDescription("Probe commands.");
         probe->RegisterNamespaceNode(std::make_shared<Probe>(false), "run");
         probe->RegisterNamespaceNode(std::make_shared<Probe>(true), "fail");
         dispatcher.GetRootNamespace()->RegisterNamespaceNode(probe, "probe");
@@ -55,7 +54,7 @@ protected:
     // The result of `body`, then what it wrote to standard output and to standard error, joined by "|".
     std::string Shown(const std::function<bool()>& body) {
         bool result = false;
-        printed = CorvaneTest::CaptureOutErr([&] { result = body(); });
+        const CorvaneTest::Captured printed = CorvaneTest::CaptureOutErr([&] { result = body(); });
         return (result ? "true|" : "false|") + printed.out + "|" + printed.err;
     }
 
@@ -76,7 +75,6 @@ protected:
     }
 
     CliDispatcher dispatcher;
-    CorvaneTest::Captured printed;
 };
 
 TEST_F(CliDispatcherTest, RunsACommandUnderTheAuditUserAndRestoresItOnEveryWayOut) {
@@ -142,29 +140,6 @@ TEST_F(CliDispatcherTest, DisplayContextTakesTheTerminalSizeAndThenTheScreenWidt
         close(master);
         EXPECT_EQ(screenWidth == 0 ? 33 : screenWidth, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
-}
-
-TEST_F(CliDispatcherTest, ListingStructureNamesEveryChildInOrderWithItsKind) {
-    // Listing a namespace from a command line sets the tool name the structure carries.
-    EXPECT_EQ(0u,
-              Handle({"probe"}).find("false|Usage: varnok [disp options] probe <namespaces> <command>\n"));
-    auto output = CommandOutput::New();
-    CorvaneTest::CaptureOutErr([&] { dispatcher.PrintChildren(dispatcher.GetRootNamespace(), output); });
-    auto listing = std::dynamic_pointer_cast<MetaObj::MetaStruct>(output->GetRootObject());
-    ASSERT_TRUE(listing);
-    EXPECT_EQ("VarnokCommandPrint", listing->GetTypeName());
-    EXPECT_EQ(
-        "{'Dispatcher' => 'varnok', 'NamespaceNodes' => '{'Description' => 'Probe commands.', 'Name' => "
-        "'probe', 'Type' => 'Namespace', }, {'Description' => 'Commands that operate on the varnok system "
-        "itself allowing users to get additional information.', 'Name' => 'varnok', 'Type' => 'Namespace', "
-        "}', 'Path' => '', }",
-        listing->ToString());
-    auto probe = dispatcher.GetRootNamespace()->GetNamespaceNode("probe");
-    CorvaneTest::CaptureOutErr([&] { dispatcher.PrintChildren(probe, output); });
-    EXPECT_EQ(
-        "{'Dispatcher' => 'varnok', 'NamespaceNodes' => '{'Description' => '', 'Name' => 'fail', 'Type' => "
-        "'Command', }, {'Description' => '', 'Name' => 'run', 'Type' => 'Command', }', 'Path' => 'probe', }",
-        output->GetRootObject()->ToString());
 }
 
 TEST_F(CliDispatcherTest, EachStreamLineStandsAlone) {

@@ -43,15 +43,9 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
     };
     const Case cases[] = {
         // The path: children of the node the words before reach, with descriptions (first line only).
-        {{""},
-         "words\t\nstore\tStorage of the test host.\nvarnok\tCommands that operate on the varnok system "
-         "itself allowing users to get additional information.\n"},
         {{"st"}, "words\t\nstore\tStorage of the test host.\n"},
         {{"store", ""}, "words\t\nsync\tWrite everything out.\nvolume\tVolumes:\n"},
-        {{"store", "v"}, "words\t\nvolume\tVolumes:\n"},
-        {{"store", "x"}, "words\t\n"},
         {{"nothing", ""}, "words\t\n"},
-        {{"store", "sync", "more", ""}, "words\t\n"},
         {{"store", "-"}, "words\t\n"},
         // Command options: long ones; short ones too once the word starts with a dash.
         {{"store", "volume", "list", ""}, "words\t\n" + kListOptions},
@@ -67,11 +61,7 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
          "words\t\n--id\tOnly this volume.\n--label\tOnly volumes with this label.\n"},
         // After a flag or help the next word is an option again.
         {{"store", "volume", "list", "--all", "--m"}, "words\t\n--mode\tHow to look:\n"},
-        {{"store", "volume", "list", "--help", ""},
-         "words\t\n--all\tAlso the hidden ones.\n--id\tOnly this "
-         "volume.\n--key\tThe key.\n--label\tOnly volumes with this "
-         "label.\n--mode\tHow to look:\n--online\tOnly those "
-         "online.\n"},
+        {{"store", "volume", "list", "--help", "--a"}, "words\t\n--all\tAlso the hidden ones.\n"},
         // Values: string and integer enumerations (descriptions on one line), booleans, nothing else.
         {{"store", "volume", "list", "--mode", ""}, "words\t\nfast\tQuick\nsafe\tCareful and slow\n"},
         {{"store", "volume", "list", "-m", "s"}, "words\t\nsafe\tCareful and slow\n"},
@@ -79,7 +69,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"store", "volume", "list", "--id", ""}, "words\t\n30\n4\n"},
         {{"store", "volume", "list", "-i", "4", "-i", "3"}, "words\t\n30\n"},
         {{"store", "volume", "list", "--online", ""}, "words\t\nfalse\ntrue\n"},
-        {{"store", "volume", "list", "--online=t"}, "words\t\n--online=true\n"},
         {{"store", "volume", "list", "--label", ""}, "words\t\n"},
         {{"store", "volume", "list", "--nothing", ""}, "words\t\n"},
         {{"store", "volume", "list", "--nothing=", ""}, "words\t\n"}, // "--x=" is no option word
@@ -89,14 +78,9 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
          "words\t\n--format-param\tSet a formatter parameter: <key>=<value>\n"
          "--formatter\tOverride the formatter to use for a given command\n"},
         {{"--formatter", "j"}, "words\t\njson\tPrint the output as JSON.\n"},
-        {{"--formatter=x"},
-         "words\t\n--formatter=xml\tPrint an XML document to the screen representing the "
-         "output for a given command\n"},
         {{"--plugin", ""}, "files\t\n"},
-        {{"--input=/tmp/c"}, "files\t--input=\n"},
         {{"--plugin-dir", "/tm"}, "directories\t\n"},
-        {{"--plugin-dir=."}, "directories\t--plugin-dir=\n"},
-        {{"--screen-width", ""}, "words\t\n"},
+        {{"--input=/tmp/c"}, "files\t--input=\n"},
         {{"-h", ""}, "words\t\n"},
         {{"--bogus", ""}, "words\t\n"},
         {{"--formatter", "json", "--screen-width=80", "s"}, "words\t\nstore\tStorage of the test host.\n"},
@@ -129,7 +113,6 @@ TEST(Completion, PluginsNamedOnTheLineLoadQuietlyAndOnlyBeforeTheWord) {
         std::string expected;
     };
     const Case cases[] = {
-        {{"--plugin-dir", plugins, "st"}, "words\t\nstore\tStorage of the test host.\n"},
         {{"--plugin-dir=" + plugins, "store", "volume", "list", "--mode", "f"}, "words\t\nfast\tQuick\n"},
         // A file that does not load, and one loaded twice, add nothing and stop nothing.
         {{"--plugin", dir.Path() + "/none.xml", "--plugin", kStore, "--plugin", kStore, "st"},

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Deterministic output documents for the end-to-end tests of varnok: a fixed inventory of disks,
-# an echo of the parameters received, a secret check fed on standard input, and failures.
-# Usage: inventory.sh list [--min-size N] | get NAME | echo ARGS... | secret USER | silent | badshape
+# an echo of the parameters received, and a secret check fed on standard input.
+# Usage: inventory.sh list [--min-size N] | get NAME | echo ARGS... | secret USER
 disk() { # name size healthy rack slot tags...
     name=$1 size=$2 healthy=$3 rack=$4 slot=$5
     shift 5
@@ -67,12 +67,6 @@ secret)
     echo "<field name=\"Accepted\"><bool>$accepted</bool></field>"
     echo "<field name=\"Length\"><int>${#password}</int></field>"
     echo "</structure></output>"
-    ;;
-silent)
-    exit 3
-    ;;
-badshape)
-    echo "<output><string>not a list</string></output>"
     ;;
 *)
     echo "ERROR: inventory.sh: unknown command $command"
