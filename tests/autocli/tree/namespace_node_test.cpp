@@ -75,10 +75,8 @@ TEST_F(NamespaceTest, ChildrenComeOutInByteOrderAndSubNamespaceCreatesOnce) {
     storage->RegisterNamespaceNode(zeta, "zeta");
     storage->RegisterNamespaceNode(Namespace::New(), std::string("alpha"));
     std::shared_ptr<NamespaceNode> beta = storage->SubNamespace("beta");
-    beta->SetDescription("Beta settings.");
     storage->SubNamespace("9lives");
     EXPECT_EQ(storage->SubNamespace("beta"), beta);
-    EXPECT_EQ(beta->GetDescription(), "Beta settings.");
     EXPECT_EQ(storage->GetNamespaceNodeNames(), (Names{"9lives", "alpha", "beta", "zeta"}));
     EXPECT_EQ(storage->GetNamespaceNodes().back(), zeta);
     EXPECT_EQ(zeta->GetPathString('.'), "storage.zeta");
