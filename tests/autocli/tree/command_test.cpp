@@ -188,10 +188,7 @@ TEST_F(CommandTest, ACommandRefusesChildrenNamingItsPath) {
     EXPECT_FALSE(command->HasNamespaceNode("x"));
     EXPECT_THROW_MSG(command->RegisterNamespaceNode(Namespace::New(), "x"),
                      "Attempt to register a command or namespace 'x' on command" + tail);
-    EXPECT_THROW_MSG(command->RegisterNamespaceNode(nullptr, std::string("y")),
-                     "Attempt to register a command or namespace 'y' on command" + tail);
     EXPECT_THROW_MSG(command->GetNamespaceNode("x"), notFound + "x' on the command" + tail);
-    EXPECT_THROW_MSG(command->SubNamespace("x"), notFound + "x' on the command" + tail);
     std::list<std::string> toCommand{"system", "version", "get"};
     EXPECT_EQ(root->ResolveNode(toCommand), command);
     EXPECT_EQ(toCommand.size(), 3u);
