@@ -80,10 +80,8 @@ TEST(InputGetters, TypedValuesListsAndJoins) {
     EXPECT_EQ("", input->GetParameter("string")); // given twice
     EXPECT_TRUE(input->IsFlagSet("flag") && !input->IsFlagSet(std::string("ints")));
     EXPECT_THROW_MSG(input->GetParameter("flag"), "Request for GetParameter on a flag type parameter: flag");
-    for (const std::string list : {"strings", "ints", "bools"}) {
-        EXPECT_THROW_MSG(input->GetParameter(list),
-                         "Request for GetParameter on a parameter that can have multiple values: " + list);
-    }
+    EXPECT_THROW_MSG(input->GetParameter("ints"),
+                     "Request for GetParameter on a parameter that can have multiple values: ints");
     std::string ints, bools;
     for (const std::string value : {"7", " -42", "7 ", "99999999999999999999"}) {
         ints += std::to_string(MakeInput({"int=" + value}, spec)->GetParameterInt("int")) + " ";
