@@ -40,7 +40,7 @@ TEST(ParameterSpecRules, RefusedNamesSettersAndConstraintsKeepState) {
     const std::string rule =
         "' parameter names can only contain lower-case alphanumeric characters, numbers and '-'";
     for (const std::string name : {"Dry-run", "dry_run", "", "dry run", "name\n", "caf\xc3\xa9"}) {
-        EXPECT_THROW_MSG(ParameterSpec::New(name, String), "Invalid Parameter name '" + name + rule);
+        EXPECT_THROW_MSG(ParameterSpec::New(name, String), "Invalid Parameter name '" + (name + rule));
     }
     auto p = ParameterSpec::New("verbose", Int);
     p->SetShortName("v");
@@ -101,7 +101,8 @@ TEST(ParameterSpecParsers, GetIntSaturatesAndGetBoolIsExact) {
     for (const char* word : {"1",     "yes", "y", "true", "True", "t", "T",  "0",  "no", "n", "false",
                              "False", "f",   "F", "TRUE", "Yes",  "",  " 1", "1 ", "No", "on"}) {
         bool unset = false, set = true;
-        bool ok = ParameterSpec::GetBool(word, unset) & ParameterSpec::GetBool(word, set);
+        const bool okUnset = ParameterSpec::GetBool(word, unset);
+        const bool ok = ParameterSpec::GetBool(word, set) && okUnset;
         bools += ok && unset == set ? char('0' + set) : !ok && !unset && set ? '-' : '?';
     }
     EXPECT_EQ("11111110000000-------", bools);

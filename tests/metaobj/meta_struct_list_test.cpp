@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include <numeric>
+#include <utility>
 
 using namespace Corvane::MetaObj;
 
@@ -247,8 +248,9 @@ TEST(MetaObjectTest, ComparisonResultsAndMessagesInOrder) {
         std::vector<std::string> messages;
         EXPECT_EQ(c.same, c.expectation->IsSameStructure(c.candidate, nullptr));
         EXPECT_EQ(c.same, c.expectation->IsSameStructure(c.candidate, &messages));
-        EXPECT_EQ(c.messages,
-                  std::accumulate(messages.begin(), messages.end(), std::string(),
-                                  [](std::string all, const std::string& m) { return all + m + "|"; }));
+        EXPECT_EQ(c.messages, std::accumulate(messages.begin(), messages.end(), std::string(),
+                                              [](std::string all, const std::string& m) {
+                                                  return std::move(all) + m + "|";
+                                              }));
     }
 }

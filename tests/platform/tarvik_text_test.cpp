@@ -16,7 +16,7 @@ bool IsValid(const std::string& bytes) {
 
 std::string Escape(const std::string& bytes) {
     char* escaped = TarvikText_Escape(bytes.data(), static_cast<long>(bytes.size()), 0);
-    const std::string result = escaped != nullptr ? escaped : "<null>";
+    std::string result = escaped != nullptr ? escaped : "<null>";
     std::free(escaped);
     return result;
 }

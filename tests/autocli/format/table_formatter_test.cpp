@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-static std::shared_ptr<MetaList> Rows(std::vector<std::tuple<const char*, long, const char*>> rows = {
+static std::shared_ptr<MetaList> Rows(const std::vector<std::tuple<const char*, long, const char*>>& rows = {
                                           {"a", 1, "hello"}, {"bbbbbb", 100, "x"}}) {
     std::shared_ptr<MetaList> list;
     for (const auto& [name, size, desc] : rows) {

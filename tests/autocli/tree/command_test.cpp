@@ -224,8 +224,8 @@ TEST(CommandList, ListsInDepthFirstNameOrderFiltersAndDeclaresItsShape) {
         " VarnokCommand{Command='all';Description='List all disks.';Namespace='storage.disk.list';}",
         " VarnokCommand{Command='show';Description='Show one Disk.';Namespace='storage.disk';}",
         " VarnokCommand{Command='zed';Description='Last storage command.';Namespace='storage';}",
-        " VarnokCommand{Command='list';Description='List all of the varnok "
-        "commands.';Namespace='varnok.command';}",
+        std::string(" VarnokCommand{Command='list';Description='List all of the varnok ") +
+            "commands.';Namespace='varnok.command';}",
     };
     struct Case {
         Filters filters;
