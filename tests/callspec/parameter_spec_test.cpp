@@ -40,25 +40,19 @@ TEST(ParameterSpecRules, RefusedNamesSettersAndConstraintsKeepState) {
     const std::string rule =
         "' parameter names can only contain lower-case alphanumeric characters, numbers and '-'";
     for (const std::string name : {"Dry-run", "dry_run", "", "dry run", "name\n", "caf\xc3\xa9"}) {
-        EXPECT_THROW_MSG(ParameterSpec::New(name, String), "Invalid Parameter name '" + name + rule);
+        EXPECT_THROW_MSG(ParameterSpec::New(name, String), "Invalid Parameter name '" + (name + rule));
     }
     auto p = ParameterSpec::New("verbose", Int);
-    EXPECT_TRUE(p->IsRequired() && !p->IsSecret() && !p->GetConstraint());
     p->SetShortName("v");
     for (const std::string& bad : Strings{"ab", "-", "", "_", " ", "\xc3\xa9", std::string(1, '\0')}) {
         EXPECT_THROW_MSG(p->SetShortName(bad),
                          "Invalid value for shortName, must be a single character a-z, A-Z or 0-9");
     }
-    EXPECT_EQ("v", p->GetShortName());
-    p->SetShortName(std::string("Z"));
-    EXPECT_EQ("Z", p->GetShortName());
+    EXPECT_EQ("v", p->GetShortName()); // unchanged by the refusals
     for (int t = Int; t <= BoolList; ++t) {
         EXPECT_THROW_MSG(ParameterSpec::New("pw", ParameterType(t))->SetSecret(t % 2), // true and false alike
                          "Cannot be set for parameter pw");
     }
-    p = ParameterSpec::New("password", String);
-    p->SetSecret(true);
-    EXPECT_TRUE(p->IsSecret());
 
     // Per constraint kind, per parameter type: '+' attached, '-' refused with the message.
     const std::string misfit = "Invalid constraint specified for parameter param.  The parameter constraint "
@@ -107,7 +101,8 @@ TEST(ParameterSpecParsers, GetIntSaturatesAndGetBoolIsExact) {
     for (const char* word : {"1",     "yes", "y", "true", "True", "t", "T",  "0",  "no", "n", "false",
                              "False", "f",   "F", "TRUE", "Yes",  "",  " 1", "1 ", "No", "on"}) {
         bool unset = false, set = true;
-        bool ok = ParameterSpec::GetBool(word, unset) & ParameterSpec::GetBool(word, set);
+        const bool okUnset = ParameterSpec::GetBool(word, unset);
+        const bool ok = ParameterSpec::GetBool(word, set) && okUnset;
         bools += ok && unset == set ? char('0' + set) : !ok && !unset && set ? '-' : '?';
     }
     EXPECT_EQ("11111110000000-------", bools);

@@ -16,7 +16,7 @@ bool IsValid(const std::string& bytes) {
 
 std::string Escape(const std::string& bytes) {
     char* escaped = TarvikText_Escape(bytes.data(), static_cast<long>(bytes.size()), 0);
-    const std::string result = escaped != nullptr ? escaped : "<null>";
+    std::string result = escaped != nullptr ? escaped : "<null>";
     std::free(escaped);
     return result;
 }
@@ -74,20 +74,6 @@ TEST(TarvikTextTest, DecodesOneSequence) {
         EXPECT_EQ(length, TarvikText_DecodeOne(bytes.data(), static_cast<long>(bytes.size()), &decoded))
             << bytes;
         EXPECT_EQ(codePoint, decoded) << bytes;
-    }
-    // Walking a text sequence by sequence meets an undecodable byte exactly when the text is invalid.
-    for (const auto* texts : {&kValid, &kInvalid}) {
-        for (const std::string& text : *texts) {
-            bool clean = true;
-            for (size_t i = 0; i < text.size();) {
-                unsigned long decoded = 0;
-                const int n =
-                    TarvikText_DecodeOne(text.data() + i, static_cast<long>(text.size() - i), &decoded);
-                clean = clean && n != 0;
-                i += n != 0 ? static_cast<size_t>(n) : 1;
-            }
-            EXPECT_EQ(texts == &kValid, clean) << ::testing::PrintToString(text);
-        }
     }
     unsigned long untouched = 7;
     EXPECT_EQ(0, TarvikText_DecodeOne("\xC3\xA9", 1, &untouched)); // a length that cuts the sequence

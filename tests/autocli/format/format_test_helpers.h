@@ -130,16 +130,7 @@ inline std::string PythonTexts(const std::vector<std::string>& values) {
 inline std::string CheckWithPython(const std::string& reader,
                                    const std::vector<std::pair<std::string, std::string>>& pairs) {
     CorvaneTest::TempDir dir;
-    std::string command = "python3 " + dir.WriteFile("check.py", R"(import json, re, sys
-def text(hexbytes):
-    value = bytes.fromhex(hexbytes).decode('utf-8', 'surrogateescape')
-    if sys.argv[1] == 'json': value = re.sub('[\udc80-\udcff]', lambda m: chr(ord(m.group()) - 0xdc00), value)
-    return value
-for value, want in zip(sys.argv[2::2], sys.argv[3::2]):
-    raw, want = open(value, 'rb').read(), eval(open(want, encoding='utf-8').read())
-    got = json.loads(raw.decode('ascii')) if sys.argv[1] == 'json' else eval(raw.decode('utf-8'))
-    if got != want: print(value, repr(got), '!=', repr(want))
-)") + " " + reader;
+    std::string command = "python3 '" CORVANE_TEST_DATA_DIR "/format/check_values.py' " + reader;
     for (size_t i = 0; i < pairs.size(); ++i) {
         command += " " + dir.WriteFile("value" + std::to_string(i), pairs[i].first) + " " +
                    dir.WriteFile("want" + std::to_string(i), pairs[i].second);

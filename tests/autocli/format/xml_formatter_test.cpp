@@ -27,33 +27,7 @@ TEST(XmlFormatter, Document) {
     disk->SetField("Size", 10);
     auto disks = MetaList::New(MetaType::Struct, disk);
     disks->Add(disk);
-    EXPECT_EQ(kXmlHead + "<?xml-stylesheet type=\"text/xsl\" href=\"s.xsl?a=1&b=2\"?>\n" + kXmlOutputTag +
-                  "   <meta-data>\n"
-                  "      <meta-data-field name=\"e\" value=\"\"/>\n"
-                  "      <meta-data-field name=\"fields:Disk\" value=\"Size,&lt;Name&gt;\"/>\n"
-                  "      <meta-data-field name=\"stylesheet\" value=\"s.xsl?a=1&amp;b=2\"/>\n"
-                  "   </meta-data>\n"
-                  "   <root>\n"
-                  "      <list type=\"structure\">\n"
-                  "            <structure typeName=\"Disk\">\n"
-                  "               <field name=\"In\">\n"
-                  "                  <structure typeName=\"Inner\">\n"
-                  "                  </structure>\n"
-                  "               </field>\n"
-                  "               <field name=\"Names\">\n"
-                  "                  <list type=\"string\">\n"
-                  "                        <string>a&apos;b</string>\n"
-                  "                        <string></string>\n"
-                  "                  </list>\n"
-                  "               </field>\n"
-                  "               <field name=\"Size\">\n"
-                  "                  <integer>10</integer>\n"
-                  "               </field>\n"
-                  "            </structure>\n"
-                  "      </list>\n"
-                  "   </root>\n"
-                  "</output>\n",
-              Xml(disks, params));
+    EXPECT_EQ(CorvaneTest::ReadFile(CORVANE_TEST_DATA_DIR "/format/disks.xml"), Xml(disks, params));
     std::ostringstream out;
     XmlFormatter().Format(MetaList::New(MetaType::Int), out, -3);
     EXPECT_EQ("<list type=\"integer\">\n</list>\n", out.str());

