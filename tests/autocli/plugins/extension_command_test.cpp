@@ -187,28 +187,6 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
                      "shell command cannot carry");
 }
 
-TEST(ExtensionCommand, CleanupStaysFastOnHostileTemplates) {
-    std::string many, pairs = "$", starts;
-    for (int i = 0; i < 20000; ++i) {
-        many += "$if{xx,x}";
-        pairs += "{}";
-        starts += "$multilist{yy,$list{yy,'$if{yy,";
-    }
-    // Unmatched braces after a leftover $if (the last pairs with the final one), many leftovers, deep
-    // nesting behind an unpaired brace, a $ far from many pairs, and many constructs that never end.
-    const std::pair<std::string, std::string> cases[] = {
-        {"$if{xx,x} " + std::string(10000, '{') + " }", " " + std::string(10000, '{') + " }"},
-        {many, ""},
-        {"$ $if{xx,x" + std::string(20000, '{') + std::string(20000, '}'), "$ "},
-        {pairs + "$if{xx,y}", pairs},
-        {starts, starts}};
-    for (const auto& [tmpl, expected] : cases) {
-        auto began = std::chrono::steady_clock::now();
-        EXPECT_TRUE(expected == Fill(tmpl, {{"yy", "v"}})) << tmpl.substr(0, 40);
-        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2)) << tmpl.substr(0, 40);
-    }
-}
-
 TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
     CorvaneTest::TempDir dir;
     ScopedEnv clearUser("ZU_USERNAME", nullptr);
