@@ -1,27 +1,9 @@
-// Tests of InternalPlugin: the built-in formatters and the registration of the listing command.
+// Tests of InternalPlugin: the registration of the listing command.
 #include <corvane/plugins.h>
 
 #include "test_support.h"
 
 using namespace Corvane::AutoCli;
-
-TEST(InternalPluginTest, InitializeCreatesTheSixFormattersInOrder) {
-    auto plugin = InternalPlugin::New();
-    plugin->Initialize();
-    plugin->Initialize(); // appends a second set; lookups keep answering with the first
-    const auto& all = plugin->GetFormatters();
-    const char* names[] = {"table", "simple", "xml", "python", "json", "commandhelp"};
-    ASSERT_EQ(12u, all.size());
-    for (size_t i = 0; i < 12; ++i) {
-        EXPECT_EQ(names[i % 6], all[i]->GetName());
-        EXPECT_TRUE(plugin->HasFormatter(names[i % 6]) && plugin->GetFormatter(names[i % 6]) == all[i % 6])
-            << i;
-    }
-    // The namespace listing formatter belongs to the command-line front end; names match exactly.
-    for (const char* absent : {"clihelp", "JSON", ""}) {
-        EXPECT_TRUE(!plugin->HasFormatter(absent) && !plugin->GetFormatter(absent)) << absent;
-    }
-}
 
 TEST(InternalPluginTest, RegistersTheListingCommandUnderVarnokCommand) {
     auto root = RootNamespace::New(nullptr);
