@@ -96,11 +96,9 @@ TEST_F(DescriptorCacheE2e, OutputAndErrorsKeepTheirOrderOnAPipe) {
         batch += "\n";
     }
     const std::string input = dir.WriteFile("batch.txt", batch);
-    const char* installed = std::getenv("VARNOK_UNDER_TEST");
-    const std::string varnok = installed != nullptr && *installed != '\0' ? installed : VARNOK_BUILT;
     const Result piped =
         RunProgram("/bin/sh", {"-c", "\"$0\" --plugin-dir \"$1\" --plugin \"$3\" --input \"$2\" 2>&1 | cat",
-                               varnok, kPlugins, input, noisy});
+                               VarnokTest::VarnokBinary(), kPlugins, input, noisy});
     EXPECT_EQ(expected, piped.out) << batch;
     EXPECT_EQ(0, piped.status);
 }
