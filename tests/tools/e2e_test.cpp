@@ -160,24 +160,6 @@ TEST(Varnok, BrokenPluginsAreReportedAndTheOthersWork) {
                1);
 }
 
-TEST(Varnok, ValuesReachTheProgramAsDataNeverAsShellSyntax) {
-    CorvaneTest::TempDir dir;
-    const std::string marker = dir.Path() + "/injected";
-    const std::string semicolon = "a;touch " + marker, dollar = "$(touch " + marker + ")",
-                      backtick = "`touch " + marker + "`";
-    const std::vector<std::string> args = {"--formatter", "python", "inventory", "echo",  "run",    "--text",
-                                           semicolon,     "--tag",  dollar,      "--tag", backtick, "--id",
-                                           "7",           "--id",   "42",        "-v",    "-c",     "-5"};
-    // Each argument as the program received it, one word each.
-    std::string expected = "{\"Arguments\": [";
-    for (const std::string& word :
-         std::vector<std::string>{"--count", "-5", "--id", "7,42", "--tag", "$(touch", marker + ")", "--tag",
-                                  "`touch", marker + "`", "--text", "a;touch", marker, "--verbose"})
-        expected += "\"\"\"" + word + "\"\"\", ";
-    EXPECT_RUN(V(args), expected + "], \"Count\": 14, }\n", "", 0);
-    EXPECT_FALSE(VarnokTest::Exists(marker)) << "a value was run as a shell command";
-}
-
 // The bundled examples depend on the host: each command must run cleanly and say something.
 TEST(Varnok, EveryExampleCommandRunsCleanly) {
     if (!EXAMPLES_BUILT)

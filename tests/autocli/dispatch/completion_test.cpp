@@ -84,16 +84,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"-h", ""}, "words\t\n"},
         {{"--bogus", ""}, "words\t\n"},
         {{"--formatter", "json", "--screen-width=80", "s"}, "words\t\nstore\tStorage of the test host.\n"},
-        {{"--formatter", "json", "-"},
-         "words\t\n--format-param\tSet a formatter parameter: <key>=<value>\n"
-         "--formatter\tOverride the formatter to use for a given command\n"
-         "--help\tShow the usage text\n"
-         "--input\tRun the command lines of this file (STDIN: standard input)\n"
-         "--plugin\tAdd a specific file plugin\n"
-         "--plugin-dir\tAdd all the plug-ins from this directory\n"
-         "--screen-width\tUse the specified screen width when formatting text\n"
-         "--version\tShow the version number\n"
-         "-h\tShow the usage text\n"},
     };
     for (const Case& c : cases) {
         std::string line;

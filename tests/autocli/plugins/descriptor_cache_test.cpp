@@ -127,62 +127,9 @@ protected:
         return found;
     }
 
-    // The load is the same without the cache, on the run that fills it and on the run that uses it.
-    void ExpectSameLoads(const std::string& file, bool cached) {
-        ::setenv("VARNOK_NO_CACHE", "1", 1);
-        const Load fresh = LoadOnce(file);
-        ::unsetenv("VARNOK_NO_CACHE");
-        const Load cold = LoadOnce(file);
-        const Load warm = LoadOnce(file);
-        EXPECT_EQ(fresh.outcome, cold.outcome) << file;
-        EXPECT_EQ(fresh.outcome, warm.outcome) << file;
-        EXPECT_FALSE(cold.restored) << file;
-        EXPECT_EQ(cached, warm.restored) << file;
-    }
-
     CorvaneTest::TempDir home;
     CorvaneTest::TempDir plugins;
 };
-
-TEST_F(DescriptorCacheTest, RestoredLoadsEqualFreshOnesAndBrokenOnesAreNeverKept) {
-    const struct {
-        const char* name;
-        std::string content;
-        bool cached;
-    } cases[] = {
-        {"full.xml",
-         Descriptor(kCommand + "<!-- second --><command path=\"a.c\"><input-spec/><output-spec/>"
-                               "<format-parameters/><execute>true</execute></command>"),
-         true},
-        {"namespaces.xml", "<p><version>1.0.0</version><namespaces/></p>", false},
-        {"cdata.xml",
-         Descriptor("<command path=\"a.d\"><description><![CDATA[<d>]]></description><input-spec/>"
-                    "<output-spec><string/></output-spec><format-parameters/><execute>x</execute>"
-                    "</command>"),
-         true},
-        {"version.xml", "<p><version>1.0</version><namespaces/></p>", false},
-        {"unparsable.xml", "<p><version>1.0.0</version>", false},
-        {"no-execute.xml",
-         Descriptor("<command path=\"a.b\"><input-spec/><output-spec/><format-parameters/>"
-                    "</command>"),
-         false},
-        {"bad-range.xml",
-         Descriptor(kCommand.substr(0, kCommand.find("max=\"9\"")) + "max=\"x\"" +
-                    kCommand.substr(kCommand.find("max=\"9\"") + 7)),
-         false},
-    };
-    for (const auto& c : cases) {
-        ExpectSameLoads(Write(c.name, c.content), c.cached);
-    }
-    // Bundled examples, as built.
-    const std::string examples = std::string(CORVANE_TEST_BINARY_DIR) + "/../examples/plugins";
-    for (const char* name : {"filesystems.xml", "network.xml", "processes.xml", "system.xml", "text.xml"}) {
-        if (::access((examples + "/" + name).c_str(), R_OK) == 0) {
-            const std::string copy = Write(name, CorvaneTest::ReadFile(examples + "/" + name));
-            ExpectSameLoads(copy, true);
-        }
-    }
-}
 
 TEST_F(DescriptorCacheTest, EditedTouchedReplacedAndDeletedFilesAreNoticed) {
     const std::string file = Write("d.xml", Descriptor(kCommand));
@@ -249,11 +196,9 @@ TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritt
     std::vector<std::pair<std::string, std::function<void()>>> cases = {
         {"writable by the group", [&] { ::chmod(cache.c_str(), 0620); }},
         {"writable by others", [&] { ::chmod(cache.c_str(), 0602); }},
-        {"empty", damage(0, "", 0)},
         {"truncated in the header", damage(0, "", 12)},
         {"truncated in the index", damage(0, "", good.size() / 10)},
         {"truncated in the texts", damage(0, "", good.size() - 1)},
-        {"another magic", damage(0, "X", good.size())},
         {"another version", damage(good.find("cache 1"), "cache 0", good.size())},
         {"index end past the file", damage(8, std::string(8, '\x7f'), good.size())},
         {"entry text past the file",
@@ -282,54 +227,6 @@ TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritt
         EXPECT_EQ(0600u, status.st_mode & 0777u) << what;
         EXPECT_EQ(::geteuid(), status.st_uid) << what;
     }
-}
-
-TEST_F(DescriptorCacheTest, CacheDirectoryIsPrivateAndOnlyUsedWhenItIs) {
-    const std::string file = Write("d.xml", Descriptor(kCommand));
-    const std::string expected = LoadOnce(file).outcome;
-    const std::string directory = home.Path() + "/varnok";
-    struct stat status {};
-    ASSERT_EQ(0, ::stat(directory.c_str(), &status));
-    EXPECT_EQ(0700u, status.st_mode & 0777u);
-    ASSERT_TRUE(LoadOnce(file).restored);
-
-    // A directory others may write is not used at all (not even read).
-    ::chmod(directory.c_str(), 0770);
-    EXPECT_FALSE(LoadOnce(file).restored);
-    ::chmod(directory.c_str(), 0700);
-    EXPECT_TRUE(LoadOnce(file).restored);
-
-    // Switched off, or without a usable home: the same load, silently, and nothing created.
-    const CorvaneTest::TempDir other;
-    const std::string aFile = other.WriteFile("file", "");
-    const struct {
-        const char* noCache;
-        const char* xdg;
-        const char* home;
-        const char* created;
-    } cases[] = {
-        {"1", home.Path().c_str(), other.Path().c_str(), nullptr},
-        {"", nullptr, aFile.c_str(), nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
-        {nullptr, "", "relative", nullptr},
-        {"0", "relative/cache", other.Path().c_str(), "/.cache/varnok"}, // last: it creates the directory
-    };
-    const char* savedHome = std::getenv("HOME");
-    const std::string homeValue = savedHome != nullptr ? savedHome : "";
-    for (const auto& c : cases) {
-        const auto set = [](const char* name, const char* value) {
-            value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-        };
-        set("VARNOK_NO_CACHE", c.noCache);
-        set("XDG_CACHE_HOME", c.xdg);
-        set("HOME", c.home);
-        Load load;
-        EXPECT_EQ("", CorvaneTest::CaptureOutErr([&] { load = LoadOnce(file); }).err);
-        EXPECT_FALSE(load.restored);
-        EXPECT_EQ(expected, load.outcome);
-        EXPECT_EQ(c.created != nullptr, ::access((other.Path() + "/.cache/varnok").c_str(), F_OK) == 0);
-    }
-    ::setenv("HOME", homeValue.c_str(), 1);
 }
 
 TEST_F(DescriptorCacheTest, RestoredCommandsReadTheKeptTextAndReleaseIt) {
