@@ -131,6 +131,24 @@ protected:
     CorvaneTest::TempDir plugins;
 };
 
+TEST_F(DescriptorCacheTest, CacheDirectoryIsPrivateAndOnlyUsedWhenItIs) {
+    const std::string file = Write("d.xml", Descriptor(kCommand));
+    LoadOnce(file);
+    const std::string directory = home.Path() + "/varnok";
+    struct stat status {};
+    ASSERT_EQ(0, ::stat(directory.c_str(), &status));
+    EXPECT_EQ(0700u, status.st_mode & 0777u);
+    ASSERT_TRUE(LoadOnce(file).restored);
+    // A directory others may write is not used at all; switched off, the cache is not read either.
+    ::chmod(directory.c_str(), 0770);
+    EXPECT_FALSE(LoadOnce(file).restored);
+    ::chmod(directory.c_str(), 0700);
+    ::setenv("VARNOK_NO_CACHE", "1", 1);
+    EXPECT_FALSE(LoadOnce(file).restored);
+    ::unsetenv("VARNOK_NO_CACHE");
+    EXPECT_TRUE(LoadOnce(file).restored);
+}
+
 TEST_F(DescriptorCacheTest, EditedTouchedReplacedAndDeletedFilesAreNoticed) {
     const std::string file = Write("d.xml", Descriptor(kCommand));
     const std::string before = LoadOnce(file).outcome;
