@@ -51,8 +51,9 @@ public:
         SetDefaultOutputParameter("align-fields", "true");
         SetDefaultOutputParameter("fields:SystemLoad",
                                   "Load1,Load5,Load15,Processes,MemoryTotal,MemoryFree,SwapTotal,SwapFree");
-        for (const char* field : {"MemoryTotal", "MemoryFree", "SwapTotal", "SwapFree"})
+        for (const char* field : {"MemoryTotal", "MemoryFree", "SwapTotal", "SwapFree"}) {
             SetDefaultOutputParameter(std::string("units:SystemLoad.") + field, "KiB");
+        }
     }
 
     std::shared_ptr<InputSpec> GetInputSpecInternal() override { return InputSpec::New(); }
@@ -86,10 +87,12 @@ private:
     // The declared result and, filled in, the actual one: both come from here so they match.
     static std::shared_ptr<MetaStruct> Shape() {
         auto load = MetaStruct::New("SystemLoad");
-        for (const char* field : {"Load1", "Load5", "Load15"})
+        for (const char* field : {"Load1", "Load5", "Load15"}) {
             load->SetField(field, "");
-        for (const char* field : {"Processes", "MemoryTotal", "MemoryFree", "SwapTotal", "SwapFree"})
+        }
+        for (const char* field : {"Processes", "MemoryTotal", "MemoryFree", "SwapTotal", "SwapFree"}) {
             load->SetField(field, 0L);
+        }
         return load;
     }
 };
@@ -139,10 +142,12 @@ public:
         setpwent();
         while (struct passwd* entry = getpwent()) {
             std::string shell = entry->pw_shell ? entry->pw_shell : "";
-            if (static_cast<long>(entry->pw_uid) < minUid)
+            if (static_cast<long>(entry->pw_uid) < minUid) {
                 continue;
-            if (loginOnly && (shell.empty() || EndsWith(shell, "/nologin") || EndsWith(shell, "/false")))
+            }
+            if (loginOnly && (shell.empty() || EndsWith(shell, "/nologin") || EndsWith(shell, "/false"))) {
                 continue;
+            }
             auto user = MetaStruct::New(users->GetListStructure());
             user->SetField("Name", std::string(entry->pw_name));
             user->SetField("Uid", static_cast<long>(entry->pw_uid));
@@ -177,8 +182,9 @@ private:
 // thrown as CorvaneException; the dispatcher reports them and carries on without this plugin.
 extern "C" CORVANE_PLUGIN_EXPORT void AutoCli_RegisterNamespaces(std::shared_ptr<Namespace> root) {
     auto system = root->SubNamespace("system");
-    if (system->GetDescription().empty())
+    if (system->GetDescription().empty()) {
         system->SetDescription(kSystemDescription);
+    }
 
     auto load = Namespace::New();
     load->SetDescription("The load of this host.");

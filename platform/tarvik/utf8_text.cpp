@@ -12,8 +12,9 @@ namespace {
 // range of E0, ED, F0 and F4 excludes overlong forms, surrogates and code points above U+10FFFF.
 size_t SequenceLength(const unsigned char* p, size_t left) {
     unsigned char lead = p[0];
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return 1;
+    }
     size_t length;
     unsigned char secondLow = 0x80;
     unsigned char secondHigh = 0xBF;
@@ -21,32 +22,37 @@ size_t SequenceLength(const unsigned char* p, size_t left) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0)
+        if (lead == 0xE0) {
             secondLow = 0xA0;
-        else if (lead == 0xED)
+        } else if (lead == 0xED) {
             secondHigh = 0x9F;
+        }
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0)
+        if (lead == 0xF0) {
             secondLow = 0x90;
-        else if (lead == 0xF4)
+        } else if (lead == 0xF4) {
             secondHigh = 0x8F;
+        }
     } else {
         return 0; // continuation byte, C0/C1 (always overlong) or F5..FF
     }
-    if (left < length || p[1] < secondLow || p[1] > secondHigh)
+    if (left < length || p[1] < secondLow || p[1] > secondHigh) {
         return 0;
+    }
     for (size_t i = 2; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
+        if ((p[i] & 0xC0) != 0x80) {
             return 0;
+        }
     }
     return length;
 }
 
 // Resolves the (text, length) pair of the public functions; false on a length below -1.
 bool ResolveText(const char* text, long length, const unsigned char*& bytes, size_t& size) {
-    if (length < -1)
+    if (length < -1) {
         return false;
+    }
     if (text == nullptr) {
         bytes = reinterpret_cast<const unsigned char*>("");
         size = 0;
@@ -64,8 +70,9 @@ const char hexDigits[] = "0123456789ABCDEF";
 extern "C" int TarvikText_IsValid(const char* text, long length, int encoding) {
     const unsigned char* bytes;
     size_t size;
-    if (encoding != TARVIK_ENCODING_UTF8 || !ResolveText(text, length, bytes, size))
+    if (encoding != TARVIK_ENCODING_UTF8 || !ResolveText(text, length, bytes, size)) {
         return 0;
+    }
     size_t i = 0;
     while (i < size) {
         if (bytes[i] < 0x80) { // ASCII runs are the common case
@@ -73,8 +80,9 @@ extern "C" int TarvikText_IsValid(const char* text, long length, int encoding) {
             continue;
         }
         size_t n = SequenceLength(bytes + i, size - i);
-        if (n == 0)
+        if (n == 0) {
             return 0;
+        }
         i += n;
     }
     return 1;

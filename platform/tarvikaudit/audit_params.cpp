@@ -29,10 +29,11 @@ std::string SetAuditParam(const std::string& key, const std::string& value) {
     std::string previous;
     if (it != table.values.end()) {
         previous = std::move(it->second);
-        if (value.empty())
+        if (value.empty()) {
             table.values.erase(it);
-        else
+        } else {
             it->second = value;
+        }
     } else if (!value.empty()) {
         table.values.emplace(key, value);
     }

@@ -36,33 +36,41 @@ struct ChildFailure {
 // Closes every descriptor numbered `low` or above except `keep` (which is at least `low`).
 void CloseAllFrom(int low, int keep) {
     bool done = true;
-    if (keep > low && close_range(static_cast<unsigned>(low), static_cast<unsigned>(keep - 1), 0) != 0)
+    if (keep > low && close_range(static_cast<unsigned>(low), static_cast<unsigned>(keep - 1), 0) != 0) {
         done = false;
-    if (done && close_range(static_cast<unsigned>(keep + 1), ~0U, 0) != 0)
+    }
+    if (done && close_range(static_cast<unsigned>(keep + 1), ~0U, 0) != 0) {
         done = false;
-    if (done)
+    }
+    if (done) {
         return;
+    }
     // Kernels without close_range: try every number the process may hold.
     struct rlimit limit;
     long maxFd = 65536;
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
         maxFd = static_cast<long>(limit.rlim_cur);
+    }
     for (long fd = low; fd < maxFd; ++fd) {
-        if (fd != keep)
+        if (fd != keep) {
             close(static_cast<int>(fd));
+        }
     }
 }
 
 // Gives caught signals back their default action; ignored ones stay ignored, as across an exec.
 void ResetCaughtSignals() {
     for (int sig = 1; sig < NSIG; ++sig) {
-        if (sig == SIGKILL || sig == SIGSTOP)
+        if (sig == SIGKILL || sig == SIGSTOP) {
             continue;
+        }
         struct sigaction current;
-        if (sigaction(sig, nullptr, &current) != 0)
+        if (sigaction(sig, nullptr, &current) != 0) {
             continue; // numbers reserved by the C library
-        if (current.sa_handler == SIG_IGN || current.sa_handler == SIG_DFL)
+        }
+        if (current.sa_handler == SIG_IGN || current.sa_handler == SIG_DFL) {
             continue;
+        }
         struct sigaction restore = {};
         restore.sa_handler = SIG_DFL;
         sigemptyset(&restore.sa_mask);
@@ -86,33 +94,39 @@ struct SpawnRequest {
 
 [[noreturn]] void RunChild(const SpawnRequest& request, int statusFd) {
     ResetCaughtSignals();
-    if (request.dirFd >= 0 && fchdir(request.dirFd) != 0)
+    if (request.dirFd >= 0 && fchdir(request.dirFd) != 0) {
         FailInChild(statusFd, TARVIK_STAGE_DIRECTORY);
-    if ((request.flags & TARVIK_SPAWN_NEW_SESSION) && setsid() < 0)
+    }
+    if ((request.flags & TARVIK_SPAWN_NEW_SESSION) && setsid() < 0) {
         FailInChild(statusFd, TARVIK_STAGE_SESSION);
+    }
     if (request.gid != -1) {
         gid_t gid = static_cast<gid_t>(request.gid);
-        if ((geteuid() == 0 && setgroups(1, &gid) != 0) || setgid(gid) != 0)
+        if ((geteuid() == 0 && setgroups(1, &gid) != 0) || setgid(gid) != 0) {
             FailInChild(statusFd, TARVIK_STAGE_CREDENTIALS);
+        }
     }
-    if (request.uid != -1 && setuid(static_cast<uid_t>(request.uid)) != 0)
+    if (request.uid != -1 && setuid(static_cast<uid_t>(request.uid)) != 0) {
         FailInChild(statusFd, TARVIK_STAGE_CREDENTIALS);
+    }
 
     // Descriptors: first move the status pipe and a copy of every map entry to numbers at or above
     // fdCount, where the final dup2s cannot overwrite them; a source that is itself a target number
     // (or equal to its own index) is thus read before any target is replaced.
     if (statusFd < request.fdCount) {
         int moved = fcntl(statusFd, F_DUPFD_CLOEXEC, request.fdCount);
-        if (moved < 0)
+        if (moved < 0) {
             FailInChild(statusFd, TARVIK_STAGE_DESCRIPTORS);
+        }
         statusFd = moved;
     }
     for (int i = 0; i < request.fdCount; ++i) {
         request.copies[i] = -1;
         if (request.fdMap[i] >= 0) {
             request.copies[i] = fcntl(request.fdMap[i], F_DUPFD_CLOEXEC, request.fdCount);
-            if (request.copies[i] < 0)
+            if (request.copies[i] < 0) {
                 FailInChild(statusFd, TARVIK_STAGE_DESCRIPTORS);
+            }
         }
     }
     for (int i = 0; i < request.fdCount; ++i) {
@@ -142,20 +156,24 @@ void CloseKeepingErrno(int fd) {
 extern "C" int TarvikProc_Spawn(const char* path, const char* const* argv, const char* const* envp, int dirFd,
                                 const int* fdMap, int fdCount, int gid, int uid, int flags, int* pid) {
     if (path == nullptr || argv == nullptr || pid == nullptr || fdCount < 0 ||
-        (fdCount > 0 && fdMap == nullptr) || (flags & ~TARVIK_SPAWN_NEW_SESSION) != 0)
+        (fdCount > 0 && fdMap == nullptr) || (flags & ~TARVIK_SPAWN_NEW_SESSION) != 0) {
         return TARVIK_STATUS_MAKE(TARVIK_STAGE_ARGUMENTS, EINVAL);
+    }
     // A map entry naming a closed descriptor is the caller's mistake: report it before any fork.
     for (int i = 0; i < fdCount; ++i) {
-        if (fdMap[i] >= 0 && fcntl(fdMap[i], F_GETFD) < 0)
+        if (fdMap[i] >= 0 && fcntl(fdMap[i], F_GETFD) < 0) {
             return TARVIK_STATUS_MAKE(TARVIK_STAGE_DESCRIPTORS, errno);
+        }
     }
-    if (dirFd >= 0 && fcntl(dirFd, F_GETFD) < 0)
+    if (dirFd >= 0 && fcntl(dirFd, F_GETFD) < 0) {
         return TARVIK_STATUS_MAKE(TARVIK_STAGE_DIRECTORY, errno);
+    }
 
     std::vector<int> copies(static_cast<size_t>(fdCount));
     int statusPipe[2];
-    if (pipe2(statusPipe, O_CLOEXEC) != 0)
+    if (pipe2(statusPipe, O_CLOEXEC) != 0) {
         return TARVIK_STATUS_MAKE(TARVIK_STAGE_STATUS_PIPE, errno);
+    }
 
     // With every signal blocked no handler of the caller runs in the child before its exec.
     sigset_t all;

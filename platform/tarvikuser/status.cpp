@@ -46,11 +46,13 @@ extern "C" int TarvikStatus_Describe(int status, char* buffer, size_t size, int 
         buffer = scratch;
         size = 0;
     }
-    if (status == 0)
+    if (status == 0) {
         return std::snprintf(buffer, size, "Success");
+    }
     const char* stage = status > 0 ? StageText(TARVIK_STATUS_STAGE(status)) : nullptr;
-    if (stage == nullptr || (status & ~TARVIK_STATUS_MAKE(0xff, 0xffff)) != 0)
+    if (stage == nullptr || (status & ~TARVIK_STATUS_MAKE(0xff, 0xffff)) != 0) {
         return std::snprintf(buffer, size, "Unknown status %d", status);
+    }
     char errorBuffer[256] = "";
     const char* error =
         ErrorText(strerror_r(TARVIK_STATUS_ERRNO(status), errorBuffer, sizeof errorBuffer), errorBuffer);

@@ -30,8 +30,9 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
     auto output = CommandOutput::New();
     FormatParameters overrides;
 
-    for (const auto& error : parser.GetParseErrors())
+    for (const auto& error : parser.GetParseErrors()) {
         output->AddErrorMessage(error);
+    }
     if (output->HasError()) {
         PrintError(output);
         return false;
@@ -39,8 +40,9 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
 
     name = parser.GetDispatcher();
 
-    if (!HandleDispatcherOptions(parser, overrides, output))
+    if (!HandleDispatcherOptions(parser, overrides, output)) {
         std::exit(1);
+    }
 
     DisplayContext context;
     GetDisplayContext(context);
@@ -53,8 +55,9 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
             std::cerr << "Only one --input dispatch parameter is allowed" << std::endl;
             return false;
         }
-        if (values.front() == "STDIN")
+        if (values.front() == "STDIN") {
             return ParseStreamInput(std::cin);
+        }
         std::ifstream file(values.front());
         if (!file) {
             std::cerr << "Unable to open file " << values.front() << std::endl;
@@ -77,26 +80,30 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
 
         parser.SetInputSpec(command->GetInputSpec());
         const OptionParser::ParameterList& parameters = parser.GetCommandParameters();
-        for (const auto& error : parser.GetParseErrors())
+        for (const auto& error : parser.GetParseErrors()) {
             output->AddErrorMessage(error);
+        }
         if (output->HasError()) {
             PrintError(output);
             return false;
         }
-        for (const auto& parameter : parameters)
+        for (const auto& parameter : parameters) {
             input->AddParameter(parameter.first, parameter.second);
+        }
 
         ok = ExecuteCommand(input, output);
 
         if (!output->HasError()) {
             FormatParameters params;
-            if (output->GetOutputType() == CallSpec::Output::Normal)
+            if (output->GetOutputType() == CallSpec::Output::Normal) {
                 params = GetDefaultOutputFormatParameters(input, output);
-            else if (output->GetOutputType() == CallSpec::Output::Help)
+            } else if (output->GetOutputType() == CallSpec::Output::Help) {
                 params = GetHelpFormatParams();
+            }
             params.OverrideValues(overrides);
-            if (ok && !output->HasError())
+            if (ok && !output->HasError()) {
                 ok = FormatOutput(output, params, context, std::cout);
+            }
         }
     }
 
@@ -112,8 +119,9 @@ bool CliDispatcher::ParseStreamInput(std::istream& in) {
     std::string line;
     while (std::getline(in, line)) {
         OptionParser parser;
-        if (!parser.ParseString(line))
+        if (!parser.ParseString(line)) {
             result = HandleOptions(parser, false);
+        }
         // Each command's output leaves before the next command or its program writes anything.
         std::cout.flush();
     }
@@ -121,12 +129,14 @@ bool CliDispatcher::ParseStreamInput(std::istream& in) {
 }
 
 void CliDispatcher::PrintError(const std::shared_ptr<CallSpec::Output>& output) {
-    if (!output->HasError())
+    if (!output->HasError()) {
         return;
+    }
     std::cout.flush();
     std::cerr << "Errors: " << std::endl;
-    for (const auto& error : output->GetErrors())
+    for (const auto& error : output->GetErrors()) {
         std::cerr << error << std::endl;
+    }
 }
 
 } // namespace Corvane::AutoCli

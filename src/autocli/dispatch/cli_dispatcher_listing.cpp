@@ -38,8 +38,9 @@ void CliDispatcher::PrintChildren(std::shared_ptr<NamespaceNode> node,
     listing->SetField("Dispatcher", name);
 
     auto path = MetaList::New(MetaType::String);
-    for (const auto& word : node->GetPath())
+    for (const auto& word : node->GetPath()) {
         path->Add(word);
+    }
     listing->SetField("Path", path);
 
     auto definition = MetaStruct::New("NamespaceNode");

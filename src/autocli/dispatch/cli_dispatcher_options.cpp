@@ -20,8 +20,9 @@ bool IsKnownDispatcherOption(const std::string& name) {
     static const char* const known[] = {"h",      "help",         "formatter",    "plugin-dir",
                                         "plugin", "format-param", "screen-width", "version"};
     for (const char* option : known) {
-        if (name == option)
+        if (name == option) {
             return true;
+        }
     }
     return false;
 }
@@ -70,8 +71,9 @@ void CliDispatcher::SetScreenWidth(int width) {
 void CliDispatcher::ValidateDispatcherParameters(OptionParser& parser,
                                                  const std::shared_ptr<CallSpec::Output>& output) {
     for (const auto& parameter : parser.GetDispatcherParameters()) {
-        if (!IsKnownDispatcherOption(parameter.first))
+        if (!IsKnownDispatcherOption(parameter.first)) {
             output->AddErrorMessage("Unknown dispatcher parameter: " + parameter.first);
+        }
     }
 }
 
@@ -91,34 +93,39 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
 
     // Base 0: 0x50 is hexadecimal, 010 octal; text that is no number gives 0 (no width).
     std::vector<std::string> widths = parser.GetDispatcherParameter("screen-width");
-    if (!widths.empty())
+    if (!widths.empty()) {
         screenWidth = static_cast<int>(std::strtol(widths.back().c_str(), nullptr, 0));
+    }
 
     std::vector<std::string> formatters = parser.GetDispatcherParameter("formatter");
     if (formatters.size() == 1) {
-        if (formatters.front().empty())
+        if (formatters.front().empty()) {
             output->AddErrorMessage("--formatter requires the name of the formatter to use for this command");
-        else
+        } else {
             overrides.SetFormatter(formatters.front());
+        }
     } else if (formatters.size() > 1) {
         output->AddErrorMessage("Only one --formatter option can be passed to a command");
     }
 
     for (const auto& directory : parser.GetDispatcherParameter("plugin-dir")) {
-        if (!directory.empty())
+        if (!directory.empty()) {
             AddExternalDirectory(directory);
+        }
     }
     for (const auto& file : parser.GetDispatcherParameter("plugin")) {
-        if (!file.empty())
+        if (!file.empty()) {
             AddPlugin(file);
+        }
     }
 
     for (const auto& value : parser.GetDispatcherParameter("format-param")) {
         boost::smatch match;
-        if (boost::regex_match(value, match, FormatParamPattern()))
+        if (boost::regex_match(value, match, FormatParamPattern())) {
             overrides.SetParameter(match.str(1), match.str(2));
-        else
+        } else {
             output->AddErrorMessage("Unable to read format parameter " + value);
+        }
     }
     return true;
 }

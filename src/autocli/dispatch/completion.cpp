@@ -34,8 +34,9 @@ OptionWord SplitOption(const std::string& word) {
 bool SplitValueWord(const std::string& word, std::string& name, std::string& prefix) {
     const std::size_t equals = word.find('=');
     if (word.compare(0, 2, "--") != 0 || equals == std::string::npos ||
-        !OptionParser::IsParameter(word.substr(0, equals)))
+        !OptionParser::IsParameter(word.substr(0, equals))) {
         return false;
+    }
     name = word.substr(2, equals - 2);
     prefix = word.substr(0, equals + 1);
     return true;
@@ -47,13 +48,15 @@ bool IsDash(const std::string& word) {
 
 // Loads what a dispatcher option names; a plugin that fails to load simply adds no commands.
 void Apply(Dispatcher& dispatcher, const OptionWord& option) {
-    if (option.value.empty())
+    if (option.value.empty()) {
         return;
+    }
     try {
-        if (option.name == "plugin-dir")
+        if (option.name == "plugin-dir") {
             dispatcher.AddExternalDirectory(option.value);
-        else if (option.name == "plugin")
+        } else if (option.name == "plugin") {
             dispatcher.AddPlugin(option.value);
+        }
     } catch (const std::exception&) {
     }
 }
@@ -61,8 +64,9 @@ void Apply(Dispatcher& dispatcher, const OptionWord& option) {
 std::shared_ptr<CallSpec::ParameterSpec> FindOption(const CallSpec::InputSpec& spec,
                                                     const std::string& name) {
     for (const auto& parameter : spec.GetParameters()) {
-        if (parameter->GetName() == name || parameter->GetShortName() == name)
+        if (parameter->GetName() == name || parameter->GetShortName() == name) {
             return parameter;
+        }
     }
     return nullptr;
 }
@@ -80,17 +84,20 @@ Completion CompleteCommandOptions(Command& command, const std::vector<std::strin
     std::shared_ptr<CallSpec::ParameterSpec> pending; // an option whose value is the last word
     bool pendingUnknown = false;
     while (next < last) {
-        if (!OptionParser::IsParameter(words[next]))
+        if (!OptionParser::IsParameter(words[next])) {
             return {}; // a word where an option belongs: the tool would refuse the line
+        }
         const OptionWord option = SplitOption(words[next++]);
         const auto parameter = FindOption(*spec, option.name);
-        if (parameter)
+        if (parameter) {
             given.push_back(parameter->GetName());
-        if (option.hasValue)
+        }
+        if (option.hasValue) {
             continue;
-        if (next < last && !OptionParser::IsParameter(words[next]))
+        }
+        if (next < last && !OptionParser::IsParameter(words[next])) {
             ++next;
-        else if (next == last) {
+        } else if (next == last) {
             pending = parameter;
             pendingUnknown = !parameter;
         }
@@ -103,10 +110,12 @@ Completion CompleteCommandOptions(Command& command, const std::vector<std::strin
         return parameter ? ParameterValues(*parameter, prefix, word) : Completion{};
     }
     if (!IsDash(word)) {
-        if (pendingUnknown)
+        if (pendingUnknown) {
             return {};
-        if (pending && TakesValue(*pending))
+        }
+        if (pending && TakesValue(*pending)) {
             return ParameterValues(*pending, "", word);
+        }
     }
     return CommandOptions(*spec, given, word);
 }
@@ -140,33 +149,38 @@ Completion Complete(Dispatcher& dispatcher, const std::vector<std::string>& word
             const DispatcherOption* known = FindDispatcherOption(name);
             return known ? DispatcherOptionValue(dispatcher, *known, prefix, word) : Completion{};
         }
-        if (IsDash(word))
+        if (IsDash(word)) {
             return DispatcherOptions(word);
+        }
     }
 
     // The path, down to the node below which the last word (or the options) belong.
     std::shared_ptr<NamespaceNode> node = dispatcher.GetRootNamespace();
     for (; next < last && !OptionParser::IsParameter(words[next]); ++next) {
-        if (node->GetType() == CommandType)
+        if (node->GetType() == CommandType) {
             return {};
+        }
         node = node->GetNamespaceNode(words[next]);
-        if (!node)
+        if (!node) {
             return {};
+        }
     }
     if (node->GetType() == CommandType) {
         auto command = std::dynamic_pointer_cast<Command>(node);
         return command ? CompleteCommandOptions(*command, words, next) : Completion{};
     }
-    if (next < last || IsDash(word))
+    if (next < last || IsDash(word)) {
         return {}; // options after a namespace: the tool lists the namespace whatever they say
+    }
     return Children(*node, word);
 }
 
 } // namespace
 
 Completion AutoCli_Complete(Dispatcher& dispatcher, const std::vector<std::string>& words) {
-    if (words.empty())
+    if (words.empty()) {
         return AutoCli_Complete(dispatcher, {std::string()});
+    }
     try {
         return Complete(dispatcher, words);
     } catch (const std::exception&) {

@@ -38,8 +38,9 @@ std::string OptionWord(const std::string& name) {
 
 void Add(Completion& completion, const std::string& word, const std::string& start,
          const std::string& description) {
-    if (StartsWith(word, start))
+    if (StartsWith(word, start)) {
         completion.candidates.push_back({word, FirstLine(description)});
+    }
 }
 
 Completion Sorted(Completion completion) {
@@ -59,16 +60,18 @@ std::string OneLine(std::string text) {
 
 const DispatcherOption* FindDispatcherOption(const std::string& name) {
     for (const DispatcherOption& option : kDispatcherOptions) {
-        if (name == option.name)
+        if (name == option.name) {
             return &option;
+        }
     }
     return nullptr;
 }
 
 Completion DispatcherOptions(const std::string& word) {
     Completion completion;
-    for (const DispatcherOption& option : kDispatcherOptions)
+    for (const DispatcherOption& option : kDispatcherOptions) {
         Add(completion, OptionWord(option.name), word, option.description);
+    }
     return Sorted(std::move(completion));
 }
 
@@ -85,8 +88,9 @@ Completion DispatcherOptionValue(Dispatcher& dispatcher, const DispatcherOption&
         completion.prefix = prefix;
         break;
     case DispatcherValue::Formatter:
-        for (const auto& formatter : dispatcher.GetFormatters())
+        for (const auto& formatter : dispatcher.GetFormatters()) {
             Add(completion, prefix + formatter->GetName(), word, formatter->GetDescription());
+        }
         break;
     case DispatcherValue::None:
         break;
@@ -96,8 +100,9 @@ Completion DispatcherOptionValue(Dispatcher& dispatcher, const DispatcherOption&
 
 Completion Children(NamespaceNode& node, const std::string& word) {
     Completion completion;
-    for (const auto& child : node.GetNamespaceNodes())
+    for (const auto& child : node.GetNamespaceNodes()) {
         Add(completion, child->GetName(), word, child->GetDescription());
+    }
     return completion; // children come in name order
 }
 
@@ -106,12 +111,14 @@ Completion CommandOptions(const CallSpec::InputSpec& spec, const std::vector<std
     Completion completion;
     for (const auto& parameter : spec.GetParameters()) {
         const std::string& name = parameter->GetName();
-        if (!parameter->AllowMultiple() && std::find(given.begin(), given.end(), name) != given.end())
+        if (!parameter->AllowMultiple() && std::find(given.begin(), given.end(), name) != given.end()) {
             continue;
+        }
         const std::string description = parameter->GetDescription(true);
         Add(completion, "--" + name, word, description);
-        if (!parameter->GetShortName().empty() && StartsWith(word, "-"))
+        if (!parameter->GetShortName().empty() && StartsWith(word, "-")) {
             Add(completion, "-" + parameter->GetShortName(), word, description);
+        }
     }
     return Sorted(std::move(completion));
 }
@@ -132,8 +139,9 @@ Completion ParameterValues(const CallSpec::ParameterSpec& parameter, const std::
                 description == descriptions.end() ? "" : description->second);
         }
     } else if (constraint && constraint->GetType() == CallSpec::ParameterConstraintType::IntEnum) {
-        for (long value : constraint->GetIntEnum())
+        for (long value : constraint->GetIntEnum()) {
             Add(completion, prefix + std::to_string(value), word, "");
+        }
     }
     return Sorted(std::move(completion));
 }
@@ -147,11 +155,13 @@ void AutoCli_WriteCompletion(const Completion& completion, std::ostream& out) {
     out << kinds[static_cast<int>(completion.kind)] << '\t' << CompletionDetail::OneLine(completion.prefix)
         << '\n';
     for (const auto& candidate : completion.candidates) {
-        if (candidate.word.find_first_of("\t\n\r") != std::string::npos)
+        if (candidate.word.find_first_of("\t\n\r") != std::string::npos) {
             continue;
+        }
         out << candidate.word;
-        if (!candidate.description.empty())
+        if (!candidate.description.empty()) {
             out << '\t' << CompletionDetail::OneLine(candidate.description);
+        }
         out << '\n';
     }
     out.flush();

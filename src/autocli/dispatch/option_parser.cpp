@@ -32,8 +32,9 @@ const boost::regex& LongOptionWithValuePattern() {
 
 bool HasName(const OptionParser::ParameterList& parameters, const std::string& name) {
     for (const auto& parameter : parameters) {
-        if (parameter.first == name)
+        if (parameter.first == name) {
             return true;
+        }
     }
     return false;
 }
@@ -41,8 +42,9 @@ bool HasName(const OptionParser::ParameterList& parameters, const std::string& n
 std::vector<std::string> ValuesOf(const OptionParser::ParameterList& parameters, const std::string& name) {
     std::vector<std::string> values;
     for (const auto& parameter : parameters) {
-        if (parameter.first == name)
+        if (parameter.first == name) {
             values.push_back(parameter.second);
+        }
     }
     return values;
 }
@@ -64,29 +66,34 @@ OptionParser::OptionParser() : dispatcher("varnok") {}
 OptionParser::OptionParser(const std::string& dispatcher) : dispatcher(dispatcher) {}
 
 void OptionParser::ParseArgv(int argc, const char* const* argv) {
-    if (argc < 1 || argv == nullptr)
+    if (argc < 1 || argv == nullptr) {
         return;
-    if (argv[0] != nullptr)
+    }
+    if (argv[0] != nullptr) {
         dispatcher = argv[0];
+    }
     std::stack<std::string> words;
     for (int i = argc - 1; i >= 1; --i) {
         // A null entry can only be the terminator some callers count into argc.
-        if (argv[i] != nullptr)
+        if (argv[i] != nullptr) {
             words.push(argv[i]);
+        }
     }
     ParseStack(std::move(words));
 }
 
 void OptionParser::ParseVector(std::vector<std::string> words) {
     std::stack<std::string> stack;
-    for (auto word = words.rbegin(); word != words.rend(); ++word)
+    for (auto word = words.rbegin(); word != words.rend(); ++word) {
         stack.push(std::move(*word));
+    }
     ParseStack(std::move(stack));
 }
 
 void OptionParser::ParseStack(std::stack<std::string> words) {
-    if (words.empty())
+    if (words.empty()) {
         return;
+    }
     dispatcherParameters = ParseParameters(words);
     commandPath = ParsePath(words);
     remaining = std::move(words);
@@ -114,8 +121,9 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
                 words.pop();
             } else if (inputSpec) {
                 for (const auto& spec : inputSpec->GetParameters()) {
-                    if (spec->GetName() != name && spec->GetShortName() != name)
+                    if (spec->GetName() != name && spec->GetShortName() != name) {
                         continue;
+                    }
                     if (spec->IsSecret()) {
                         std::ostream& prompt = PromptStream();
                         prompt << "Enter value for '" << spec->GetName() << "': " << std::flush;
@@ -161,11 +169,13 @@ void OptionParser::SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec) {
 }
 
 void OptionParser::ProcessCommandArguments() {
-    if (remaining.empty())
+    if (remaining.empty()) {
         return;
+    }
     commandParameters = ParseParameters(remaining);
-    if (remaining.empty())
+    if (remaining.empty()) {
         return;
+    }
     std::string message = "Found Extra non-parameter arguments at the end of input: ";
     while (!remaining.empty()) {
         message += "'" + remaining.top() + "' ";
@@ -204,11 +214,13 @@ std::string OptionParser::ToString() {
     text += "\nErrors: ";
     // Listed before the command options are processed below, so errors found by that processing
     // are not in this dump.
-    for (const auto& error : parseErrors)
+    for (const auto& error : parseErrors) {
         text += "\n   " + error;
+    }
     text += "\nPath: ";
-    for (const auto& word : commandPath)
+    for (const auto& word : commandPath) {
         text += "'" + word + "'";
+    }
     text += "\nDispatch Params: ";
     AppendParameters(text, dispatcherParameters);
     text += "\nCommand Params: ";

@@ -15,8 +15,9 @@ std::string WithoutQuotes(const std::string& line, size_t start, size_t end) {
     std::string word;
     word.reserve(end - start);
     for (size_t i = start; i < end; ++i) {
-        if (line[i] != '"')
+        if (line[i] != '"') {
             word += line[i];
+        }
     }
     return word;
 }
@@ -45,8 +46,9 @@ bool OptionParser::ParseString(const std::string& line) {
             } else if (!inQuotes) {
                 words.push_back(WithoutQuotes(line, start, i));
                 size_t next = i + 1;
-                while (next < length && IsBlank(line[next]))
+                while (next < length && IsBlank(line[next])) {
                     ++next;
+                }
                 // The next word starts at the first non-blank; when only blanks follow, the
                 // final word would be empty and is not taken.
                 start = next;
@@ -54,18 +56,21 @@ bool OptionParser::ParseString(const std::string& line) {
                 continue;
             }
         } else {
-            if (!inWord && c == '#')
+            if (!inWord && c == '#') {
                 break;
+            }
             inWord = true;
         }
         if (i == length - 1) {
             std::string last = WithoutQuotes(line, start, length);
-            if (!last.empty())
+            if (!last.empty()) {
                 words.push_back(std::move(last));
+            }
         }
     }
-    if (words.empty())
+    if (words.empty()) {
         return true;
+    }
     ParseVector(std::move(words));
     return false;
 }

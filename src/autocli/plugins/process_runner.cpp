@@ -50,8 +50,9 @@ struct Pipe {
 // an end and keeps the pipe from reporting end of file.
 void OpenPipe(Pipe& pipe, const char* failureText) {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
+    if (pipe2(fds, O_CLOEXEC) != 0) {
         throw CorvaneException(failureText + ErrorText(errno));
+    }
     pipe.readEnd.Adopt(fds[0]);
     pipe.writeEnd.Adopt(fds[1]);
 }
@@ -76,8 +77,9 @@ public:
     SigpipeBlock& operator=(const SigpipeBlock&) = delete;
 
     void ConsumeRaised() {
-        if (wasPending_)
+        if (wasPending_) {
             return;
+        }
         int saved = errno;
         struct timespec noWait = {0, 0};
         while (sigtimedwait(&pipeSet_, nullptr, &noWait) < 0 && errno == EINTR) {
@@ -97,8 +99,9 @@ class ChildProcess {
 public:
     explicit ChildProcess(pid_t pid) : pid_(pid) {}
     ~ChildProcess() {
-        if (pid_ <= 0)
+        if (pid_ <= 0) {
             return;
+        }
         int saved = errno;
         kill(pid_, SIGKILL);
         while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
@@ -113,8 +116,9 @@ public:
         pid_t pid = pid_;
         pid_ = -1; // after a failed waitpid the id may not be ours any more: never signal it
         while (waitpid(pid, &status, 0) < 0) {
-            if (errno != EINTR)
+            if (errno != EINTR) {
                 throw CorvaneException("Error waiting for process '" + command + "': " + ErrorText(errno));
+            }
         }
         return status;
     }
@@ -135,8 +139,9 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
     } else {
         // Non-blocking, so a write never waits for more room than poll reported.
         int flags = fcntl(toChild.Get(), F_GETFL);
-        if (flags < 0 || fcntl(toChild.Get(), F_SETFL, flags | O_NONBLOCK) < 0)
+        if (flags < 0 || fcntl(toChild.Get(), F_SETFL, flags | O_NONBLOCK) < 0) {
             throw CorvaneException("Unable to write to sub-process: " + ErrorText(errno));
+        }
         sigpipeBlock.emplace();
     }
 
@@ -155,8 +160,9 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
             fds[count++] = {toChild.Get(), POLLOUT, 0};
         }
         if (poll(fds, count, -1) < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR) {
                 continue;
+            }
             throw CorvaneException("Unable to read from sub-process: " + ErrorText(errno));
         }
 
@@ -164,8 +170,9 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
             ssize_t n = write(toChild.Get(), stdinText.data() + written, stdinText.size() - written);
             if (n >= 0) {
                 written += static_cast<size_t>(n);
-                if (written == stdinText.size())
+                if (written == stdinText.size()) {
                     toChild.Reset(); // the child sees end of input
+                }
             } else if (errno == EPIPE) {
                 // The child closed its input or exited: what it did not read is dropped, its
                 // output and status still count.
@@ -178,12 +185,13 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
 
         if (readIndex >= 0 && fds[readIndex].revents != 0) {
             ssize_t n = read(fromChild.Get(), buffer.data(), buffer.size());
-            if (n > 0)
+            if (n > 0) {
                 output.append(buffer.data(), static_cast<size_t>(n));
-            else if (n == 0)
+            } else if (n == 0) {
                 fromChild.Reset();
-            else if (errno != EINTR && errno != EAGAIN)
+            } else if (errno != EINTR && errno != EAGAIN) {
                 throw CorvaneException("Unable to read from sub-process: " + ErrorText(errno));
+            }
         }
     }
 }
@@ -199,8 +207,9 @@ int AutoCli_ShellCmd(const std::string& command, std::string& output, const std:
     const std::string option = MakeChildRpZelOption(-1);
     std::vector<const char*> argv;
     argv.push_back("/bin/sh");
-    if (!option.empty())
+    if (!option.empty()) {
         argv.push_back(option.c_str());
+    }
     argv.push_back("-c");
     argv.push_back(command.c_str());
     argv.push_back(nullptr);
@@ -221,15 +230,17 @@ int AutoCli_ShellCmd(const std::string& command, std::string& output, const std:
     ChildProcess child(static_cast<pid_t>(pid));
     ExchangeWithChild(input.writeEnd, childOutput.readEnd, stdinText, output);
     int status = child.Wait(command);
-    if (commandExecListener != nullptr)
+    if (commandExecListener != nullptr) {
         commandExecListener(command, status);
+    }
     return status;
 }
 
 int AutoCli_ShellCmdWithZuUsername(const std::string& command, const std::string& userName,
                                    std::string& output, const std::string& stdinText) {
-    if (userName.empty())
+    if (userName.empty()) {
         return AutoCli_ShellCmd(command, output, stdinText);
+    }
     // Inside single quotes nothing is special but the quote itself: end the word, add an escaped
     // quote, reopen.
     const std::string quoted = boost::replace_all_copy(userName, "'", "'\\''");
