@@ -71,7 +71,7 @@ TEST(InputShortNames, FoldedIntoLongNamesLongValuesFirst) {
         input->GetParameters());
 }
 
-TEST(InputGetters, TypedValuesListsAndJoins) {
+TEST(InputGetters, TypedValues) {
     auto spec = Spec({"string", "int", "bool", "flag", "strings", "ints", "bools"},
                      {String, Int, Bool, Flag, StringList, IntList, BoolList});
     auto input = MakeInput({"string=a", "string=b", "flag="}, nullptr);
@@ -94,22 +94,4 @@ TEST(InputGetters, TypedValuesListsAndJoins) {
     // Absent values give "", -1 and false.
     EXPECT_TRUE(input->GetParameter("int").empty() && input->GetParameterInt("int") == -1 &&
                 !input->GetParameterBool("bool"));
-
-    input = MakeInput({"i=1", "i=x", "i=", "i=3", "i= 4", "i=5 ", "b=yes", "b=no", "b=TRUE", "b=T", "names=a",
-                       "names=b c", "q=say \"hi\""},
-                      nullptr); // the list getters need no specification
-    std::vector<long> intList = {9};
-    input->GetParameterIntList("i", intList);
-    EXPECT_EQ((std::vector<long>{9, 1, 3, 4}), intList);
-    std::vector<bool> boolList = {true};
-    input->GetParameterBoolList("b", boolList);
-    EXPECT_EQ((std::vector<bool>{true, true, false, false, true}), boolList);
-    Strings names = {"kept"};
-    input->GetParameterList("names", names);
-    EXPECT_EQ((Strings{"kept", "a", "b c"}), names);
-    EXPECT_EQ("\"a,b c\"", input->GetParameterListAsString("names", ',', true));
-    EXPECT_EQ("a b c", input->GetParameterListAsString("names", ' ', false));
-    EXPECT_EQ("", input->GetParameterListAsString("absent", ',', false));
-    EXPECT_EQ("\"\"", input->GetParameterListAsString("absent", ',', true));
-    EXPECT_EQ("\"say \"hi\"\"", input->GetParameterListAsString("q", ',', true)); // not escaped
 }

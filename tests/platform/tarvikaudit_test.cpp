@@ -3,15 +3,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(TarvikAuditTest, SetReturnsThePreviousValueAndEmptyRemoves) {
-    EXPECT_EQ("", TarvikAudit::SetAuditParam("audit-test-key", "alice"));
-    EXPECT_EQ("alice", TarvikAudit::SetAuditParam("audit-test-key", "bob"));
-    EXPECT_EQ("", TarvikAudit::SetAuditParam("audit-test-other", "x")); // keys are independent
-    EXPECT_EQ("bob", TarvikAudit::SetAuditParam("audit-test-key", ""));
-    EXPECT_EQ("", TarvikAudit::GetAuditParam("audit-test-key"));
-    EXPECT_EQ("x", TarvikAudit::SetAuditParam("audit-test-other", ""));
-}
-
 TEST(TarvikAuditTest, GuardRestoresThePreviousValueInReverseOrder) {
     {
         TarvikAudit::AuditParamOnStack outer("audit-guard", "first");

@@ -29,14 +29,12 @@ inline std::string Text(Formatter& formatter, const std::shared_ptr<MetaObject>&
     return out.str();
 }
 
-const std::string kXmlHead = "<?xml version=\"1.0\"?>\n";
-const std::string kXmlOutputTag =
-    "<output xmlns:varnok=\"http://corvane.invalid/Products/Tarnos/5.0/varnok\">\n";
-
 // The xml document of a call without format parameters, around the value's element lines.
 inline std::string XmlDocument(const std::string& elements) {
-    return kXmlHead + kXmlOutputTag + "   <meta-data>\n   </meta-data>\n   <root>\n" + elements +
-           "   </root>\n</output>\n";
+    return "<?xml version=\"1.0\"?>\n<output "
+           "xmlns:varnok=\"http://corvane.invalid/Products/Tarnos/5.0/varnok\">\n"
+           "   <meta-data>\n   </meta-data>\n   <root>\n" +
+           elements + "   </root>\n</output>\n";
 }
 
 // A structure of type `type` with the given string fields.

@@ -19,8 +19,6 @@ TEST(PythonFormatter, ExactText) {
     EXPECT_EQ("[]\n", Py(MetaList::New(MetaType::Int)));
 
     EXPECT_THROW_MSG(Py(nullptr), "Invalid MetaObject passed to Format in PythonFormatter");
-    EXPECT_TRUE(PythonFormatter::IsAllAscii("") && PythonFormatter::IsAllAscii(std::string("a\0\x7f~", 4)));
-    EXPECT_FALSE(PythonFormatter::IsAllAscii("caf\xc3"));
 }
 
 TEST(PythonFormatter, EvaluatedByPython) {

@@ -1,4 +1,5 @@
-// Tests of commands: the help parameter, Execute, help data, refusal of children and the listing command.
+// Tests of commands: Execute, refusal of children and the listing command; help pages are compared by
+// the varnok end-to-end tests.
 #include <corvane/tree.h>
 
 #include "test_support.h"
@@ -88,23 +89,12 @@ std::string Listed(const std::shared_ptr<CommandList>& listing, const Filters& f
     return Dump(output->GetRootObject());
 }
 
-const std::string kHelpParameter = " VarnokCommandParameter{Description='Show the help message.';Name='help';"
-                                   "Required=false;Secret=false;Short Name='h';}";
-
 } // namespace
 
+// The example rows carry " :" and the tool and path before the syntax; the rest of the page is compared
+// by the varnok end-to-end tests.
 TEST_F(CommandTest, HelpIsAnsweredWithRequiredParametersMissing) {
-    command->SetDescription("List the disks.");
-    auto device = ParameterSpec::New("device", ParameterType::String);
-    device->SetShortName("d");
-    auto devices = ParameterConstraint::New(ParameterConstraintType::StringEnum);
-    devices->AddStringEnum("d1");
-    device->SetConstraint(devices);
-    device->SetDescription("The device, one of %ENUM%.");
-    auto password = ParameterSpec::New("password", ParameterType::String);
-    password->SetSecret(true);
-    command->ownInput->AddParameter(password);
-    command->ownInput->AddParameter(device);
+    command->ownInput->AddParameter(ParameterSpec::New("device", ParameterType::String));
     command->AddExample("--device d1", "List one disk");
     command->error = "must not run";
     auto input = InputFor({"storage", "disk", "list"});
@@ -113,28 +103,11 @@ TEST_F(CommandTest, HelpIsAnsweredWithRequiredParametersMissing) {
     command->Execute(input, output);
     EXPECT_FALSE(output->HasError()); // the work did not run
     EXPECT_EQ(output->GetOutputType(), Output::Help);
-    const std::string examples =
-        "Example List=[VarnokCommandExample: VarnokCommandExample{Description='List one disk :';Syntax='#";
-    const std::string parameters =
-        " --device d1';}];Param List=[VarnokCommandParameter: VarnokCommandParameter{"
-        "Description='The device, one of [d1].';Name='device';Required=true;Secret=false;Short Name='d';}" +
-        kHelpParameter +
-        " VarnokCommandParameter{Description='';Name='password';Required=true;Secret=true;Short Name='';}];";
-    EXPECT_EQ(Dump(output->GetRootObject()),
-              "VarnokCommandHelp{Description='List the disks.';Dispatcher='varnok';" + examples +
-                  " varnok storage disk list" + parameters + "Path='storage disk list';}");
-    // A plain Input has no tool name or path, which leaves the example prefix empty; earlier errors stay.
-    auto plain = Output::New();
-    plain->AddErrorMessage("kept");
-    command->GenerateHelpOutput(Input::New(), plain);
-    EXPECT_EQ(plain->GetErrors(), (Lines{"kept"}));
-    EXPECT_EQ(Dump(plain->GetRootObject()),
-              "VarnokCommandHelp{Description='List the disks.';" + examples + " " + parameters + "}");
-    // Without parameters or examples the help parameter is still listed.
-    std::make_shared<TestCommand>()->GenerateHelpOutput(CommandInput::New(), plain);
-    EXPECT_EQ(Dump(plain->GetRootObject()), "VarnokCommandHelp{Description='';Dispatcher='';Example List=["
-                                            "VarnokCommandExample:];Param List=[VarnokCommandParameter:" +
-                                                kHelpParameter + "];Path='';}");
+    auto help = std::dynamic_pointer_cast<MetaStruct>(output->GetRootObject());
+    ASSERT_TRUE(help);
+    EXPECT_EQ(Dump(help->GetField("Example List")),
+              "[VarnokCommandExample: VarnokCommandExample{Description='List one disk :';"
+              "Syntax='# varnok storage disk list --device d1';}]");
 }
 
 TEST_F(CommandTest, ErrorsAndWrongResultsAreReported) {

@@ -64,18 +64,6 @@ TEST_F(NamespaceTest, RegistrationRefusalsLeaveTheTreeUnchanged) {
     EXPECT_EQ(node->GetPathString(' '), "network route");
 }
 
-TEST_F(NamespaceTest, ChildrenComeOutInByteOrderAndSubNamespaceCreatesOnce) {
-    std::shared_ptr<Namespace> zeta = Namespace::New();
-    storage->RegisterNamespaceNode(zeta, "zeta");
-    storage->RegisterNamespaceNode(Namespace::New(), std::string("alpha"));
-    std::shared_ptr<NamespaceNode> beta = storage->SubNamespace("beta");
-    storage->SubNamespace("9lives");
-    EXPECT_EQ(storage->SubNamespace("beta"), beta);
-    EXPECT_EQ(storage->GetNamespaceNodeNames(), (Names{"9lives", "alpha", "beta", "zeta"}));
-    EXPECT_EQ(zeta->GetPathString('.'), "storage.zeta");
-    EXPECT_EQ(storage->GetNamespaceNode("gamma"), nullptr);
-}
-
 TEST_F(NamespaceTest, ResolveNodeRestoresThePathOnlyOnSuccess) {
     Path empty;
     EXPECT_EQ(root->ResolveNode(empty), nullptr);
