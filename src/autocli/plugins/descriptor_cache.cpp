@@ -287,6 +287,10 @@ public:
     Registry& operator=(const Registry&) = delete;
 
     std::shared_ptr<DirectoryCache> Find(const std::string& cacheDirectory, const std::string& directory) {
+        // The descriptors of one directory come one after the other: the last answer is kept.
+        if (last && lastCacheDirectory == cacheDirectory && lastDirectory == directory) {
+            return last;
+        }
         std::string key = cacheDirectory;
         key += '\0';
         key += directory;
@@ -294,6 +298,9 @@ public:
         if (!slot) {
             slot = std::make_shared<DirectoryCache>(cacheDirectory, directory);
         }
+        last = slot;
+        lastCacheDirectory = cacheDirectory;
+        lastDirectory = directory;
         return slot;
     }
 
@@ -306,6 +313,7 @@ public:
             }
         }
         directories.clear();
+        last.reset();
         decided = false;
     }
 
@@ -314,10 +322,10 @@ public:
         const char* disabled = std::getenv("VARNOK_NO_CACHE");
         const char* xdg = std::getenv("XDG_CACHE_HOME");
         const char* home = std::getenv("HOME");
-        std::string key = std::string(disabled != nullptr ? disabled : "\x01") + '\0' +
-                          (xdg != nullptr ? xdg : "\x01") + '\0' + (home != nullptr ? home : "\x01");
-        if (!decided || key != environment) {
-            environment = std::move(key);
+        if (!decided || !environment[0].Is(disabled) || !environment[1].Is(xdg) || !environment[2].Is(home)) {
+            environment[0].Set(disabled);
+            environment[1].Set(xdg);
+            environment[2].Set(home);
             cacheDirectory = FindCacheDirectory(disabled, xdg, home);
             decided = true;
         }
@@ -327,8 +335,23 @@ public:
 private:
     Registry() = default;
 
+    // The value of an environment variable as last seen, unset apart from empty.
+    struct Variable {
+        bool set = false;
+        std::string value;
+
+        bool Is(const char* now) const { return now == nullptr ? !set : set && value == now; }
+        void Set(const char* now) {
+            set = now != nullptr;
+            value = now != nullptr ? now : "";
+        }
+    };
+
     std::map<std::string, std::shared_ptr<DirectoryCache>> directories;
-    std::string environment;
+    std::shared_ptr<DirectoryCache> last;
+    std::string lastCacheDirectory;
+    std::string lastDirectory;
+    Variable environment[3];
     std::string cacheDirectory;
     bool decided = false;
 };
