@@ -7,6 +7,7 @@
 #include <libxml/xmlversion.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <ctime>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -221,12 +223,24 @@ private:
         if (indexEnd == 0 || indexEnd > size) {
             return;
         }
-        const std::size_t head = index.size();
-        index.resize(static_cast<std::size_t>(indexEnd));
-        if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
-            return;
+        // The index is mapped in one call rather than copied into fresh memory page by page: with
+        // thousands of descriptors it is megabytes, read at every start. The file is never written
+        // in place (see Replace), so the mapping keeps what was opened.
+        void* mapped =
+            ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            indexMapping.reset(new MappedIndex{mapped, static_cast<std::size_t>(indexEnd)});
+            indexText =
+                std::string_view(static_cast<const char*>(mapped), static_cast<std::size_t>(indexEnd));
+        } else {
+            const std::size_t head = index.size();
+            index.resize(static_cast<std::size_t>(indexEnd));
+            if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
+                return;
+            }
+            indexCopy = std::move(index);
+            indexText = indexCopy;
         }
-        indexText = std::move(index);
         if (!DecodeIndex(indexText, size, directory, entries)) {
             entries.clear();
             return;
@@ -259,7 +273,15 @@ private:
     std::string directory;
     std::string path;
     std::shared_ptr<const TextSource> source;
-    std::string indexText;
+    // The index of the cache file, mapped or (where mapping fails) copied; entries point into it.
+    struct MappedIndex {
+        void* address;
+        std::size_t size;
+        ~MappedIndex() { ::munmap(address, size); }
+    };
+    std::unique_ptr<MappedIndex> indexMapping;
+    std::string indexCopy;
+    std::string_view indexText;
     std::vector<EntryData> entries;
     std::unordered_map<std::string, std::size_t> byName;
     std::map<std::string, Added> added;
