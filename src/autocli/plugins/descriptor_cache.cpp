@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -73,7 +74,7 @@ bool ReadFully(int fd, std::uint64_t offset, char* buffer, std::uint64_t size) {
     return true;
 }
 
-bool WriteFully(int fd, const std::string& data) {
+bool WriteFully(int fd, std::string_view data) {
     const char* next = data.data();
     std::size_t left = data.size();
     while (left > 0) {
@@ -190,7 +191,7 @@ public:
         }
         std::sort(keep.begin(), keep.end(),
                   [](const EntryData& a, const EntryData& b) { return a.name < b.name; });
-        Replace(EncodeFile(directory, keep));
+        Replace(EncodeIndex(directory, keep), keep);
     }
 
 private:
@@ -258,13 +259,17 @@ private:
         return ::stat(file.c_str(), &status) == 0 && IdentityOf(status) == identity;
     }
 
-    void Replace(const std::string& data) {
+    // Writes the index, then the texts where they already are, instead of joining megabytes first.
+    void Replace(const std::string& index, const std::vector<EntryData>& entries) {
         std::string temporary = path + ".XXXXXX";
         const int fd = ::mkstemp(&temporary[0]);
         if (fd < 0) {
             return;
         }
-        const bool written = WriteFully(fd, data);
+        bool written = WriteFully(fd, index);
+        for (auto entry = entries.begin(); written && entry != entries.end(); ++entry) {
+            written = WriteFully(fd, entry->text);
+        }
         if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
             ::unlink(temporary.c_str());
         }
