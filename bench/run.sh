@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times varnok against its floors, each pair back to back in one hyperfine run, and prints the
-# medians and their ratios: bench/run.sh [BUILD_DIR] [WHAT...]
+# medians and their ratios, then the CPU times and theirs: bench/run.sh [BUILD_DIR] [WHAT...]
 # WHAT is any of startup, descriptors, document, external (default: all). Needs hyperfine and
 # xmllint (scripts/install-deps --bench). Work files go to $BENCH_DIR (default /tmp/varnok-bench);
 # BENCH_RUNS sets the runs per command, BENCH_NO_CACHE=1 skips the cache rows (a build without it).
@@ -15,27 +15,30 @@ runs="${BENCH_RUNS:-30}"
 mkdir -p "$work"
 export XDG_CACHE_HOME="$work/cache"
 
-# median NAME...: the median of each command of the last hyperfine run, in milliseconds.
+# median: for each command of the last hyperfine run, its median wall time and its mean CPU time
+# (user and system), in milliseconds.
 median() {
     python3 - "$work/last.json" <<'PY'
 import json, sys
 for r in json.load(open(sys.argv[1]))["results"]:
-    print("%.3f" % (r["median"] * 1000))
+    print("%.3f %.3f" % (r["median"] * 1000, (r["user"] + r["system"]) * 1000))
 PY
 }
 
-# compare LABEL CMD FLOOR_CMD [hyperfine options]: one line "LABEL varnok floor ratio".
+# compare LABEL CMD FLOOR_CMD [hyperfine options]: one line "LABEL varnok floor ratio", and the same
+# for CPU time, which other work on a shared machine disturbs less than wall time.
 compare() {
     local label="$1" cmd="$2" floor="$3"
     shift 3
     hyperfine -N --style none --runs "${COMPARE_RUNS:-$runs}" --warmup "${COMPARE_WARMUP:-3}" "$@" --export-json "$work/last.json" \
         "$cmd" "$floor" >/dev/null
-    local a b
-    { read -r a; read -r b; } < <(median)
-    printf '%-44s %10s ms %10s ms %6.2f\n' "$label" "$a" "$b" "$(python3 -c "print($a/$b)")"
+    local a b ac bc
+    { read -r a ac; read -r b bc; } < <(median)
+    printf '%-44s %10s ms %10s ms %6.2f %10s ms %10s ms %6.2f\n' "$label" "$a" "$b" "$(python3 -c "print($a/$b)")" \
+        "$ac" "$bc" "$(python3 -c "print($ac/$bc)")"
 }
 
-printf '%-44s %13s %13s %6s\n' "what" "varnok" "floor" "ratio"
+printf '%-44s %13s %13s %6s %13s %13s %6s\n' "what" "varnok" "floor" "ratio" "varnok cpu" "floor cpu" "ratio"
 for w in ${what[*]}; do
     case "$w" in
     startup)

@@ -31,6 +31,10 @@ int Fail(const char* message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Nothing here writes through C's stdio, so the streams keep their own buffers: a large document
+    // is written in blocks instead of one stdio call per piece. Standard error stays tied to standard
+    // output, which is flushed before anything is written there.
+    std::ios::sync_with_stdio(false);
     try {
         Corvane::AutoCli::CliDispatcher dispatcher;
         AddInstalledDirectories(dispatcher);

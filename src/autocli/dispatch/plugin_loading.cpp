@@ -5,8 +5,6 @@
 
 #include "corvane_build_info.h"
 
-#include <boost/regex.hpp>
-
 #include <dirent.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Corvane::AutoCli {
@@ -25,16 +24,20 @@ struct DirCloser {
 };
 using DirPtr = std::unique_ptr<DIR, DirCloser>;
 
+// True when `path` ends with `suffix` and has at least one byte (any byte) before it.
+bool HasSuffixAfterSomething(const std::string& path, std::string_view suffix) {
+    return path.size() > suffix.size() &&
+           std::string_view(path).substr(path.size() - suffix.size()) == suffix;
+}
+
 } // namespace
 
 void Dispatcher::AddPlugin(const std::string& path) {
     // Only the end of the whole path decides the kind: x.so.1 or a bare ".so" is no plugin.
-    static const boost::regex sharedObject(".+\\.so$", boost::regex::perl);
-    static const boost::regex descriptor(".+\\.xml$", boost::regex::perl);
     std::shared_ptr<Plugin> plugin;
-    if (boost::regex_match(path, sharedObject)) {
+    if (HasSuffixAfterSomething(path, ".so")) {
         plugin = SharedLibraryPlugin::New(path);
-    } else if (boost::regex_match(path, descriptor)) {
+    } else if (HasSuffixAfterSomething(path, ".xml")) {
         plugin = XmlPlugin::New(path);
     } else {
         return;

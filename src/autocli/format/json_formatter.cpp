@@ -13,6 +13,8 @@ namespace Corvane::AutoCli {
 namespace {
 
 using Detail::EndLine;
+using Detail::WriteLine;
+using Detail::WritePieces;
 
 // Appends a \uXXXX escape, or two (a surrogate pair) for a code point above U+FFFF.
 void AppendUnicodeEscape(std::string& escaped, unsigned long codePoint) {
@@ -74,7 +76,7 @@ void WriteEscaped(const std::string& text, std::ostream& out) {
         }
     }
     escaped += '"';
-    out << escaped;
+    out.write(escaped.data(), static_cast<std::streamsize>(escaped.size()));
 }
 
 // Writes one value at `level`; structures and lists recurse through the formatter.
@@ -83,45 +85,43 @@ struct JsonWriter : Detail::LineHandler {
     int level;
 
     void operator()(const MetaBool& value) const { out << (value.GetValue() ? "true" : "false"); }
-    void operator()(const MetaInt& value) const { out << std::to_string(value.GetValue()); }
+    void operator()(const MetaInt& value) const { WritePieces(out, std::to_string(value.GetValue())); }
     void operator()(const MetaString& value) const { WriteEscaped(value.GetValue(), out); }
     void operator()(const MetaStruct& value) const {
         const std::string indent = GetIndent(level);
         EndLine(out);
-        out << indent << '{';
-        EndLine(out);
+        WriteLine(out, indent, "{");
         const std::vector<std::string> names = value.GetFieldNames();
         for (size_t i = 0; i < names.size(); ++i) {
-            out << indent << "   ";
             if (Detail::IsPlainKey(names[i])) {
-                out << '"' << names[i] << '"';
+                WritePieces(out, indent, "   \"", names[i], "\": ");
             } else {
+                WritePieces(out, indent, "   ");
                 WriteEscaped(names[i], out);
+                out << ": ";
             }
-            out << ": ";
             formatter.Format(value.GetField(names[i]), out, level + 2);
             if (i + 1 < names.size()) {
                 out << ',';
             }
             EndLine(out);
         }
-        out << indent << '}';
+        WritePieces(out, indent, "}");
     }
     void operator()(const MetaList& value) const {
         const std::string indent = GetIndent(level);
         EndLine(out);
-        out << indent << '[';
-        EndLine(out);
+        WriteLine(out, indent, "[");
         const auto& items = value.GetObjects();
         for (size_t i = 0; i < items.size(); ++i) {
-            out << indent;
+            WritePieces(out, indent);
             formatter.Format(items[i], out, level + 3);
             if (i + 1 < items.size()) {
                 out << ", ";
             }
             EndLine(out);
         }
-        out << indent << ']';
+        WritePieces(out, indent, "]");
     }
 };
 

@@ -13,6 +13,7 @@ namespace Corvane::AutoCli {
 namespace {
 
 using Detail::EndLine;
+using Detail::WriteLine;
 
 // Names the schema of the document; it is an identifier only and is never fetched.
 const char kOutputNamespace[] = "http://corvane.invalid/Products/Tarnos/5.0/varnok";
@@ -42,39 +43,30 @@ struct XmlWriter {
     int level;
 
     void operator()(const MetaInt& value) const {
-        out << "<integer>" << std::to_string(value.GetValue()) << "</integer>";
-        EndLine(out);
+        WriteLine(out, "<integer>", std::to_string(value.GetValue()), "</integer>");
     }
     void operator()(const MetaBool& value) const {
-        out << "<boolean>" << (value.GetValue() ? "true" : "false") << "</boolean>";
-        EndLine(out);
+        WriteLine(out, "<boolean>", value.GetValue() ? "true" : "false", "</boolean>");
     }
     void operator()(const MetaString& value) const {
-        out << "<string>" << SantizeString(value.GetValue()) << "</string>";
-        EndLine(out);
+        WriteLine(out, "<string>", SantizeString(value.GetValue()), "</string>");
     }
     void operator()(const MetaStruct& value) const {
         const std::string indent = GetIndent(level);
-        out << "<structure typeName=\"" << SantizeString(value.GetTypeName()) << "\">";
-        EndLine(out);
+        WriteLine(out, "<structure typeName=\"", SantizeString(value.GetTypeName()), "\">");
         for (const std::string& name : value.GetFieldNames()) {
-            out << indent << "   <field name=\"" << SantizeString(name) << "\">";
-            EndLine(out);
+            WriteLine(out, indent, "   <field name=\"", SantizeString(name), "\">");
             formatter.Format(value.GetField(name), out, level + 2);
-            out << indent << "   </field>";
-            EndLine(out);
+            WriteLine(out, indent, "   </field>");
         }
-        out << indent << "</structure>";
-        EndLine(out);
+        WriteLine(out, indent, "</structure>");
     }
     void operator()(const MetaList& value) const {
-        out << "<list type=\"" << ListTypeWord(value.GetListType()) << "\">";
-        EndLine(out);
+        WriteLine(out, "<list type=\"", ListTypeWord(value.GetListType()), "\">");
         for (const auto& item : value.GetObjects()) {
             formatter.Format(item, out, level + 2);
         }
-        out << GetIndent(level) << "</list>";
-        EndLine(out);
+        WriteLine(out, GetIndent(level), "</list>");
     }
     // A mismatched boolean is written as a comment, so that the document stays well-formed there.
     void Mismatch(MetaType kind) const {

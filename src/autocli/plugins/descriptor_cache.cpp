@@ -1,6 +1,7 @@
-// Descriptor cache: where it lives, the cache file of each directory, look-ups and writing at exit.
+// Descriptor cache: where it lives, the cache files of the process, look-ups and writing at exit.
 #include "descriptor_cache.h"
 
+#include "descriptor_cache_directory.h"
 #include "descriptor_cache_format.h"
 
 #include <boost/version.hpp>
@@ -18,7 +19,9 @@
 #include <ctime>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -34,58 +37,8 @@ namespace {
 // Raised whenever the layout of cache files or what an entry means changes.
 constexpr const char* kCacheFormat = "1";
 
-FileIdentity IdentityOf(const struct stat& status) {
-    FileIdentity id;
-    id.device = static_cast<std::uint64_t>(status.st_dev);
-    id.inode = static_cast<std::uint64_t>(status.st_ino);
-    id.size = static_cast<std::uint64_t>(status.st_size);
-    id.mtimeSec = status.st_mtim.tv_sec;
-    id.mtimeNsec = status.st_mtim.tv_nsec;
-    id.ctimeSec = status.st_ctim.tv_sec;
-    id.ctimeNsec = status.st_ctim.tv_nsec;
-    return id;
-}
-
 bool Earlier(std::int64_t sec, std::int64_t nsec, const timespec& than) {
     return sec < than.tv_sec || (sec == than.tv_sec && nsec < than.tv_nsec);
-}
-
-// Owned by the effective user and writable by no one else.
-bool IsPrivate(const struct stat& status) {
-    return status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-bool ReadFully(int fd, std::uint64_t offset, char* buffer, std::uint64_t size) {
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        buffer += got;
-        offset += static_cast<std::uint64_t>(got);
-        size -= static_cast<std::uint64_t>(got);
-    }
-    return true;
-}
-
-bool WriteFully(int fd, const std::string& data) {
-    const char* next = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t put = ::write(fd, next, left);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        next += put;
-        left -= static_cast<std::size_t>(put);
-    }
-    return true;
 }
 
 std::string FindCacheDirectory(const char* disabled, const char* xdg, const char* home) {
@@ -123,150 +76,6 @@ std::string FindCacheDirectory(const char* disabled, const char* xdg, const char
 
 } // namespace
 
-/// The cache file of one plugin directory: the entries read from it at the first look-up, and what
-/// this process learnt since, written back when the process ends.
-class DirectoryCache {
-public:
-    DirectoryCache(const std::string& cacheDirectory, std::string directory)
-        : directory(std::move(directory)), path(cacheDirectory + "/" + CacheFileName(this->directory)) {
-        Load();
-    }
-
-    const EntryData* Find(const std::string& name) const {
-        auto found = byName.find(name);
-        return found != byName.end() ? &entries[found->second] : nullptr;
-    }
-
-    const std::shared_ptr<const TextSource>& Source() const { return source; }
-
-    void Drop(const std::string& name) {
-        added.erase(name);
-        dropped.insert(name);
-        changed = true;
-    }
-
-    void Add(const std::string& name, const FileIdentity& identity, std::string registrations,
-             std::string text) {
-        dropped.erase(name);
-        Added& entry = added[name];
-        entry.identity = identity;
-        entry.registrations = std::move(registrations);
-        entry.text = std::move(text);
-        changed = true;
-    }
-
-    // Entries learnt in this process, and those of the old file that were not looked at and still
-    // match their files; written to a new file that then replaces the old one.
-    void WriteIfChanged() {
-        if (!changed) {
-            return;
-        }
-        changed = false;
-        std::vector<std::string> oldTexts;
-        std::vector<EntryData> keep;
-        oldTexts.reserve(entries.size());
-        for (const EntryData& old : entries) {
-            const std::string name(old.name);
-            if (added.count(name) != 0 || dropped.count(name) != 0 || !StillMatches(name, old.identity)) {
-                continue;
-            }
-            oldTexts.emplace_back();
-            if (!source->Read(old.textOffset, old.textSize, oldTexts.back())) {
-                continue;
-            }
-            EntryData entry = old;
-            entry.text = oldTexts.back();
-            keep.push_back(entry);
-        }
-        for (const auto& entry : added) {
-            EntryData data;
-            data.name = entry.first;
-            data.identity = entry.second.identity;
-            data.registrations = entry.second.registrations;
-            data.text = entry.second.text;
-            keep.push_back(data);
-        }
-        std::sort(keep.begin(), keep.end(),
-                  [](const EntryData& a, const EntryData& b) { return a.name < b.name; });
-        Replace(EncodeFile(directory, keep));
-    }
-
-private:
-    struct Added {
-        FileIdentity identity;
-        std::string registrations;
-        std::string text;
-    };
-
-    void Load() {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) {
-            return;
-        }
-        source = std::make_shared<TextSource>(fd);
-        struct stat status {};
-        std::string index(4096, '\0');
-        // Anything that is not a valid cache file of ours is ignored, and replaced when this process
-        // has something to write.
-        changed = true;
-        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !IsPrivate(status)) {
-            return;
-        }
-        const auto size = static_cast<std::uint64_t>(status.st_size);
-        index.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, index.size())));
-        if (!ReadFully(fd, 0, &index[0], index.size())) {
-            return;
-        }
-        const std::uint64_t indexEnd = IndexEnd(index);
-        if (indexEnd == 0 || indexEnd > size) {
-            return;
-        }
-        const std::size_t head = index.size();
-        index.resize(static_cast<std::size_t>(indexEnd));
-        if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
-            return;
-        }
-        indexText = std::move(index);
-        if (!DecodeIndex(indexText, size, directory, entries)) {
-            entries.clear();
-            return;
-        }
-        byName.reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            byName.emplace(std::string(entries[i].name), i);
-        }
-        changed = false;
-    }
-
-    bool StillMatches(const std::string& name, const FileIdentity& identity) const {
-        struct stat status {};
-        const std::string file = directory == "/" ? "/" + name : directory + "/" + name;
-        return ::stat(file.c_str(), &status) == 0 && IdentityOf(status) == identity;
-    }
-
-    void Replace(const std::string& data) {
-        std::string temporary = path + ".XXXXXX";
-        const int fd = ::mkstemp(&temporary[0]);
-        if (fd < 0) {
-            return;
-        }
-        const bool written = WriteFully(fd, data);
-        if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-            ::unlink(temporary.c_str());
-        }
-    }
-
-    std::string directory;
-    std::string path;
-    std::shared_ptr<const TextSource> source;
-    std::string indexText;
-    std::vector<EntryData> entries;
-    std::unordered_map<std::string, std::size_t> byName;
-    std::map<std::string, Added> added;
-    std::set<std::string> dropped;
-    bool changed = false;
-};
-
 namespace {
 
 // Every directory cache of the process, written back when the process ends (after main returns
@@ -287,6 +96,10 @@ public:
     Registry& operator=(const Registry&) = delete;
 
     std::shared_ptr<DirectoryCache> Find(const std::string& cacheDirectory, const std::string& directory) {
+        // The descriptors of one directory come one after the other: the last answer is kept.
+        if (last && lastCacheDirectory == cacheDirectory && lastDirectory == directory) {
+            return last;
+        }
         std::string key = cacheDirectory;
         key += '\0';
         key += directory;
@@ -294,6 +107,9 @@ public:
         if (!slot) {
             slot = std::make_shared<DirectoryCache>(cacheDirectory, directory);
         }
+        last = slot;
+        lastCacheDirectory = cacheDirectory;
+        lastDirectory = directory;
         return slot;
     }
 
@@ -306,6 +122,7 @@ public:
             }
         }
         directories.clear();
+        last.reset();
         decided = false;
     }
 
@@ -314,10 +131,10 @@ public:
         const char* disabled = std::getenv("VARNOK_NO_CACHE");
         const char* xdg = std::getenv("XDG_CACHE_HOME");
         const char* home = std::getenv("HOME");
-        std::string key = std::string(disabled != nullptr ? disabled : "\x01") + '\0' +
-                          (xdg != nullptr ? xdg : "\x01") + '\0' + (home != nullptr ? home : "\x01");
-        if (!decided || key != environment) {
-            environment = std::move(key);
+        if (!decided || !environment[0].Is(disabled) || !environment[1].Is(xdg) || !environment[2].Is(home)) {
+            environment[0].Set(disabled);
+            environment[1].Set(xdg);
+            environment[2].Set(home);
             cacheDirectory = FindCacheDirectory(disabled, xdg, home);
             decided = true;
         }
@@ -327,24 +144,28 @@ public:
 private:
     Registry() = default;
 
+    // The value of an environment variable as last seen, unset apart from empty.
+    struct Variable {
+        bool set = false;
+        std::string value;
+
+        bool Is(const char* now) const { return now == nullptr ? !set : set && value == now; }
+        void Set(const char* now) {
+            set = now != nullptr;
+            value = now != nullptr ? now : "";
+        }
+    };
+
     std::map<std::string, std::shared_ptr<DirectoryCache>> directories;
-    std::string environment;
+    std::shared_ptr<DirectoryCache> last;
+    std::string lastCacheDirectory;
+    std::string lastDirectory;
+    Variable environment[3];
     std::string cacheDirectory;
     bool decided = false;
 };
 
 } // namespace
-
-TextSource::TextSource(int fd) : fd(fd) {}
-
-TextSource::~TextSource() {
-    ::close(fd);
-}
-
-bool TextSource::Read(std::uint64_t offset, std::uint64_t size, std::string& text) const {
-    text.assign(static_cast<std::size_t>(size), '\0');
-    return size == 0 || ReadFully(fd, offset, &text[0], size);
-}
 
 const std::string& CacheDirectory() {
     return Registry::Get().CacheDirectory();

@@ -163,13 +163,12 @@ bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const Text
     return true;
 }
 
-std::string EncodeFile(const std::string& directory, const std::vector<EntryData>& entries) {
+std::string EncodeIndex(const std::string& directory, const std::vector<EntryData>& entries) {
     std::string index(kMagic, sizeof kMagic);
     Put(index, std::uint64_t{0}); // the index end, filled in below
     PutString(index, CacheVersion());
     PutString(index, directory);
     Put(index, static_cast<std::uint32_t>(entries.size()));
-    std::size_t textOffsetsAt = 0;
     std::vector<std::size_t> offsetPositions;
     offsetPositions.reserve(entries.size());
     for (const EntryData& entry : entries) {
@@ -186,11 +185,6 @@ std::string EncodeFile(const std::string& directory, const std::vector<EntryData
     for (std::size_t i = 0; i < entries.size(); ++i) {
         std::memcpy(&index[offsetPositions[i]], &offset, sizeof offset);
         offset += entries[i].text.size();
-        textOffsetsAt += entries[i].text.size();
-    }
-    index.reserve(index.size() + textOffsetsAt);
-    for (const EntryData& entry : entries) {
-        index.append(entry.text.data(), entry.text.size());
     }
     return index;
 }

@@ -41,8 +41,9 @@ bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const Text
                          const EntryData& entry, const std::string& fileName,
                          std::vector<XmlPlugin::Registration>& out);
 
-/// The whole file for `entries` (each with its `text`) of the absolute directory `directory`.
-std::string EncodeFile(const std::string& directory, const std::vector<EntryData>& entries);
+/// The index of the file for `entries` (each with its `text`) of the absolute directory `directory`:
+/// the file is the index followed by the entries' texts in the same order.
+std::string EncodeIndex(const std::string& directory, const std::vector<EntryData>& entries);
 
 /// Where the index of a file whose first bytes are `head` ends; 0 when `head` is not the start of a
 /// cache file.

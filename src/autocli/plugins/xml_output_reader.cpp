@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace Corvane::AutoCli {
 
@@ -25,8 +26,8 @@ namespace {
 // refused before parsing, as a document that cannot be read.
 constexpr size_t kMaxAttributesPerElement = 256;
 
-bool StartsWith(const std::string& text, size_t pos, const char* prefix) {
-    return text.compare(pos, std::strlen(prefix), prefix) == 0;
+bool StartsWith(const std::string& text, size_t pos, std::string_view prefix) {
+    return std::string_view(text).substr(pos, prefix.size()) == prefix;
 }
 
 // The position just after the first `terminator` at or after `pos`, or npos.
@@ -64,17 +65,23 @@ bool HasElementWithTooManyAttributes(const std::string& text) {
     size_t pos = 0;
     while (pos != std::string::npos && (pos = text.find('<', pos)) != std::string::npos) {
         size_t equals = 0;
-        if (StartsWith(text, pos, "<!--")) {
-            pos = After(text, pos + 4, "-->");
-        } else if (StartsWith(text, pos, "<![CDATA[")) {
-            pos = After(text, pos + 9, "]]>");
-        } else if (StartsWith(text, pos, "<?")) {
+        // Most markup is a plain start or end tag: the byte after '<' tells which checks can apply.
+        const char next = pos + 1 < text.size() ? text[pos + 1] : '\0';
+        if (next == '!') {
+            if (StartsWith(text, pos, "<!--")) {
+                pos = After(text, pos + 4, "-->");
+            } else if (StartsWith(text, pos, "<![CDATA[")) {
+                pos = After(text, pos + 9, "]]>");
+            } else if (StartsWith(text, pos, "<!DOCTYPE")) {
+                // Up to the internal subset, if any; the subset's own markup follows in the main loop.
+                const size_t subset = text.find_first_of("[>", pos);
+                pos = subset == std::string::npos ? subset : subset + 1;
+            } else {
+                pos = AfterTag(text, pos + 2, equals);
+            }
+        } else if (next == '?') {
             pos = After(text, pos + 2, "?>");
-        } else if (StartsWith(text, pos, "<!DOCTYPE")) {
-            // Up to the internal subset, if any; the subset's own markup follows in the main loop.
-            const size_t subset = text.find_first_of("[>", pos);
-            pos = subset == std::string::npos ? subset : subset + 1;
-        } else if (StartsWith(text, pos, "<!") || StartsWith(text, pos, "</")) {
+        } else if (next == '/') {
             pos = AfterTag(text, pos + 2, equals);
         } else {
             pos = AfterTag(text, pos + 1, equals);

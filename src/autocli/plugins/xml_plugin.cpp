@@ -6,13 +6,16 @@
 #include "xml_document.h"
 #include "xml_plugin_internal.h"
 
-#include <algorithm>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <list>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace Corvane::AutoCli {
 
@@ -23,40 +26,65 @@ const std::vector<std::shared_ptr<Formatter>>& NoFormatters() {
     return empty;
 }
 
-struct SplitTarget {
-    std::list<std::string> parentWords;
-    std::string name;
-};
-
-SplitTarget SplitTargetPath(const std::string& path) {
-    SplitTarget target;
-    target.parentWords = XmlPlugin::SplitPath(path);
-    if (!target.parentWords.empty()) {
-        target.name = std::move(target.parentWords.back());
-        target.parentWords.pop_back();
+// A path split the way XmlPlugin::SplitPath splits it, into words kept from one entry to the next so
+// that thousands of registrations do not allocate a list per path.
+class TargetPath {
+public:
+    void Split(const std::string& path) {
+        count = 0;
+        std::size_t start = 0;
+        while (start < path.size()) {
+            const std::size_t stop = std::min(path.find('.', start), path.size());
+            if (count == words.size()) {
+                words.emplace_back();
+            }
+            words[count++].assign(path, start, stop - start);
+            start = stop + 1;
+        }
     }
-    return target;
-}
+
+    std::size_t ParentSize() const { return count == 0 ? 0 : count - 1; }
+    const std::string& Name() const { return count == 0 ? Empty() : words[count - 1]; }
+
+    bool SameParent(const TargetPath& other) const {
+        return ParentSize() == other.ParentSize() &&
+               std::equal(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(ParentSize()),
+                          other.words.begin());
+    }
+
+    std::list<std::string> ParentList() const {
+        return {words.begin(), words.begin() + static_cast<std::ptrdiff_t>(ParentSize())};
+    }
+
+    // The node the parent words lead to from `root`, or null where ResolveNode would throw: pass 1
+    // skips those entries, and thousands of descriptors make the exceptions cost more than the whole
+    // look-up.
+    std::shared_ptr<NamespaceNode> FindParent(const std::shared_ptr<Namespace>& root) const {
+        std::shared_ptr<NamespaceNode> node = root;
+        for (std::size_t i = 0; i < ParentSize(); ++i) {
+            if (!node->HasNamespaceNode(words[i])) {
+                return nullptr;
+            }
+            node = node->GetNamespaceNode(words[i]);
+        }
+        return node;
+    }
+
+private:
+    static const std::string& Empty() {
+        static const std::string empty;
+        return empty;
+    }
+
+    std::vector<std::string> words;
+    std::size_t count = 0;
+};
 
 // The one case in which a path may be declared twice: a top-level namespace, shared by every
 // descriptor that declares it.
 bool IsTopLevelNamespacePair(NamespaceNode& parent, NamespaceNode& existing, NamespaceNode& node) {
     return parent.GetType() == RootType && existing.GetType() == NamespaceType &&
            node.GetType() == NamespaceType;
-}
-
-// The node `words` lead to from `root`, or null where ResolveNode would throw: pass 1 skips those
-// entries, and thousands of descriptors make the exceptions cost more than the whole look-up.
-std::shared_ptr<NamespaceNode> FindExisting(const std::shared_ptr<Namespace>& root,
-                                            const std::list<std::string>& words) {
-    std::shared_ptr<NamespaceNode> node = root;
-    for (const std::string& word : words) {
-        if (!node->HasNamespaceNode(word)) {
-            return nullptr;
-        }
-        node = node->GetNamespaceNode(word);
-    }
-    return node;
 }
 
 } // namespace
@@ -195,6 +223,12 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
     // Pass 1 checks every entry against the tree as it is before this plugin adds anything, so that a
     // clash with another plugin is found before any of this plugin's nodes are registered. Entries
     // whose parent does not exist yet (it may be declared by this very plugin) are left to pass 2.
+    // The tree does not change in this pass, so entries with the parent of the one before share its
+    // look-up.
+    TargetPath target;
+    TargetPath previous;
+    std::shared_ptr<NamespaceNode> parent;
+    bool havePrevious = false;
     for (const Registration& entry : pending) {
         const std::string& path = entry.first;
         if (path.empty()) {
@@ -204,17 +238,16 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
         if (!entry.second) {
             throw CorvaneException("Invalid null node: " + path);
         }
-        SplitTarget target = SplitTargetPath(path);
-        std::shared_ptr<NamespaceNode> parent;
-        if (target.parentWords.empty()) {
-            parent = root;
-        } else {
-            parent = FindExisting(root, target.parentWords);
-            if (!parent) {
-                continue;
-            }
+        target.Split(path);
+        if (!havePrevious || !target.SameParent(previous)) {
+            parent = target.FindParent(root);
+            havePrevious = true;
         }
-        std::shared_ptr<NamespaceNode> existing = parent->GetNamespaceNode(target.name);
+        std::swap(target, previous);
+        if (!parent) {
+            continue;
+        }
+        std::shared_ptr<NamespaceNode> existing = parent->GetNamespaceNode(previous.Name());
         if (!existing) {
             continue;
         }
@@ -227,19 +260,28 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
     }
 
     // Pass 2 registers in order; parents are resolved at each step, so a namespace registered just
-    // before (or shared with another plugin) receives the entries below it.
+    // before (or shared with another plugin) receives the entries below it. A resolved path keeps
+    // leading to the same node (nodes are only ever added), so the parent of the entry before is
+    // reused while the parent words stay the same.
+    havePrevious = false;
     for (const Registration& entry : pending) {
-        SplitTarget target = SplitTargetPath(entry.first);
-        std::shared_ptr<NamespaceNode> parent = root->ResolveNode(target.parentWords);
-        if (!parent) {
-            parent = root;
+        target.Split(entry.first);
+        if (!havePrevious || !target.SameParent(previous)) {
+            std::list<std::string> words = target.ParentList();
+            parent = root->ResolveNode(words);
+            if (!parent) {
+                parent = root;
+            }
+            havePrevious = true;
         }
-        std::shared_ptr<NamespaceNode> existing = parent->GetNamespaceNode(target.name);
+        std::swap(target, previous);
+        const std::string& name = previous.Name();
+        std::shared_ptr<NamespaceNode> existing = parent->GetNamespaceNode(name);
         if (existing && IsTopLevelNamespacePair(*parent, *existing, *entry.second) &&
             existing->GetDescription() == entry.second->GetDescription()) {
             continue;
         }
-        parent->RegisterNamespaceNode(entry.second, target.name);
+        parent->RegisterNamespaceNode(entry.second, name);
     }
 }
 

@@ -1,0 +1,219 @@
+// DirectoryCache: reading, mapping and rewriting the cache file of one plugin directory.
+#include "descriptor_cache_directory.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+namespace Corvane::AutoCli {
+namespace DescriptorCache {
+
+namespace {
+
+bool WriteFully(int fd, std::string_view data) {
+    const char* next = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t put = ::write(fd, next, left);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        next += put;
+        left -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+} // namespace
+
+FileIdentity IdentityOf(const struct stat& status) {
+    FileIdentity id;
+    id.device = static_cast<std::uint64_t>(status.st_dev);
+    id.inode = static_cast<std::uint64_t>(status.st_ino);
+    id.size = static_cast<std::uint64_t>(status.st_size);
+    id.mtimeSec = status.st_mtim.tv_sec;
+    id.mtimeNsec = status.st_mtim.tv_nsec;
+    id.ctimeSec = status.st_ctim.tv_sec;
+    id.ctimeNsec = status.st_ctim.tv_nsec;
+    return id;
+}
+
+bool IsPrivate(const struct stat& status) {
+    return status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool ReadFully(int fd, std::uint64_t offset, char* buffer, std::uint64_t size) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        buffer += got;
+        offset += static_cast<std::uint64_t>(got);
+        size -= static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+DirectoryCache::DirectoryCache(const std::string& cacheDirectory, std::string directory)
+    : directory(std::move(directory)), path(cacheDirectory + "/" + CacheFileName(this->directory)) {
+    Load();
+}
+
+DirectoryCache::~DirectoryCache() = default;
+
+const EntryData* DirectoryCache::Find(const std::string& name) const {
+    auto found = byName.find(name);
+    return found != byName.end() ? &entries[found->second] : nullptr;
+}
+
+void DirectoryCache::Drop(const std::string& name) {
+    added.erase(name);
+    dropped.insert(name);
+    changed = true;
+}
+
+void DirectoryCache::Add(const std::string& name, const FileIdentity& identity, std::string registrations,
+                         std::string text) {
+    dropped.erase(name);
+    Added& entry = added[name];
+    entry.identity = identity;
+    entry.registrations = std::move(registrations);
+    entry.text = std::move(text);
+    changed = true;
+}
+
+void DirectoryCache::WriteIfChanged() {
+    if (!changed) {
+        return;
+    }
+    changed = false;
+    std::vector<std::string> oldTexts;
+    std::vector<EntryData> keep;
+    oldTexts.reserve(entries.size());
+    for (const EntryData& old : entries) {
+        const std::string name(old.name);
+        if (added.count(name) != 0 || dropped.count(name) != 0 || !StillMatches(name, old.identity)) {
+            continue;
+        }
+        oldTexts.emplace_back();
+        if (!source->Read(old.textOffset, old.textSize, oldTexts.back())) {
+            continue;
+        }
+        EntryData entry = old;
+        entry.text = oldTexts.back();
+        keep.push_back(entry);
+    }
+    for (const auto& entry : added) {
+        EntryData data;
+        data.name = entry.first;
+        data.identity = entry.second.identity;
+        data.registrations = entry.second.registrations;
+        data.text = entry.second.text;
+        keep.push_back(data);
+    }
+    std::sort(keep.begin(), keep.end(),
+              [](const EntryData& a, const EntryData& b) { return a.name < b.name; });
+    Replace(EncodeIndex(directory, keep), keep);
+}
+
+void DirectoryCache::Load() {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return;
+    }
+    source = std::make_shared<TextSource>(fd);
+    struct stat status {};
+    std::string index(4096, '\0');
+    // Anything that is not a valid cache file of ours is ignored, and replaced when this process
+    // has something to write.
+    changed = true;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !IsPrivate(status)) {
+        return;
+    }
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    index.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, index.size())));
+    if (!ReadFully(fd, 0, &index[0], index.size())) {
+        return;
+    }
+    const std::uint64_t indexEnd = IndexEnd(index);
+    if (indexEnd == 0 || indexEnd > size) {
+        return;
+    }
+    // The index is mapped in one call rather than copied into fresh memory page by page: with
+    // thousands of descriptors it is megabytes, read at every start. The file is never written
+    // in place (see Replace), so the mapping keeps what was opened.
+    void* mapped =
+        ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (mapped != MAP_FAILED) {
+        indexMapping.reset(new MappedIndex{mapped, static_cast<std::size_t>(indexEnd)});
+        indexText = std::string_view(static_cast<const char*>(mapped), static_cast<std::size_t>(indexEnd));
+    } else {
+        const std::size_t head = index.size();
+        index.resize(static_cast<std::size_t>(indexEnd));
+        if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
+            return;
+        }
+        indexCopy = std::move(index);
+        indexText = indexCopy;
+    }
+    if (!DecodeIndex(indexText, size, directory, entries)) {
+        entries.clear();
+        return;
+    }
+    byName.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        byName.emplace(std::string(entries[i].name), i);
+    }
+    changed = false;
+}
+
+bool DirectoryCache::StillMatches(const std::string& name, const FileIdentity& identity) const {
+    struct stat status {};
+    const std::string file = directory == "/" ? "/" + name : directory + "/" + name;
+    return ::stat(file.c_str(), &status) == 0 && IdentityOf(status) == identity;
+}
+
+// Writes the index, then the texts where they already are, instead of joining megabytes first.
+void DirectoryCache::Replace(const std::string& index, const std::vector<EntryData>& kept) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(&temporary[0]);
+    if (fd < 0) {
+        return;
+    }
+    bool written = WriteFully(fd, index);
+    for (auto entry = kept.begin(); written && entry != kept.end(); ++entry) {
+        written = WriteFully(fd, entry->text);
+    }
+    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+    }
+}
+
+DirectoryCache::MappedIndex::~MappedIndex() {
+    ::munmap(address, size);
+}
+
+TextSource::TextSource(int fd) : fd(fd) {}
+
+TextSource::~TextSource() {
+    ::close(fd);
+}
+
+bool TextSource::Read(std::uint64_t offset, std::uint64_t size, std::string& text) const {
+    text.assign(static_cast<std::size_t>(size), '\0');
+    return size == 0 || ReadFully(fd, offset, &text[0], size);
+}
+
+} // namespace DescriptorCache
+} // namespace Corvane::AutoCli

@@ -1,0 +1,83 @@
+// The cache file of one plugin directory, and the file helpers the descriptor cache shares.
+#pragma once
+
+#include "descriptor_cache.h"
+#include "descriptor_cache_format.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace Corvane::AutoCli {
+namespace DescriptorCache {
+
+/// What `status` says about a file's identity.
+FileIdentity IdentityOf(const struct stat& status);
+
+/// Owned by the effective user and writable by no one else.
+bool IsPrivate(const struct stat& status);
+
+/// Reads exactly `size` bytes at `offset`; false on an error or a file that ends first.
+bool ReadFully(int fd, std::uint64_t offset, char* buffer, std::uint64_t size);
+
+/// The cache file of one plugin directory: the entries read from it at the first look-up, and what
+/// this process learnt since, written back when the process ends.
+class DirectoryCache {
+public:
+    DirectoryCache(const std::string& cacheDirectory, std::string directory);
+    ~DirectoryCache();
+    DirectoryCache(const DirectoryCache&) = delete;
+    DirectoryCache& operator=(const DirectoryCache&) = delete;
+
+    /// The entry of the descriptor `name` read from the file, or null.
+    const EntryData* Find(const std::string& name) const;
+    const std::shared_ptr<const TextSource>& Source() const { return source; }
+    /// Forgets the entry of `name`: the file is rewritten without it.
+    void Drop(const std::string& name);
+    /// Keeps a new entry for `name`, written when the process ends.
+    void Add(const std::string& name, const FileIdentity& identity, std::string registrations,
+             std::string text);
+    /// Entries learnt in this process, and those of the old file that were not looked at and still
+    /// match their files; written to a new file that then replaces the old one.
+    void WriteIfChanged();
+
+private:
+    struct Added {
+        FileIdentity identity;
+        std::string registrations;
+        std::string text;
+    };
+    // The index of the cache file when it is mapped.
+    struct MappedIndex {
+        void* address;
+        std::size_t size;
+        ~MappedIndex();
+    };
+
+    void Load();
+    bool StillMatches(const std::string& name, const FileIdentity& identity) const;
+    void Replace(const std::string& index, const std::vector<EntryData>& kept);
+
+    std::string directory;
+    std::string path;
+    std::shared_ptr<const TextSource> source;
+    // The index of the cache file, mapped or (where mapping fails) copied; entries point into it.
+    std::unique_ptr<MappedIndex> indexMapping;
+    std::string indexCopy;
+    std::string_view indexText;
+    std::vector<EntryData> entries;
+    std::unordered_map<std::string, std::size_t> byName;
+    std::map<std::string, Added> added;
+    std::set<std::string> dropped;
+    bool changed = false;
+};
+
+} // namespace DescriptorCache
+} // namespace Corvane::AutoCli
