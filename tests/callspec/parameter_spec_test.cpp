@@ -79,32 +79,6 @@ TEST(ParameterSpecRules, RefusedNamesSettersAndConstraintsKeepState) {
                      "Duplicate Value found in ParameterConstraint::AddIntEnum");
 }
 
-TEST(ParameterSpecParsers, GetIntSaturatesAndGetBoolIsExact) {
-    // Each text gives its number, or "-" when refused with the result left as it was.
-    Strings texts = {"12", "+5", "  42", "\t\n-3", "12 ", "", " ", "0x10", "-", "1.5", "12\n"};
-    texts.insert(texts.end(), {"9223372036854775807", "99999999999999999999999", "-9223372036854775808",
-                               "-9223372036854775809", std::string("1\0002", 3)});
-    std::string ints;
-    for (const auto& text : texts) {
-        long result = 99;
-        bool ok = ParameterSpec::GetInt(text, result);
-        ints += (ok ? std::to_string(result) : result == 99 ? "-" : "?") + " ";
-    }
-    EXPECT_EQ("12 5 42 -3 - - - - - - - 9223372036854775807 9223372036854775807 "
-              "-9223372036854775808 -9223372036854775808 - ",
-              ints);
-    // Each word gives 1 or 0, or "-" when refused with the result left as it was.
-    std::string bools;
-    for (const char* word : {"1",     "yes", "y", "true", "True", "t", "T",  "0",  "no", "n", "false",
-                             "False", "f",   "F", "TRUE", "Yes",  "",  " 1", "1 ", "No", "on"}) {
-        bool unset = false, set = true;
-        const bool okUnset = ParameterSpec::GetBool(word, unset);
-        const bool ok = ParameterSpec::GetBool(word, set) && okUnset;
-        bools += ok && unset == set ? char('0' + set) : !ok && !unset && set ? '-' : '?';
-    }
-    EXPECT_EQ("11111110000000-------", bools);
-}
-
 TEST(ParameterSpecValidate, MessagesInValueOrder) {
     const std::string multiple = " this parameter can only accept a single value.";
     auto count = ParameterSpec::New("count", Int);

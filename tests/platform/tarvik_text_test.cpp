@@ -1,4 +1,4 @@
-// Tests of the libtarvik stand-in: UTF-8 validation, decoding and the escaped rendering.
+// Tests of the libtarvik stand-in: UTF-8 validation and the escaped rendering.
 #include <tarvik.h>
 
 #include <gtest/gtest.h>
@@ -54,32 +54,6 @@ TEST(TarvikTextTest, ValidatesWellFormedUtf8Only) {
     EXPECT_NE(0, TarvikText_IsValid("abc\0\xFF", -1, 0)); // -1 stops at the first NUL
     EXPECT_EQ(0, TarvikText_IsValid("\xC3\xA9", 1, 0));   // a length that cuts a sequence
     EXPECT_EQ(0, TarvikText_IsValid("abc", -1, 1));       // unknown encoding
-}
-
-TEST(TarvikTextTest, DecodesOneSequence) {
-    const std::tuple<std::string, unsigned long, int> sequences[] = {{"A", 0x41, 1},
-                                                                     {std::string("\0z", 2), 0, 1},
-                                                                     {"\x7F", 0x7F, 1},
-                                                                     {"\xC2\x80", 0x80, 2},
-                                                                     {"\xDF\xBF", 0x7FF, 2},
-                                                                     {"\xE0\xA0\x80", 0x800, 3},
-                                                                     {"\xED\x9F\xBF", 0xD7FF, 3},
-                                                                     {"\xEE\x80\x80", 0xE000, 3},
-                                                                     {"\xEF\xBF\xBFz", 0xFFFF, 3},
-                                                                     {"\xF0\x90\x80\x80", 0x10000, 4},
-                                                                     {"\xF0\x9F\x98\x80", 0x1F600, 4},
-                                                                     {"\xF4\x8F\xBF\xBF", 0x10FFFF, 4}};
-    for (const auto& [bytes, codePoint, length] : sequences) {
-        unsigned long decoded = 1;
-        EXPECT_EQ(length, TarvikText_DecodeOne(bytes.data(), static_cast<long>(bytes.size()), &decoded))
-            << bytes;
-        EXPECT_EQ(codePoint, decoded) << bytes;
-    }
-    unsigned long untouched = 7;
-    EXPECT_EQ(0, TarvikText_DecodeOne("\xC3\xA9", 1, &untouched)); // a length that cuts the sequence
-    EXPECT_EQ(0, TarvikText_DecodeOne("a", 0, &untouched));
-    EXPECT_EQ(0, TarvikText_DecodeOne(nullptr, 1, &untouched));
-    EXPECT_EQ(7u, untouched);
 }
 
 TEST(TarvikTextTest, EscapedRenderingIsValidAndDecodesToTheInput) {

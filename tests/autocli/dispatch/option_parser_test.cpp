@@ -119,8 +119,6 @@ TEST(OptionParserTest, GrammarErrorsAndLineSplitting) {
         {"--formatter=json -h", " formatter=json h= |  |"},
         {"--screen-width -5 -h --plugin --formatter a=b ns --count --x=1",
          " screen-width=-5 h= plugin= formatter=a=b | 'ns' | count=--x=1"},
-        {"--plugin a.so --plugin=b.so --formatter json --plugin ns",
-         " plugin=a.so plugin=b.so formatter=json plugin=ns |  |"},
         {"cmd --device --force --count -d", " | 'cmd' | device= force= count= d= | --device must have value"
                                             " | --count must have value | -d must have value"},
         {"cmd --force -h --help --bogus -f yes --tag x --tag=y=z",
