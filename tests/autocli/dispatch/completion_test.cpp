@@ -49,7 +49,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"store", "-"}, "words\t\n"},
         // Command options: long ones; short ones too once the word starts with a dash.
         {{"store", "volume", "list", ""}, "words\t\n" + kListOptions},
-        {{"store", "volume", "list", "--o"}, "words\t\n--online\tOnly those online.\n"},
         {{"store", "volume", "list", "-"},
          "words\t\n" + kListOptions +
              "-a\tAlso the hidden ones.\n-h\tShow the help message.\n-i\tOnly this volume.\n-k\tThe key.\n"
@@ -61,7 +60,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
          "words\t\n--id\tOnly this volume.\n--label\tOnly volumes with this label.\n"},
         // After a flag or help the next word is an option again.
         {{"store", "volume", "list", "--all", "--m"}, "words\t\n--mode\tHow to look:\n"},
-        {{"store", "volume", "list", "--help", "--a"}, "words\t\n--all\tAlso the hidden ones.\n"},
         // Values: string and integer enumerations (descriptions on one line), booleans, nothing else.
         {{"store", "volume", "list", "--mode", ""}, "words\t\nfast\tQuick\nsafe\tCareful and slow\n"},
         {{"store", "volume", "list", "-m", "s"}, "words\t\nsafe\tCareful and slow\n"},
@@ -82,7 +80,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"--plugin-dir", "/tm"}, "directories\t\n"},
         {{"--input=/tmp/c"}, "files\t--input=\n"},
         {{"-h", ""}, "words\t\n"},
-        {{"--bogus", ""}, "words\t\n"},
         {{"--formatter", "json", "--screen-width=80", "s"}, "words\t\nstore\tStorage of the test host.\n"},
     };
     for (const Case& c : cases) {
