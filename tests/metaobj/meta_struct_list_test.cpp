@@ -172,7 +172,6 @@ TEST(MetaObjectTest, ComparisonResultsAndMessagesInOrder) {
         std::string messages; // joined by "|"
     } cases[] = {
         {yes, MetaBool::New(false), true, ""}, // scalars compare kinds only
-        {yes, one, false, "Type mismatch in structure.  Expecting Bool got Int|"},
         {Rec("A", x), Rec("B", x), true, names},
         {Rec("A", x), Rec("B", {{"x", text}}), false, names + "Type mismatch on field: x|"},
         {Rec("A", x), Rec("A", xy), false, count + "1 found 2|"},

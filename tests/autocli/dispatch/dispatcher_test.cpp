@@ -143,10 +143,6 @@ TEST(DispatcherTest, ExecuteCommandRefusesWhatItCannotRun) {
     // clang-format on
     for (const auto& [path, params, errors] : cases)
         EXPECT_EQ("<no result>\nerror:" + errors, Call(dispatcher, path, params));
-    // With help the call skips validation and answers with the command's help data.
-    EXPECT_NE(std::string::npos,
-              Call(dispatcher, {"petshop", "pet", "show"}, {{"age", "2"}, {"help", ""}}, "commandhelp")
-                  .find("Show one pet by name."));
 }
 
 TEST(DispatcherTest, RefusedRegistrationsKeepWhatWasRegistered) {

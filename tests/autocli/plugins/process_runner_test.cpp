@@ -51,13 +51,7 @@ TEST_F(ProcessRunnerTest, StatusInputAndOutput) {
     EXPECT_EQ("err\n", captured.err);
     EXPECT_EQ("", captured.out);
 
-    // Megabytes both ways do not deadlock, also when the child writes all before it reads.
-    std::string input;
-    while (input.size() < (8u << 20))
-        input += "line " + std::to_string(input.size()) + "\n";
-    output.clear();
-    EXPECT_EQ(0, ExitCode(AutoCli_ShellCmd("cat", output, input)));
-    EXPECT_TRUE(output == input) << output.size() << " of " << input.size() << " bytes";
+    // Megabytes both ways do not deadlock, even when the child writes all before it reads.
     output.clear();
     const std::string command = "head -c 4194304 /dev/zero | tr '\\0' z; wc -c";
     EXPECT_EQ(0, ExitCode(AutoCli_ShellCmd(command, output, std::string(4u << 20, 'i'))));
