@@ -87,25 +87,6 @@ TEST_F(ProcessRunnerTest, ChildThatStopsReadingDoesNotKillTheTool) {
     sigaction(SIGPIPE, &previous, nullptr);
 }
 
-TEST_F(ProcessRunnerTest, ListenerSeesEveryCommandAsRunAndItsRawStatus) {
-    std::string output;
-    SetCommandExecListener(RecordCommand);
-    const int exited = AutoCli_ShellCmd("exit 4", output, "in");
-    const int killed = AutoCli_ShellCmd("echo before; kill -9 $$", output, "");
-    EXPECT_TRUE(WIFSIGNALED(killed) && WTERMSIG(killed) == SIGKILL) << "status " << killed;
-    // The user name is quoted into the command the listener sees.
-    EXPECT_EQ(0, AutoCli_ShellCmdWithZuUsername("printenv ZU_USERNAME", "O'Brien", output, ""));
-    EXPECT_EQ(
-        (std::vector<std::pair<std::string, int>>{{"exit 4", exited},
-                                                  {"echo before; kill -9 $$", killed},
-                                                  {"ZU_USERNAME='O'\\''Brien' printenv ZU_USERNAME", 0}}),
-        listenerCalls);
-
-    SetCommandExecListener(nullptr);
-    AutoCli_ShellCmd("exit 0", output, "");
-    EXPECT_EQ(3u, listenerCalls.size());
-}
-
 // Runs `call` with the descriptor limit lowered so that exactly `freeCount` new descriptors can be
 // opened, and returns the message of the CorvaneException it throws.
 std::string FailureWithFreeDescriptors(int freeCount, const std::function<void()>& call) {
