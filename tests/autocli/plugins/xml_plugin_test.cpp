@@ -200,23 +200,46 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
     EXPECT_EQ(fdsBefore, CorvaneTest::CountOpenFds());
 }
 
+namespace {
+
+// The tree below a node: each child's name and description, its children in braces.
+std::string Tree(NamespaceNode& node) {
+    std::string text;
+    for (const auto& child : node.GetNamespaceNodes()) {
+        text += child->GetName() + "(" + child->GetDescription() + ")" +
+                (child->GetType() == CommandType ? "" : "{" + Tree(*child) + "}");
+    }
+    return text;
+}
+
+std::string NamespaceEntry(const std::string& path, const std::string& description) {
+    return R"(<namespace path=")" + path + R"("><description>)" + description + "</description></namespace>";
+}
+
+std::string CommandEntry(const std::string& path) {
+    return R"(<command path=")" + path + R"("><input-spec/>)" + kTail + "</command>";
+}
+
+// Loads a descriptor of these entries and registers it in `root`: the message it fails with, or "".
+std::string Register(const std::shared_ptr<RootNamespace>& root, const std::string& namespaces,
+                     const std::string& commands, std::shared_ptr<XmlPlugin>* loaded = nullptr) {
+    auto plugin = Load("<namespaces>" + namespaces + "</namespaces><commands>" + commands + "</commands>");
+    if (loaded) {
+        *loaded = plugin;
+    }
+    try {
+        plugin->RegisterNamespaces(root);
+    } catch (const Corvane::CorvaneException& e) {
+        return e.what();
+    }
+    return "";
+}
+
+} // namespace
+
 TEST(XmlPluginTest, RegistrationSharesTopLevelNamespacesAndRefusesConflictsUpFront) {
-    // The tree below a node: each child's name and description, its children in braces.
-    std::function<std::string(NamespaceNode&)> tree = [&](NamespaceNode& node) {
-        std::string text;
-        for (const auto& child : node.GetNamespaceNodes()) {
-            text += child->GetName() + "(" + child->GetDescription() + ")" +
-                    (child->GetType() == CommandType ? "" : "{" + tree(*child) + "}");
-        }
-        return text;
-    };
-    auto ns = [](const std::string& path, const std::string& description) {
-        return R"(<namespace path=")" + path + R"("><description>)" + description +
-               "</description></namespace>";
-    };
-    auto command = [](const std::string& path) {
-        return R"(<command path=")" + path + R"("><input-spec/>)" + kTail + "</command>";
-    };
+    auto ns = NamespaceEntry;
+    auto command = CommandEntry;
     auto root = RootNamespace::New(nullptr);
     // Rows: namespaces, commands, the message of RegisterNamespaces or nothing, and the tree after it. The
     // second descriptor puts its nodes into the first one's top-level namespace of the same description;
@@ -232,17 +255,10 @@ TEST(XmlPluginTest, RegistrationSharesTopLevelNamespacesAndRefusesConflictsUpFro
         {ns("k", "K"), command("nowhere.b.c"), unknown + "nowhere' in namespace ", "k(K){}" + both},
         {ns("p.q", "Q") + ns("p", "P"), "", unknown + "p' in namespace ", "k(K){}" + both}};
     // clang-format on
-    std::vector<std::shared_ptr<XmlPlugin>> plugins;
+    std::vector<std::shared_ptr<XmlPlugin>> plugins(std::size(rows));
     for (const auto& row : rows) {
-        plugins.push_back(Load("<namespaces>" + row[0] + "</namespaces><commands>" + row[1] + "</commands>"));
-        std::string message;
-        try {
-            plugins.back()->RegisterNamespaces(root);
-        } catch (const Corvane::CorvaneException& e) {
-            message = e.what();
-        }
-        EXPECT_EQ(row[2], message) << row[0];
-        EXPECT_EQ(row[3], tree(*root)) << row[0];
+        EXPECT_EQ(row[2], Register(root, row[0], row[1], &plugins[&row - rows])) << row[0];
+        EXPECT_EQ(row[3], Tree(*root)) << row[0];
     }
     EXPECT_EQ(nullptr, plugins[1]->GetPendingRegistrations().at(0).second->GetParent())
         << "the shared one stays out";
@@ -251,4 +267,25 @@ TEST(XmlPluginTest, RegistrationSharesTopLevelNamespacesAndRefusesConflictsUpFro
                      "Xml Plugin doesn't not support formatters");
     EXPECT_EQ((std::list<std::string>{"", "a", "", "b c"}), XmlPlugin::SplitPath(".a..b c."));
     EXPECT_TRUE(XmlPlugin::SplitPath("").empty());
+}
+
+// Parents are found again whenever the path before an entry's last word changes.
+TEST(XmlPluginRegistrationTest, ParentsAreFoundAgainWheneverThePathBeforeTheLastWordChanges) {
+    const std::string onCommand = "Unable to find a namespace or command with the name 'x' on the command "
+                                  "'a run'. Commands cannot have sub-commands or sub-namespaces.";
+    const std::string ab = NamespaceEntry("a", "A") + NamespaceEntry("a.b", "B");
+    // clang-format off
+    const std::vector<std::string> rows[] = {
+        // Back and forth between two parents.
+        {ab, CommandEntry("a.b.c1") + CommandEntry("a.b.c2") + CommandEntry("a.c3") + CommandEntry("a.b.c4"), "", "a(A){b(B){c1()c2()c4()}c3()}"},
+        // Entries below a command of the same descriptor: the command answers, after what came before.
+        {NamespaceEntry("a", "A"), CommandEntry("a.run") + CommandEntry("a.run.x") + CommandEntry("a.run.y"), onCommand, "a(A){run()}"},
+        // A failure after entries of the descriptor were registered keeps them.
+        {ab, CommandEntry("a.b.c") + CommandEntry("z.y.x") + CommandEntry("a.b.d"), "Unable to find a command or namespace with the name 'z' in namespace ", "a(A){b(B){c()}}"}};
+    // clang-format on
+    for (const auto& row : rows) {
+        auto root = RootNamespace::New(nullptr);
+        EXPECT_EQ(row[2], Register(root, row[0], row[1])) << row[1];
+        EXPECT_EQ(row[3], Tree(*root)) << row[1];
+    }
 }
