@@ -144,18 +144,6 @@ TEST(MetaListTest, StructureListsLockTheirDefinitionAndCheckItems) {
     }
 }
 
-TEST(MetaListTest, IndexedAccessAndDelete) {
-    auto list = MetaList::New(MetaType::String);
-    list->AddAll(std::vector<std::string>{"a", "b", "c"});
-    EXPECT_THROW_MSG(list->GetItem(3), "Get requested on invalid index of MetaList");
-    EXPECT_THROW_MSG(list->Delete(3), "Delete requested on invalid index of MetaList");
-    list->Delete(0);
-    EXPECT_EQ("b|c", list->GetItem(0)->ToString() + "|" + (*list)[1]->ToString());
-    list->Delete(1);
-    list->Delete(0);
-    EXPECT_EQ("", list->ToString());
-}
-
 TEST(MetaObjectTest, ComparisonResultsAndMessagesInOrder) {
     std::shared_ptr<MetaObject> one = MetaInt::New(1), text = MetaString::New("t"), yes = MetaBool::New(true);
     const Fields x{{"x", one}}, xy{{"x", one}, {"y", one}};
