@@ -56,7 +56,6 @@ TEST(Varnok, ListingsHelpAndEveryFormatterPrintExactly) {
         {{"inventory", "disk", "list"}, "table.out", 0},
         {{"inventory", "disk", "get", "--name", "sdb"}, "simple.out", 0},
         {{"--formatter", "json", "inventory", "disk", "get", "-n", "nvme0n1"}, "json.out", 0},
-        {{"--formatter", "python", "inventory", "disk", "list", "-m", "10000"}, "python.out", 0},
         {{"--formatter", "xml", "inventory", "disk", "get", "--name", "sda"}, "xml.out", 0},
         // The width is read with base prefixes: 0x1e is 30.
         {{"--screen-width", "0x1e", "--format-param", "wrap-last=true", "--format-param",
