@@ -46,7 +46,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"st"}, "words\t\nstore\tStorage of the test host.\n"},
         {{"store", ""}, "words\t\nsync\tWrite everything out.\nvolume\tVolumes:\n"},
         {{"nothing", ""}, "words\t\n"},
-        {{"store", "-"}, "words\t\n"},
         // Command options: long ones; short ones too once the word starts with a dash.
         {{"store", "volume", "list", ""}, "words\t\n" + kListOptions},
         {{"store", "volume", "list", "-"},
@@ -79,7 +78,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"--plugin", ""}, "files\t\n"},
         {{"--plugin-dir", "/tm"}, "directories\t\n"},
         {{"--input=/tmp/c"}, "files\t--input=\n"},
-        {{"-h", ""}, "words\t\n"},
         {{"--formatter", "json", "--screen-width=80", "s"}, "words\t\nstore\tStorage of the test host.\n"},
     };
     for (const Case& c : cases) {
