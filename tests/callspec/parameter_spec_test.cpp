@@ -113,7 +113,6 @@ TEST(ParameterSpecValidate, MessagesInValueOrder) {
                  range->GetConstraint()->Validate("5 ", "p", nullptr));
     EXPECT_EQ(Strings{"Invalid data type for parameter 'p'. Expected an Integer"}, output->GetErrors());
     const std::string inSet = bad + "Expected a single value from the set ";
-    EXPECT_EQ(Strings{inSet + "[]"}, Check(Constrained(Int, IntEnum, {}), {"0"}, false));
     EXPECT_EQ(Strings{inSet + "[3, 1]"},
               Check(Constrained(IntList, IntEnum, {"3", "1"}), {"03", "1", "2"}, false));
     EXPECT_EQ(Strings{inSet + "[] got ''"}, Check(Constrained(String, StringEnum, {}), {""}, false));
@@ -122,7 +121,6 @@ TEST(ParameterSpecValidate, MessagesInValueOrder) {
     auto regex = Constrained(StringList, StringRegex, {"\\d+(-\\w+)?"}); // Perl syntax, matched in full
     const std::string noMatch = bad + "Value does not match the expected regular expression (\\d+(-\\w+)?)";
     EXPECT_EQ((Strings{noMatch, noMatch, noMatch}), Check(regex, {"123", "42-abc", "12a", "4-", ""}, false));
-    EXPECT_EQ("a string matching the regular expression \\d+(-\\w+)?", regex->GetConstraint()->ToString());
     // A pattern is not checked when set; compiling it at validation throws and reports nothing.
     regex->GetConstraint()->SetStringRegex("(unclosed");
     output = Output::New();

@@ -52,7 +52,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
          "words\t\n" + kListOptions +
              "-a\tAlso the hidden ones.\n-h\tShow the help message.\n-i\tOnly this volume.\n-k\tThe key.\n"
              "-m\tHow to look:\n-o\tOnly those online.\n"},
-        {{"store", "sync", "--"}, "words\t\n--help\tShow the help message.\n"},
         // Given options are left out, by long or short name, with or without "="; list options stay.
         {{"store", "volume", "list", "-a", "--mode=fast", "--online", "1", "-i", "4", "--key", "k", "-h",
           "--"},
@@ -67,8 +66,6 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"store", "volume", "list", "-i", "4", "-i", "3"}, "words\t\n30\n"},
         {{"store", "volume", "list", "--online", ""}, "words\t\nfalse\ntrue\n"},
         {{"store", "volume", "list", "--label", ""}, "words\t\n"},
-        {{"store", "volume", "list", "--nothing", ""}, "words\t\n"},
-        {{"store", "volume", "list", "--nothing=", ""}, "words\t\n"}, // "--x=" is no option word
         {{"store", "volume", "list", "stray", "--"}, "words\t\n"},
         // Dispatcher options, their values, and the path after them.
         {{"--f"},

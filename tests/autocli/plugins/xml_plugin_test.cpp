@@ -135,7 +135,6 @@ TEST(XmlPluginTest, EveryCheckHasItsOwnNestedMessage) {
         "R|<p><version> 1.0.0</version><namespaces/></p>|" + version, "R|<p><namespaces/></p>|" + version,
         "R|<p><version>1.0.0</version><version>2</version></p>|" + boost::replace_all_copy(dup, "%s", "version"), "R|<p><version/><version>1.0.0</version><namespaces/></p>|+",
         "D|<namespaces/>|+", "D|<commands/>|+", "D|<other/>|Unable to find any namespaces or commands to register for plugin %F",
-        "D|<namespaces/><namespaces/>|More than one instance of namespaces found, expected only one.",
         // Namespaces come first, in document order; names are given at registration; the last non-empty text wins.
         R"(D|<commands><command path="n.up"><input-spec/>)" + kTail + R"(</command></commands><namespaces><namespace path="n"><description>N</description></namespace>)"
             R"(<other/><namespace path="n.f"><description/><description>F</description></namespace></namespaces>|+n::N;n.f::F;n.up::; [] x|| no root)",
