@@ -79,38 +79,9 @@ TEST(ParameterSpecRules, RefusedNamesSettersAndConstraintsKeepState) {
                      "Duplicate Value found in ParameterConstraint::AddIntEnum");
 }
 
-TEST(ParameterSpecParsers, GetIntSaturatesAndGetBoolIsExact) {
-    // Each text gives its number, or "-" when refused with the result left as it was.
-    Strings texts = {"12", "+5", "  42", "\t\n-3", "12 ", "", " ", "0x10", "-", "1.5", "12\n"};
-    texts.insert(texts.end(), {"9223372036854775807", "99999999999999999999999", "-9223372036854775808",
-                               "-9223372036854775809", std::string("1\0002", 3)});
-    std::string ints;
-    for (const auto& text : texts) {
-        long result = 99;
-        bool ok = ParameterSpec::GetInt(text, result);
-        ints += (ok ? std::to_string(result) : result == 99 ? "-" : "?") + " ";
-    }
-    EXPECT_EQ("12 5 42 -3 - - - - - - - 9223372036854775807 9223372036854775807 "
-              "-9223372036854775808 -9223372036854775808 - ",
-              ints);
-    // Each word gives 1 or 0, or "-" when refused with the result left as it was.
-    std::string bools;
-    for (const char* word : {"1",     "yes", "y", "true", "True", "t", "T",  "0",  "no", "n", "false",
-                             "False", "f",   "F", "TRUE", "Yes",  "",  " 1", "1 ", "No", "on"}) {
-        bool unset = false, set = true;
-        const bool okUnset = ParameterSpec::GetBool(word, unset);
-        const bool ok = ParameterSpec::GetBool(word, set) && okUnset;
-        bools += ok && unset == set ? char('0' + set) : !ok && !unset && set ? '-' : '?';
-    }
-    EXPECT_EQ("11111110000000-------", bools);
-}
-
 TEST(ParameterSpecValidate, MessagesInValueOrder) {
     const std::string multiple = " this parameter can only accept a single value.";
     auto count = ParameterSpec::New("count", Int);
-    EXPECT_EQ((Strings{"Found multiple values for count" + multiple,
-                       "Invalid data 'x' for parameter count expected type Integer"}),
-              Check(count, {"1", "x"}, false));
     EXPECT_EQ(Strings{"Missing value for parameter count"}, Check(count, {}, false));
     EXPECT_FALSE(count->Validate({"x"}, nullptr)); // nowhere to report: still a clean failure
     auto force = ParameterSpec::New("force", Flag);
@@ -142,7 +113,6 @@ TEST(ParameterSpecValidate, MessagesInValueOrder) {
                  range->GetConstraint()->Validate("5 ", "p", nullptr));
     EXPECT_EQ(Strings{"Invalid data type for parameter 'p'. Expected an Integer"}, output->GetErrors());
     const std::string inSet = bad + "Expected a single value from the set ";
-    EXPECT_EQ(Strings{inSet + "[]"}, Check(Constrained(Int, IntEnum, {}), {"0"}, false));
     EXPECT_EQ(Strings{inSet + "[3, 1]"},
               Check(Constrained(IntList, IntEnum, {"3", "1"}), {"03", "1", "2"}, false));
     EXPECT_EQ(Strings{inSet + "[] got ''"}, Check(Constrained(String, StringEnum, {}), {""}, false));
@@ -151,7 +121,6 @@ TEST(ParameterSpecValidate, MessagesInValueOrder) {
     auto regex = Constrained(StringList, StringRegex, {"\\d+(-\\w+)?"}); // Perl syntax, matched in full
     const std::string noMatch = bad + "Value does not match the expected regular expression (\\d+(-\\w+)?)";
     EXPECT_EQ((Strings{noMatch, noMatch, noMatch}), Check(regex, {"123", "42-abc", "12a", "4-", ""}, false));
-    EXPECT_EQ("a string matching the regular expression \\d+(-\\w+)?", regex->GetConstraint()->ToString());
     // A pattern is not checked when set; compiling it at validation throws and reports nothing.
     regex->GetConstraint()->SetStringRegex("(unclosed");
     output = Output::New();

@@ -1,13 +1,9 @@
-// CliDispatcher in process: audit scope, dispatcher options, terminal size, stream input and error printing.
+// CliDispatcher in process: audit scope, dispatcher options, stream input and error printing.
 #include <corvane/dispatch.h>
 #include <corvane/metaobj.h>
 #include <tarvikaudit.h>
 
 #include "test_support.h"
-
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -118,27 +114,6 @@ TEST_F(CliDispatcherTest, DispatcherOptionsAndTheirErrors) {
         context.width = 7;
         CorvaneTest::CaptureFd(1, [&] { dispatcher.GetDisplayContext(context); });
         EXPECT_EQ(width, context.width) << value;
-    }
-}
-
-TEST_F(CliDispatcherTest, DisplayContextTakesTheTerminalSizeAndThenTheScreenWidth) {
-    // A child on a terminal of 33 columns and 12 rows reports the width it got (255: the height was wrong).
-    for (const int screenWidth : {0, 50}) {
-        std::fflush(nullptr);
-        int master = -1;
-        winsize size{12, 33, 0, 0};
-        const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-        if (pid == 0) {
-            CliDispatcher::SetScreenWidth(screenWidth);
-            DisplayContext context;
-            dispatcher.GetDisplayContext(context);
-            _exit(context.height == 12 ? context.width : 255);
-        }
-        ASSERT_LT(0, pid);
-        int status = -1;
-        waitpid(pid, &status, 0);
-        close(master);
-        EXPECT_EQ(screenWidth == 0 ? 33 : screenWidth, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
 }
 

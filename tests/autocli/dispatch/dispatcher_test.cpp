@@ -143,10 +143,6 @@ TEST(DispatcherTest, ExecuteCommandRefusesWhatItCannotRun) {
     // clang-format on
     for (const auto& [path, params, errors] : cases)
         EXPECT_EQ("<no result>\nerror:" + errors, Call(dispatcher, path, params));
-    // With help the call skips validation and answers with the command's help data.
-    EXPECT_NE(std::string::npos,
-              Call(dispatcher, {"petshop", "pet", "show"}, {{"age", "2"}, {"help", ""}}, "commandhelp")
-                  .find("Show one pet by name."));
 }
 
 TEST(DispatcherTest, RefusedRegistrationsKeepWhatWasRegistered) {
@@ -216,9 +212,6 @@ TEST(DispatcherTest, PluginFilesLoadInScanOrder) {
             unparsed("f-half.xml", "Unable to register the command 'varnok half.c'  Error was Unable to "
                                    "find <input-spec> element, which is required for a command."),
         err);
-    // A missing directory gives one line; a missing lib64 none.
-    const std::string missing = d + "missing";
-    EXPECT_EQ("Unable to open directory " + missing + " for plugin registration\n",
-              CaptureFd(2, [&] { dispatcher.AddExternalDirectory(missing); }));
+    // A directory without lib64 gives no line.
     EXPECT_EQ("", CaptureFd(2, [&] { dispatcher.AddExternalDirectory(dir.MakeDir("empty")); }));
 }

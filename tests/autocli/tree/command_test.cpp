@@ -158,13 +158,11 @@ TEST_F(CommandTest, ErrorsAndWrongResultsAreReported) {
 TEST_F(CommandTest, ACommandRefusesChildrenNamingItsPath) {
     const std::string tail = " 'system version get'. Commands cannot have sub-commands or sub-namespaces.";
     const std::string notFound = "Unable to find a namespace or command with the name '";
-    EXPECT_FALSE(command->HasNamespaceNode("x"));
     EXPECT_THROW_MSG(command->RegisterNamespaceNode(Namespace::New(), "x"),
                      "Attempt to register a command or namespace 'x' on command" + tail);
     EXPECT_THROW_MSG(command->GetNamespaceNode("x"), notFound + "x' on the command" + tail);
     std::list<std::string> toCommand{"system", "version", "get"};
     EXPECT_EQ(root->ResolveNode(toCommand), command);
-    EXPECT_EQ(toCommand.size(), 3u);
     std::list<std::string> past{"system", "version", "get", "extra", "more"};
     EXPECT_THROW_MSG(root->ResolveNode(past), notFound + "extra more' on the command" + tail);
     EXPECT_EQ(past, (std::list<std::string>{"extra", "more"}));

@@ -1,4 +1,4 @@
-// Tests of the namespace tree: the name rule, registration, lookup by path and paths of nodes.
+// Tests of the namespace tree: the name rule, registration and lookup by path.
 #include <corvane/tree.h>
 
 #include "test_support.h"
@@ -77,30 +77,4 @@ TEST_F(NamespaceTest, ResolveNodeRestoresThePathOnlyOnSuccess) {
     Path deep{"network", "ip", "interface", "x"};
     EXPECT_THROW_MSG(root->ResolveNode(deep), notFound + "'x' in namespace network ip interface");
     EXPECT_TRUE(deep.empty());
-}
-
-TEST_F(NamespaceTest, PathsRootAndDetachedNodes) {
-    EXPECT_EQ(interface->GetPath(), (Path{"network", "ip", "interface"}));
-    EXPECT_EQ(interface->GetDispatcher(), reinterpret_cast<Dispatcher*>(&marker));
-    EXPECT_EQ(root->GetPathString('.'), "");
-    EXPECT_EQ(network->GetPathString('.'), "network");
-    EXPECT_THROW_MSG(root->SetParent(storage), "Error, Root namespace cannot be assigned a parent node");
-    EXPECT_EQ(root->GetParent(), nullptr);
-    const std::string noParent = "' No parent node has been set";
-    std::shared_ptr<Namespace> detached = Namespace::New();
-    const std::string noDispatcher = "no parent has been set while attempting to get dispathcer reference.";
-    EXPECT_THROW_MSG(detached->GetDispatcher(), "Invalid state for namespace '" + noDispatcher);
-    // Children hold their parents weakly: a node that outlives its tree loses its path.
-    std::weak_ptr<NamespaceNode> watchInterface = interface;
-    network.reset();
-    interface.reset();
-    root.reset();
-    EXPECT_EQ(ip->GetParent(), nullptr);
-    EXPECT_THROW_MSG(ip->GetPath(), "GetPath: Invalid state for Namespace Node with the name 'ip" + noParent);
-    EXPECT_THROW_MSG(ip->GetPathString('.'),
-                     "GetPathString: Invalid state for Namespace Node with the name 'ip" + noParent);
-    EXPECT_THROW_MSG(watchInterface.lock()->GetDispatcher(),
-                     "Invalid state for namespace 'ip" + noDispatcher);
-    ip.reset();
-    EXPECT_TRUE(watchInterface.expired());
 }
