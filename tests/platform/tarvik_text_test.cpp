@@ -45,7 +45,7 @@ TEST(TarvikTextTest, ValidatesWellFormedUtf8Only) {
     EXPECT_EQ(0, TarvikText_IsValid("abc", -1, 1));       // unknown encoding
 }
 
-TEST(TarvikTextTest, EscapedRenderingIsValidAndDecodesToTheInput) {
+TEST(TarvikTextTest, EscapedRenderingIsExactAndValid) {
     EXPECT_EQ("a\\xFF", Escape("a\xFF")); // one escape per invalid byte
     EXPECT_EQ("\\xE2\\x82A\xC3\xA9", Escape("\xE2\x82\x41\xC3\xA9"));
     EXPECT_EQ("C:\\\\x41\\xFF", Escape("C:\\x41\xFF")); // a backslash is doubled, so decoding is unique
