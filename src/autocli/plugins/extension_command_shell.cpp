@@ -22,6 +22,18 @@ const Piece& ReadToken(const std::string& work, char mark, const std::vector<Pie
     return pieces[index];
 }
 
+// True when `text` ends with a $ that no backslash escapes.
+bool EndsWithActiveDollar(const std::string& text) {
+    if (text.empty() || text.back() != '$') {
+        return false;
+    }
+    std::size_t backslashes = 0;
+    for (std::size_t i = text.size() - 1; i > 0 && text[i - 1] == '\\'; --i) {
+        ++backslashes;
+    }
+    return backslashes % 2 == 0;
+}
+
 } // namespace
 
 std::string FillRaw(const std::string& work, char mark, const std::vector<Piece>& pieces) {
@@ -93,6 +105,14 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
         if (place == Place::Ambiguous) {
             throw CorvaneException(refusal + "a parameter value would follow $'...' quoting that holds a "
                                              "backslash, which shells read in different ways");
+        }
+        // Inside double quotes and here-documents a value keeps its ( and {: after a $ of the
+        // template they would open a command substitution or an expansion.
+        if ((place == Place::Double || place == Place::HereDoc) && piece.form != ValueForm::Quoted &&
+            EndsWithActiveDollar(result) && !piece.text.empty() &&
+            (piece.text.front() == '(' || piece.text.front() == '{')) {
+            throw CorvaneException(refusal + "a parameter value would follow a $ of the template and "
+                                             "start a substitution with it");
         }
         // A template backslash right before the value would escape the value's first byte; a line
         // feed after it is a line continuation, which removes both in words, double quotes and

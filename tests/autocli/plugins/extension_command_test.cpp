@@ -136,6 +136,8 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
                                "which shells read in different ways");
     EXPECT_THROW_MSG(Fill("cat <<EOF\n$val{xx}\nEOF\necho hi", {{"xx", "EOF"}}),
                      refused + "end the here-document delimited by EOF");
+    EXPECT_THROW_MSG(Fill("echo \"$$val{xx}\"", {{"xx", "(id)"}}),
+                     refused + "follow a $ of the template and start a substitution with it");
     // A NUL would end the C string the shell gets: `rm -rf /data/$val{x}/cache` would lose "/cache".
     EXPECT_THROW_MSG(Fill("rm -rf /data/$val{xx}/cache", {{"xx", std::string("a\0b", 3)}}),
                      "Unable to fill the command template: a parameter value holds a NUL byte, which a "
