@@ -80,6 +80,20 @@ std::string WithoutShellSyntax(const std::string& text) {
     return result;
 }
 
+// Whether `text` holds a ${ whose $ no backslash escapes.
+bool HasUnescapedBraceExpansion(const std::string& text) {
+    for (std::size_t at = text.find("${"); at != std::string::npos; at = text.find("${", at + 1)) {
+        std::size_t backslashes = 0;
+        while (backslashes < at && text[at - 1 - backslashes] == '\\') {
+            ++backslashes;
+        }
+        if (backslashes % 2 == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string WithoutNul(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
     return text;
@@ -132,8 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // Inside ${...} the word and pattern parts are quoted differently by different shells, and the
-    // documentation tells plugin authors to keep values out of them: no promise to check there.
-    if (commandTemplate.find("${") != std::string::npos) {
+    // documentation tells plugin authors to keep values out of them: no promise to check there. The
+    // template may also form one once a $if is gone; a value's own $ is always escaped or inert.
+    if (mode != 2 &&
+        (commandTemplate.find("${") != std::string::npos || HasUnescapedBraceExpansion(filled))) {
         return 0;
     }
     const std::size_t active = FindActiveSyntax(filled);
