@@ -16,11 +16,7 @@ namespace {
 
 using Corvane::CorvaneException;
 using Corvane::Fuzz::Fail;
-using Corvane::MetaObj::MetaList;
 using Corvane::MetaObj::MetaObject;
-using Corvane::MetaObj::MetaString;
-using Corvane::MetaObj::MetaStruct;
-using Corvane::MetaObj::MetaType;
 
 const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters() {
     static const auto plugin = [] {
