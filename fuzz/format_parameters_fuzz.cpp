@@ -139,15 +139,6 @@ Corvane::AutoCli::FormatParameters ReadParameters(ByteReader& reader, TreeBuilde
     return params;
 }
 
-const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters() {
-    static const auto plugin = [] {
-        auto internal = Corvane::AutoCli::InternalPlugin::New();
-        internal->Initialize();
-        return internal;
-    }();
-    return plugin->GetFormatters();
-}
-
 // Every scalar field of every structure through AutoCli_FormatField, as the table and simple
 // formatters call it.
 void FormatFields(const std::shared_ptr<MetaObject>& value, Corvane::AutoCli::FormatParameters& params) {
@@ -192,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FormatFields(value, params);
     auto output = Corvane::CallSpec::Output::New();
     output->SetRootObject(value);
-    for (const auto& formatter : Formatters()) {
+    for (const auto& formatter : Corvane::Fuzz::Formatters()) {
         const std::string& name = formatter->GetName();
         std::ostringstream out;
         try {

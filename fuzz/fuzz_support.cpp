@@ -1,5 +1,8 @@
-// Shared pieces of the fuzz targets: the byte reader, failure reports and the libxml2 guard.
+// Shared pieces of the fuzz targets: the byte reader, the built-in formatters, failure reports and
+// the libxml2 guard.
 #include "fuzz_support.h"
+
+#include <corvane/plugins.h>
 
 #include <libxml/xmlerror.h>
 
@@ -48,6 +51,15 @@ void Libxml2Diagnostic(void* /*context*/, const char* format, ...) {
 }
 
 } // namespace
+
+const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters() {
+    static const auto plugin = [] {
+        auto internal = Corvane::AutoCli::InternalPlugin::New();
+        internal->Initialize();
+        return internal;
+    }();
+    return plugin->GetFormatters();
+}
 
 void FailOnLibxml2Diagnostics() {
     xmlSetGenericErrorFunc(nullptr, &Libxml2Diagnostic);

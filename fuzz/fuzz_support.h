@@ -1,9 +1,12 @@
-// Shared pieces of the fuzz targets: a reader that turns input bytes into choices, the checks'
-// switches, failure reporting, the checkers of formatter output and the shell readers.
+// Shared pieces of the fuzz targets: a reader that turns input bytes into choices, the built-in
+// formatters, failure reporting, the checkers of formatter output and the shell readers.
 #pragma once
+
+#include <corvane/format.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,9 @@ private:
     std::size_t size;
     std::size_t pos = 0;
 };
+
+/// The built-in formatters, from one internal plugin kept for the whole process.
+const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters();
 
 /// Makes any diagnostic libxml2 would print a broken
 /// property: the XML readers promise that libxml2 prints nothing. Called once per process.

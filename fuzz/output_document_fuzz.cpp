@@ -18,15 +18,6 @@ using Corvane::CorvaneException;
 using Corvane::Fuzz::Fail;
 using Corvane::MetaObj::MetaObject;
 
-const std::vector<std::shared_ptr<Corvane::AutoCli::Formatter>>& Formatters() {
-    static const auto plugin = [] {
-        auto internal = Corvane::AutoCli::InternalPlugin::New();
-        internal->Initialize();
-        return internal;
-    }();
-    return plugin->GetFormatters();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto output = Corvane::CallSpec::Output::New();
     output->SetRootObject(value);
-    for (const auto& formatter : Formatters()) {
+    for (const auto& formatter : Corvane::Fuzz::Formatters()) {
         const std::string& name = formatter->GetName();
         Corvane::AutoCli::FormatParameters params;
         Corvane::AutoCli::DisplayContext context;
