@@ -1,7 +1,7 @@
 // ParameterConstraint: ranges, sets and patterns restricting parameter values, with their texts.
 #include <corvane/callspec.h>
 
-#include <boost/regex.hpp>
+#include "regex/regex_pattern.h"
 
 #include <algorithm>
 #include <utility>
@@ -159,8 +159,8 @@ bool ParameterConstraint::Validate(const std::string& value, const std::string& 
     case StringRegex: {
         // Compiled on each call: a pattern is usually checked once per call of its command, and an
         // invalid pattern must surface here as boost::regex_error rather than when it is set.
-        const boost::regex pattern(stringRegex);
-        if (!boost::regex_match(value, pattern)) {
+        const Detail::RegexPattern pattern(stringRegex);
+        if (!pattern.FullMatch(value)) {
             AppendError(output, "Invalid data constraint for parameter '" + name +
                                     "'. Value does not match the expected regular expression (" +
                                     stringRegex + ")");

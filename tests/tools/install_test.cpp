@@ -34,6 +34,10 @@ TEST(Installed, PrefixHoldsToolLibraryHeadersPackageFilesAndExamples) {
         EXPECT_TRUE(Exists(examples + "/scripts/filesystems.sh"));
         EXPECT_NE(std::string::npos, CorvaneTest::ReadFile(examples + "/filesystems.xml")
                                          .find("/bin/sh '" + examples + "/scripts/filesystems.sh'"));
+        // A pattern constraint loads the regex module from beside the installed library.
+        const Result result = RunProgram(kPrefix + "/bin/varnok", {"--plugin", examples + "/processes.xml",
+                                                                   "system", "process", "list", "-u", "a b"});
+        EXPECT_NE(std::string::npos, result.err.find("Value does not match the expected regular expression"));
     }
     // Only a system install creates the host's plugin directories.
     EXPECT_FALSE(Exists(kPrefix + "/lib/tarvik"));

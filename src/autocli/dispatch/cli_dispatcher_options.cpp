@@ -4,8 +4,6 @@
 #include "autocli/dispatch/terminal.h"
 #include "corvane_build_info.h"
 
-#include <boost/regex.hpp>
-
 #include <cstdlib>
 #include <iostream>
 
@@ -29,9 +27,22 @@ bool IsKnownDispatcherOption(const std::string& name) {
 
 // key=value; the key stops at the first "=" and holds only letters, digits, blanks, full stops,
 // hyphens and colons (fields:Type, units:Type.Field); the value is the non-empty rest.
-const boost::regex& FormatParamPattern() {
-    static const boost::regex pattern("^([a-zA-Z0-9 .\\-:]+)=(.+)$");
-    return pattern;
+bool SplitFormatParam(const std::string& text, std::string& key, std::string& value) {
+    const std::size_t equals = text.find('=');
+    if (equals == 0 || equals == std::string::npos || equals + 1 == text.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < equals; ++i) {
+        const char c = text[i];
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                             c == ' ' || c == '.' || c == '-' || c == ':';
+        if (!allowed) {
+            return false;
+        }
+    }
+    key = text.substr(0, equals);
+    value = text.substr(equals + 1);
+    return true;
 }
 
 void PrintUsage(const std::string& name) {
@@ -120,9 +131,10 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
     }
 
     for (const auto& value : parser.GetDispatcherParameter("format-param")) {
-        boost::smatch match;
-        if (boost::regex_match(value, match, FormatParamPattern())) {
-            overrides.SetParameter(match.str(1), match.str(2));
+        std::string key;
+        std::string text;
+        if (SplitFormatParam(value, key, text)) {
+            overrides.SetParameter(std::move(key), std::move(text));
         } else {
             output->AddErrorMessage("Unable to read format parameter " + value);
         }

@@ -3,31 +3,56 @@
 
 #include "autocli/dispatch/terminal.h"
 
-#include <boost/regex.hpp>
+#include <string_view>
 
 namespace Corvane::AutoCli {
 
 namespace {
 
-// The option-word filter; it admits exactly the words one of the three split patterns accepts.
-const boost::regex& OptionWordPattern() {
-    static const boost::regex pattern("^(-[a-zA-Z]|--([a-zA-Z][a-zA-Z0-9-]+)(=.+)?)$");
-    return pattern;
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-const boost::regex& ShortOptionPattern() {
-    static const boost::regex pattern("^-([a-zA-Z])$");
-    return pattern;
+// The length of the long option name at the start of `text` (after "--"): a letter, then one or
+// more letters, digits and hyphens, as many as there are. Zero when there is no such name.
+std::size_t LongNameLength(std::string_view text) {
+    if (text.empty() || !IsAsciiLetter(text[0])) {
+        return 0;
+    }
+    std::size_t length = 1;
+    while (length < text.size() && (IsAsciiLetter(text[length]) ||
+                                    (text[length] >= '0' && text[length] <= '9') || text[length] == '-')) {
+        ++length;
+    }
+    return length >= 2 ? length : 0;
 }
 
-const boost::regex& LongOptionPattern() {
-    static const boost::regex pattern("^--([a-zA-Z][a-zA-Z0-9-]+)$");
-    return pattern;
-}
+// The three shapes of an option word, matched in full: "-x" (one letter), "--name" and
+// "--name=value" (a name of two or more letters, digits and hyphens starting with a letter, and a
+// non-empty value of any bytes). Hand-written: every word of every command line goes through it.
+enum class OptionShape { None, Short, Long, LongWithValue };
 
-const boost::regex& LongOptionWithValuePattern() {
-    static const boost::regex pattern("^--([a-zA-Z][a-zA-Z0-9-]+)=(.+)$");
-    return pattern;
+OptionShape ShapeOf(std::string_view word, std::string_view& name, std::string_view& value) {
+    if (word.size() == 2 && word[0] == '-' && IsAsciiLetter(word[1])) {
+        name = word.substr(1);
+        return OptionShape::Short;
+    }
+    if (word.size() < 4 || word[0] != '-' || word[1] != '-') {
+        return OptionShape::None;
+    }
+    const std::size_t length = LongNameLength(word.substr(2));
+    if (length == 0) {
+        return OptionShape::None;
+    }
+    name = word.substr(2, length);
+    if (2 + length == word.size()) {
+        return OptionShape::Long;
+    }
+    if (word[2 + length] == '=' && 3 + length < word.size()) {
+        value = word.substr(3 + length);
+        return OptionShape::LongWithValue;
+    }
+    return OptionShape::None;
 }
 
 bool HasName(const OptionParser::ParameterList& parameters, const std::string& name) {
@@ -144,24 +169,28 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
 }
 
 bool OptionParser::ParseParameter(const std::string& word, std::string& name, std::string& value) {
-    boost::smatch match;
-    if (boost::regex_match(word, match, ShortOptionPattern()) ||
-        boost::regex_match(word, match, LongOptionPattern())) {
-        name = match[1];
+    std::string_view nameView;
+    std::string_view valueView;
+    switch (ShapeOf(word, nameView, valueView)) {
+    case OptionShape::Short:
+    case OptionShape::Long:
+        name = nameView;
         return false;
-    }
-    if (boost::regex_match(word, match, LongOptionWithValuePattern())) {
-        name = match[1];
-        value = match[2];
+    case OptionShape::LongWithValue:
+        name = nameView;
+        value = valueView;
         return true;
+    case OptionShape::None:
+        break;
     }
     parseErrors.push_back("Attempt to parse option failed.  Input was : " + word);
     return false;
 }
 
 bool OptionParser::IsParameter(const std::string& word) {
-    // Every option word starts with a dash: skip the pattern for the common path and value words.
-    return !word.empty() && word[0] == '-' && boost::regex_match(word, OptionWordPattern());
+    std::string_view name;
+    std::string_view value;
+    return ShapeOf(word, name, value) != OptionShape::None;
 }
 
 void OptionParser::SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec) {

@@ -3,6 +3,7 @@
 
 #include <corvane/plugins.h>
 
+#include "autocli/plugins/file_access.h"
 #include "corvane_build_info.h"
 
 #include <dirent.h>
@@ -23,12 +24,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 using DirPtr = std::unique_ptr<DIR, DirCloser>;
-
-// True when `path` ends with `suffix` and has at least one byte (any byte) before it.
-bool HasSuffixAfterSomething(const std::string& path, std::string_view suffix) {
-    return path.size() > suffix.size() &&
-           std::string_view(path).substr(path.size() - suffix.size()) == suffix;
-}
 
 } // namespace
 

@@ -6,7 +6,6 @@
 #include <corvane/callspec.h>
 
 #include <boost/algorithm/string/replace.hpp>
-#include <boost/regex.hpp>
 
 #include <algorithm>
 
@@ -27,13 +26,15 @@ std::string ChooseHeader(const MetaStruct& value, const std::string& typeName, F
     if (header.find('%') == std::string::npos) {
         return header;
     }
-    // The leading ".*" is greedy, so with several %...% pairs the last one is taken.
-    static const boost::regex fieldTag(".*%(.+)%.*");
-    boost::smatch match;
-    if (!boost::regex_match(header, match, fieldTag)) {
+    // The tag is the text between two "%" with at least one byte between them, taken as the pattern
+    // ".*%(.+)%.*" takes it: the closing "%" is the last one, the opening one the last before it
+    // that leaves a byte between the two.
+    const std::size_t closing = header.rfind('%');
+    const std::size_t opening = closing >= 2 ? header.rfind('%', closing - 2) : std::string::npos;
+    if (opening == std::string::npos) {
         return header;
     }
-    const std::string fieldName = match[1].str();
+    const std::string fieldName = header.substr(opening + 1, closing - opening - 1);
     std::shared_ptr<MetaObject> field = value.GetField(fieldName);
     if (field) {
         boost::replace_all(header, "%" + fieldName + "%", field->ToString());

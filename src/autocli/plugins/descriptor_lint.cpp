@@ -4,7 +4,7 @@
 
 #include "descriptor_lint_internal.h"
 
-#include <boost/regex.hpp>
+#include "file_access.h"
 
 #include <dirent.h>
 
@@ -34,15 +34,13 @@ bool DescriptorLinter::HasErrors() const {
 
 void DescriptorLinter::LintFile(const std::string& path) {
     // The same choice by suffix as the dispatcher's: only the end of the whole path decides.
-    static const boost::regex sharedObject(".+\\.so$", boost::regex::perl);
-    static const boost::regex descriptor(".+\\.xml$", boost::regex::perl);
-    if (boost::regex_match(path, descriptor)) {
+    if (HasSuffixAfterSomething(path, ".xml")) {
         LintDescriptor(path);
         return;
     }
     LintFinding finding;
     finding.file = path;
-    if (!boost::regex_match(path, sharedObject)) {
+    if (!HasSuffixAfterSomething(path, ".so")) {
         finding.message =
             "not a plugin file: varnok loads only names ending in .so or .xml and skips this one";
         findings.push_back(std::move(finding));
@@ -105,7 +103,6 @@ void DescriptorLinter::LintDirectory(const std::string& directory) {
 }
 
 void DescriptorLinter::LintDirectoryInt(const std::string& directory, bool reportOpenFailure) {
-    static const boost::regex pluginFile(".+\\.(so|xml)$", boost::regex::perl);
     std::vector<std::string> paths;
     DIR* dir = ::opendir(directory.c_str());
     if (dir == nullptr) {
@@ -127,7 +124,7 @@ void DescriptorLinter::LintDirectoryInt(const std::string& directory, bool repor
     std::sort(paths.begin(), paths.end());
     for (const std::string& path : paths) {
         // Files the tool ignores are passed over in silence, as the tool does.
-        if (boost::regex_match(path, pluginFile)) {
+        if (HasSuffixAfterSomething(path, ".so") || HasSuffixAfterSomething(path, ".xml")) {
             LintFile(path);
         }
     }

@@ -4,7 +4,7 @@
 
 #include <corvane/xmlutil.h>
 
-#include <boost/regex.hpp>
+#include "regex/regex_pattern.h"
 
 #include <cstring>
 #include <map>
@@ -110,20 +110,20 @@ bool InsideIfOf(const std::string& text, const std::string& name, std::size_t po
 
 void CheckTemplate(xmlNode* element, bool shellText, const std::map<std::string, Parameter>& parameters,
                    std::vector<LintFinding>& findings) {
-    static const boost::regex construct(
-        "\\$(val|if|list|multilist)\\{([a-z0-9-]+)(?:\\}|,('.?',(true|false)\\}|[^}]*?,(true|false)\\})?)",
-        boost::regex::perl);
+    static const Detail::RegexPattern construct(
+        "\\$(val|if|list|multilist)\\{([a-z0-9-]+)(?:\\}|,('.?',(true|false)\\}|[^}]*?,(true|false)\\})?)");
     const std::string text = XmlUtil_GetContent(element);
     std::vector<std::string> names;
     names.reserve(parameters.size());
     for (const auto& entry : parameters) {
         names.push_back(entry.first);
     }
-    for (boost::sregex_iterator it(text.begin(), text.end(), construct), end; it != end; ++it) {
-        const std::string kind = (*it)[1];
-        const std::string name = (*it)[2];
-        const std::string shown = kind == "if" ? "$if{" + name + ",...}" : it->str();
-        const auto position = static_cast<std::size_t>(it->position());
+    for (const Detail::RegexGroups& match : construct.FindAll(text)) {
+        const std::string kind = text.substr(match[1].first, match[1].second);
+        const std::string name = text.substr(match[2].first, match[2].second);
+        const auto position = static_cast<std::size_t>(match[0].first);
+        const std::string shown =
+            kind == "if" ? "$if{" + name + ",...}" : text.substr(position, match[0].second);
         const auto parameter = parameters.find(name);
         if (parameter == parameters.end()) {
             Report(findings, element, false,
@@ -137,7 +137,10 @@ void CheckTemplate(xmlNode* element, bool shellText, const std::map<std::string,
             message += ",...}': it stays as literal text when the option is left off";
             Report(findings, element, false, std::move(message));
         }
-        const bool quoted = (*it)[4] == "true" || (*it)[5] == "true";
+        const auto isTrue = [&text](const std::pair<std::ptrdiff_t, std::ptrdiff_t>& group) {
+            return group.first >= 0 && text.compare(group.first, group.second, "true") == 0;
+        };
+        const bool quoted = isTrue(match[4]) || isTrue(match[5]);
         if (shellText && quoted && kind != "val" && kind != "if" && InsideQuotes(text, position)) {
             Report(findings, element, false,
                    "quoted '" + shown + "' inside the template's own quotes: its double quotes end them");

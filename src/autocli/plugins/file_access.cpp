@@ -50,4 +50,9 @@ FileReadResult ReadRegularFile(const std::string& fileName, std::size_t maxBytes
     return FileReadResult::Ok;
 }
 
+bool HasSuffixAfterSomething(const std::string& path, std::string_view suffix) {
+    return path.size() > suffix.size() &&
+           std::string_view(path).substr(path.size() - suffix.size()) == suffix;
+}
+
 } // namespace Corvane::AutoCli

@@ -1,10 +1,16 @@
-// Reading whole regular files: the operating-system side of loading a descriptor.
+// Plugin files: which names are plugins, and reading whole regular files (the operating-system side
+// of loading a descriptor).
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace Corvane::AutoCli {
+
+// True when `path` ends with `suffix` and has at least one byte (any byte) before it: the rule that
+// makes a file a plugin (".so" or ".xml"); x.so.1 or a bare ".so" is none.
+bool HasSuffixAfterSomething(const std::string& path, std::string_view suffix);
 
 enum class FileReadResult { Ok, Unreadable, TooLarge };
 

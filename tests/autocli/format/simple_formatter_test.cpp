@@ -27,7 +27,8 @@ TEST(SimpleFormatterTest, HeaderSubstitutionAndNone) {
         {"Pet %Nope%", "Pet %Nope%:\n"},
         // Only the last %...% pair is substituted, every occurrence of it; "Age%" is no field.
         {"%Age% %Name%/%Name%", "%Age% Rex/Rex:\n"},
-        {"Aged %Age%%", "Aged %Age%%:\n"}};
+        {"Aged %Age%%", "Aged %Age%%:\n"},
+        {"%%Name%", "%Rex:\n"}};
     for (const auto& header : headers) {
         EXPECT_EQ(std::string(header.second) + "   Age: 3\n   Name: Rex\n",
                   Print(Pet(3, "Rex"), Params({{"header:Pet", header.first}})))
