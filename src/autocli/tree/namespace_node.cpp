@@ -118,8 +118,14 @@ void NamespaceNode::RegisterNamespaceNode(std::shared_ptr<NamespaceNode> node, s
                                childName + "' in namespace " + PathForMessage() +
                                ". A node can be registered only once.");
     }
+    // A node without children can be an ancestor of nothing but itself: only a namespace that already
+    // holds nodes needs the walk up from here.
     std::shared_ptr<NamespaceNode> ancestor;
-    for (NamespaceNode* current = isRoot ? nullptr : this; current != nullptr; current = ancestor.get()) {
+    NamespaceNode* start = isRoot ? nullptr : this;
+    if (start != nullptr && node->children.empty()) {
+        start = node.get() == this ? this : nullptr;
+    }
+    for (NamespaceNode* current = start; current != nullptr; current = ancestor.get()) {
         if (current == node.get()) {
             throw CorvaneException("Attempt to register a node as '" + childName +
                                    "' inside itself in namespace " + PathForMessage() +
