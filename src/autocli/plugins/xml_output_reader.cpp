@@ -2,6 +2,7 @@
 #include <corvane/xmlutil.h>
 
 #include "xml_document.h"
+#include "xml_plain_document.h"
 #include "xml_stream_tree.h"
 #include "xml_value_grammar.h"
 
@@ -104,6 +105,10 @@ std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
         return nullptr;
     }
     XmlDiagnostics quiet;
+    // Programs print plain documents, read from the parser's events; the tree reader settles the rest.
+    if (std::shared_ptr<MetaObject> plain; ReadPlainOutputDocument(text, plain)) {
+        return plain;
+    }
     StreamingTree tree(text, "STDOUT");
     try {
         // The first child of the root that is neither text nor comment is the document's value.
