@@ -40,6 +40,31 @@ bool Is(const xmlChar* name, const char* expected) {
     return std::strcmp(reinterpret_cast<const char*>(name), expected) == 0;
 }
 
+// The element names the grammar knows; "text" and "comment" are passed over where a value may stand.
+enum class Tag : unsigned char { Other, Field, List, Structure, String, Int, Bool, Passed };
+
+// One comparison at most per element: the first letter tells which name it can be.
+Tag Classify(const xmlChar* name) {
+    switch (name[0]) {
+    case 'f':
+        return Is(name, "field") ? Tag::Field : Tag::Other;
+    case 'l':
+        return Is(name, "list") ? Tag::List : Tag::Other;
+    case 's':
+        return Is(name, "string") ? Tag::String : Is(name, "structure") ? Tag::Structure : Tag::Other;
+    case 'i':
+        return Is(name, "int") ? Tag::Int : Tag::Other;
+    case 'b':
+        return Is(name, "bool") ? Tag::Bool : Tag::Other;
+    case 't':
+        return Is(name, "text") ? Tag::Passed : Tag::Other;
+    case 'c':
+        return Is(name, "comment") ? Tag::Passed : Tag::Other;
+    default:
+        return Tag::Other;
+    }
+}
+
 // A copy of a value that shares nothing mutable with it: records and lists are made anew (and a list's
 // definition locked again by MetaList::New), the immutable scalars are shared.
 std::shared_ptr<MetaObject> Copy(const std::shared_ptr<MetaObject>& value);
@@ -198,12 +223,13 @@ private:
         return true;
     }
 
-    void BeginValue(const xmlChar* name, int count, const xmlChar** attributes) {
+    void BeginValue(Tag tag, int count, const xmlChar** attributes) {
         if (valueDepth_ >= XmlUtil_MaxValueDepth) {
             Abandon();
             return;
         }
-        if (Is(name, "list")) {
+        switch (tag) {
+        case Tag::List: {
             Frame frame(Kind::List);
             if (!Attribute(count, attributes, "type", scratch_) ||
                 !XmlGrammar::ParseListKind(scratch_, frame.itemKind, frame.compound)) {
@@ -214,7 +240,9 @@ private:
                 frame.list = MetaList::New(frame.itemKind);
             }
             frames_.push_back(std::move(frame));
-        } else if (Is(name, "structure")) {
+            break;
+        }
+        case Tag::Structure: {
             if (!Attribute(count, attributes, "typeName", scratch_)) {
                 Abandon();
                 return;
@@ -222,13 +250,18 @@ private:
             Frame frame(Kind::Record);
             frame.record = MetaStruct::New(scratch_);
             frames_.push_back(std::move(frame));
-        } else if (Is(name, "string")) {
+            break;
+        }
+        case Tag::String:
             frames_.emplace_back(Kind::String);
-        } else if (Is(name, "int")) {
+            break;
+        case Tag::Int:
             frames_.emplace_back(Kind::Int);
-        } else if (Is(name, "bool")) {
+            break;
+        case Tag::Bool:
             frames_.emplace_back(Kind::Bool);
-        } else {
+            break;
+        default:
             Abandon();
             return;
         }
@@ -312,24 +345,24 @@ private:
             return;
         }
         Frame& parent = frames_.back();
-        const bool skipped = Is(name, "text") || Is(name, "comment");
+        const Tag tag = Classify(name);
         switch (parent.kind) {
         case Kind::Root:
         case Kind::Field:
-            if (parent.taken || skipped) {
+            if (parent.taken || tag == Tag::Passed) {
                 break;
             }
             parent.taken = true;
-            BeginValue(name, count, attributes);
+            BeginValue(tag, count, attributes);
             return;
         case Kind::List:
-            if (skipped) {
+            if (tag == Tag::Passed) {
                 break;
             }
-            BeginValue(name, count, attributes);
+            BeginValue(tag, count, attributes);
             return;
         case Kind::Record:
-            if (!Is(name, "field")) {
+            if (tag != Tag::Field) {
                 break;
             }
             if (!Attribute(count, attributes, "name", scratch_) || scratch_.empty()) {
