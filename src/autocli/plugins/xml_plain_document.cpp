@@ -1,9 +1,9 @@
-// The event reader of plain output documents: the value grammar applied to the parser's events as they
-// come, with no document tree, and every case it does not settle left to the tree reader.
+// Reading plain output documents from libxml2's events: the push parser, its handlers, and everything
+// that leaves a document to the tree reader.
 #include "xml_plain_document.h"
 
 #include "xml_document.h"
-#include "xml_value_grammar.h"
+#include "xml_plain_values.h"
 
 #include <corvane/xmlutil.h>
 
@@ -11,108 +11,19 @@
 #include <libxml/parser.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <exception>
 #include <new>
 #include <utility>
-#include <vector>
 
 namespace Corvane::AutoCli {
 
-using MetaObj::MetaBool;
-using MetaObj::MetaInt;
-using MetaObj::MetaList;
 using MetaObj::MetaObject;
-using MetaObj::MetaString;
-using MetaObj::MetaStruct;
-using MetaObj::MetaType;
 
 namespace {
 
 // Nothing of the document is kept between chunks but the open elements, so the chunk size only trades
-// the parser's per-chunk work against the size of its input buffer.
+// the parser's work per chunk against the size of its input buffer.
 constexpr std::size_t kChunkBytes = 4096;
-
-const std::string kNoDocumentation;
-
-bool Is(const xmlChar* name, const char* expected) {
-    return std::strcmp(reinterpret_cast<const char*>(name), expected) == 0;
-}
-
-// The element names the grammar knows; "text" and "comment" are passed over where a value may stand.
-enum class Tag : unsigned char { Other, Field, List, Structure, String, Int, Bool, Passed };
-
-// One comparison at most per element: the first letter tells which name it can be.
-Tag Classify(const xmlChar* name) {
-    switch (name[0]) {
-    case 'f':
-        return Is(name, "field") ? Tag::Field : Tag::Other;
-    case 'l':
-        return Is(name, "list") ? Tag::List : Tag::Other;
-    case 's':
-        return Is(name, "string") ? Tag::String : Is(name, "structure") ? Tag::Structure : Tag::Other;
-    case 'i':
-        return Is(name, "int") ? Tag::Int : Tag::Other;
-    case 'b':
-        return Is(name, "bool") ? Tag::Bool : Tag::Other;
-    case 't':
-        return Is(name, "text") ? Tag::Passed : Tag::Other;
-    case 'c':
-        return Is(name, "comment") ? Tag::Passed : Tag::Other;
-    default:
-        return Tag::Other;
-    }
-}
-
-// A copy of a value that shares nothing mutable with it: records and lists are made anew (and a list's
-// definition locked again by MetaList::New), the immutable scalars are shared.
-std::shared_ptr<MetaObject> Copy(const std::shared_ptr<MetaObject>& value);
-
-std::shared_ptr<MetaStruct> CopyRecord(const MetaStruct& record) {
-    std::shared_ptr<MetaStruct> copy = MetaStruct::New(record.GetTypeName());
-    for (const std::string& name : record.GetFieldNames()) {
-        copy->SetField(name, Copy(record.GetField(name)), kNoDocumentation);
-    }
-    return copy;
-}
-
-std::shared_ptr<MetaObject> Copy(const std::shared_ptr<MetaObject>& value) {
-    if (value->GetType() == MetaType::Struct) {
-        return CopyRecord(static_cast<const MetaStruct&>(*value));
-    }
-    if (value->GetType() != MetaType::List) {
-        return value;
-    }
-    const auto& list = static_cast<const MetaList&>(*value);
-    std::shared_ptr<MetaList> copy;
-    if (list.GetListType() != MetaType::Struct) {
-        copy = MetaList::New(list.GetListType());
-    } else {
-        copy = MetaList::New(MetaType::Struct, list.GetListStructure() ? CopyRecord(*list.GetListStructure())
-                                                                       : std::shared_ptr<MetaStruct>());
-    }
-    copy->Reserve(list.GetCount());
-    for (const auto& item : list.GetObjects()) {
-        copy->Add(Copy(item));
-    }
-    return copy;
-}
-
-// What an open element is to the grammar.
-enum class Kind : unsigned char { Root, Record, Field, List, Int, Bool, String };
-
-struct Frame {
-    explicit Frame(Kind kind) : kind(kind) {}
-    Kind kind;
-    bool taken = false;   // Root, Field: the first value child has begun
-    bool joining = false; // Int, Bool, String: the last child is text that later text joins
-    bool compound = false;
-    MetaType itemKind = MetaType::String;
-    std::string text; // Int, Bool, String: the last content child's text; Field: the field's name
-    std::shared_ptr<MetaStruct> record;
-    std::shared_ptr<MetaList> list;
-};
 
 class PlainReader {
 public:
@@ -160,10 +71,11 @@ public:
                 std::rethrow_exception(failure_);
             }
         }
+        // A namespace error keeps the document well-formed but can change names in the tree.
         if (abandoned_ || parser_->wellFormed == 0 || parser_->nsWellFormed == 0) {
             return false;
         }
-        value = std::move(result_);
+        value = builder_.TakeResult();
         return true;
     }
 
@@ -189,194 +101,19 @@ private:
         }
     }
 
-    // Runs a handler's work; a grammar error leaves the document to the tree reader, anything else is
-    // raised again once libxml2 has returned.
-    template <class Work> void Guard(Work work) {
+    // Runs a step of the builder; a refusal or a grammar error leaves the document to the tree reader,
+    // any other exception is raised again once libxml2 has returned (none may cross its frames).
+    template <class Step> void Guard(Step step) {
         try {
-            work();
+            if (!step()) {
+                Abandon();
+            }
         } catch (const CorvaneException&) {
             Abandon();
         } catch (...) {
             failure_ = std::current_exception();
             Abandon();
         }
-    }
-
-    // The value of the first attribute called `name` ("" when there is none), as the tree would give it.
-    // False when the tree could hold something else: an unbound prefix gives the attribute another name
-    // there, and a value with '&' in it is parsed again.
-    static bool Attribute(int count, const xmlChar** attributes, const char* name, std::string& value) {
-        for (int i = 0; i < count; ++i, attributes += 5) {
-            if (!Is(attributes[0], name)) {
-                continue;
-            }
-            const auto* begin = reinterpret_cast<const char*>(attributes[3]);
-            const auto length = static_cast<std::size_t>(attributes[4] - attributes[3]);
-            if ((attributes[1] != nullptr && attributes[2] == nullptr) ||
-                std::memchr(begin, '&', length) != nullptr) {
-                return false;
-            }
-            value.assign(begin, length);
-            return true;
-        }
-        value.clear();
-        return true;
-    }
-
-    void BeginValue(Tag tag, int count, const xmlChar** attributes) {
-        if (valueDepth_ >= XmlUtil_MaxValueDepth) {
-            Abandon();
-            return;
-        }
-        switch (tag) {
-        case Tag::List: {
-            Frame frame(Kind::List);
-            if (!Attribute(count, attributes, "type", scratch_) ||
-                !XmlGrammar::ParseListKind(scratch_, frame.itemKind, frame.compound)) {
-                Abandon();
-                return;
-            }
-            if (!frame.compound) {
-                frame.list = MetaList::New(frame.itemKind);
-            }
-            frames_.push_back(std::move(frame));
-            break;
-        }
-        case Tag::Structure: {
-            if (!Attribute(count, attributes, "typeName", scratch_)) {
-                Abandon();
-                return;
-            }
-            Frame frame(Kind::Record);
-            frame.record = MetaStruct::New(scratch_);
-            frames_.push_back(std::move(frame));
-            break;
-        }
-        case Tag::String:
-            frames_.emplace_back(Kind::String);
-            break;
-        case Tag::Int:
-            frames_.emplace_back(Kind::Int);
-            break;
-        case Tag::Bool:
-            frames_.emplace_back(Kind::Bool);
-            break;
-        default:
-            Abandon();
-            return;
-        }
-        ++valueDepth_;
-    }
-
-    // Hands a finished value to the element that holds it, the frame now on top.
-    void Deliver(const std::shared_ptr<MetaObject>& value) {
-        Frame& holder = frames_.back();
-        switch (holder.kind) {
-        case Kind::Root:
-            result_ = value;
-            break;
-        case Kind::Field:
-            frames_[frames_.size() - 2].record->SetField(holder.text, value, kNoDocumentation);
-            break;
-        case Kind::List:
-            if (!holder.list) {
-                // The first element of a list of structures is also its definition, a record of its own.
-                if (holder.itemKind != MetaType::Struct || value->GetType() != MetaType::Struct) {
-                    Abandon();
-                    return;
-                }
-                holder.list =
-                    MetaList::New(MetaType::Struct, CopyRecord(static_cast<const MetaStruct&>(*value)));
-            }
-            holder.list->Add(value);
-            break;
-        default:
-            break;
-        }
-    }
-
-    void End() {
-        Frame frame = std::move(frames_.back());
-        frames_.pop_back();
-        std::shared_ptr<MetaObject> value;
-        switch (frame.kind) {
-        case Kind::Root:
-        case Kind::Field:
-            return;
-        case Kind::Record:
-            value = std::move(frame.record);
-            break;
-        case Kind::List:
-            if (!frame.list) {
-                if (frame.itemKind != MetaType::Struct) {
-                    Abandon();
-                    return;
-                }
-                frame.list = MetaList::New(MetaType::Struct, std::shared_ptr<MetaStruct>());
-            }
-            value = std::move(frame.list);
-            break;
-        case Kind::Int: {
-            std::int64_t number = 0;
-            if (frame.text.empty()) {
-                value = MetaInt::New();
-            } else if (XmlGrammar::ReadInt64(frame.text, number)) {
-                value = MetaInt::New(static_cast<long>(number));
-            } else {
-                Abandon();
-                return;
-            }
-            break;
-        }
-        case Kind::Bool:
-            value = MetaBool::New(!(frame.text == "false" || frame.text == "f" || frame.text == "0"));
-            break;
-        case Kind::String:
-            value = MetaString::New(std::move(frame.text));
-            break;
-        }
-        --valueDepth_;
-        Deliver(value);
-    }
-
-    void Start(const xmlChar* name, int count, const xmlChar** attributes) {
-        if (frames_.empty()) {
-            frames_.emplace_back(Kind::Root);
-            return;
-        }
-        Frame& parent = frames_.back();
-        const Tag tag = Classify(name);
-        switch (parent.kind) {
-        case Kind::Root:
-        case Kind::Field:
-            if (parent.taken || tag == Tag::Passed) {
-                break;
-            }
-            parent.taken = true;
-            BeginValue(tag, count, attributes);
-            return;
-        case Kind::List:
-            if (tag == Tag::Passed) {
-                break;
-            }
-            BeginValue(tag, count, attributes);
-            return;
-        case Kind::Record:
-            if (tag != Tag::Field) {
-                break;
-            }
-            if (!Attribute(count, attributes, "name", scratch_) || scratch_.empty()) {
-                Abandon();
-                return;
-            }
-            frames_.emplace_back(Kind::Field);
-            frames_.back().text = scratch_;
-            return;
-        default:
-            parent.joining = false;
-            break;
-        }
-        skipDepth_ = 1;
     }
 
     static void OnStartElement(void* context, const xmlChar* localName, const xmlChar* prefix,
@@ -387,26 +124,22 @@ private:
             return;
         }
         reader->run_ = 0;
-        // An unbound prefix stays part of the element's name in the tree.
-        if (prefix != nullptr && uri == nullptr) {
-            reader->Abandon();
-        } else if (reader->skipDepth_ > 0) {
-            ++reader->skipDepth_;
-        } else {
-            reader->Guard([&] { reader->Start(localName, attributeCount, attributes); });
+        // An unbound prefix stays part of the name in the tree.
+        bool unbound = prefix != nullptr && uri == nullptr;
+        for (int i = 0; i < attributeCount && !unbound; ++i) {
+            unbound = attributes[5 * i + 1] != nullptr && attributes[5 * i + 2] == nullptr;
         }
+        if (unbound) {
+            reader->Abandon();
+            return;
+        }
+        reader->Guard([&] { return reader->builder_.StartElement(localName, attributeCount, attributes); });
     }
 
     static void OnEndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
-        PlainReader* reader = Of(context);
-        if (reader == nullptr) {
-            return;
-        }
-        reader->run_ = 0;
-        if (reader->skipDepth_ > 0) {
-            --reader->skipDepth_;
-        } else if (!reader->frames_.empty()) {
-            reader->Guard([&] { reader->End(); });
+        if (PlainReader* reader = Of(context)) {
+            reader->run_ = 0;
+            reader->Guard([&] { return reader->builder_.EndElement(); });
         }
     }
 
@@ -421,37 +154,20 @@ private:
             reader->Abandon();
             return;
         }
-        if (reader->skipDepth_ > 0 || reader->frames_.empty()) {
-            return;
-        }
-        Frame& frame = reader->frames_.back();
-        if (frame.kind == Kind::Int || frame.kind == Kind::Bool || frame.kind == Kind::String) {
-            const auto* begin = reinterpret_cast<const char*>(text);
-            reader->Guard([&] {
-                if (frame.joining) {
-                    frame.text.append(begin, static_cast<std::size_t>(length));
-                } else {
-                    frame.text.assign(begin, static_cast<std::size_t>(length));
-                    frame.joining = true;
-                }
-            });
-        }
+        reader->Guard([&] {
+            reader->builder_.Characters(reinterpret_cast<const char*>(text),
+                                        static_cast<std::size_t>(length));
+            return true;
+        });
     }
 
     static void OnComment(void* context, const xmlChar* text) {
-        PlainReader* reader = Of(context);
-        if (reader == nullptr) {
-            return;
-        }
-        reader->run_ = 0;
-        if (reader->skipDepth_ > 0 || reader->frames_.empty()) {
-            return;
-        }
-        // A comment is content too: the last content child gives a scalar's text.
-        Frame& frame = reader->frames_.back();
-        if (frame.kind == Kind::Int || frame.kind == Kind::Bool || frame.kind == Kind::String) {
-            reader->Guard([&] { frame.text.assign(reinterpret_cast<const char*>(text)); });
-            frame.joining = false;
+        if (PlainReader* reader = Of(context)) {
+            reader->run_ = 0;
+            reader->Guard([&] {
+                reader->builder_.Comment(reinterpret_cast<const char*>(text));
+                return true;
+            });
         }
     }
 
@@ -480,14 +196,9 @@ private:
     xmlParserCtxt* parser_ = nullptr;
     bool abandoned_ = false;
     std::exception_ptr failure_;
-    std::vector<Frame> frames_;
-    // Open elements below one the grammar passes over, that one included.
-    int skipDepth_ = 0;
-    int valueDepth_ = 0;
+    PlainValueBuilder builder_;
     // The length of the text run being joined in the innermost open element.
     std::size_t run_ = 0;
-    std::string scratch_;
-    std::shared_ptr<MetaObject> result_;
 };
 
 } // namespace
