@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <new>
 #include <utility>
 
 namespace Corvane::AutoCli {
@@ -30,10 +29,7 @@ public:
     explicit PlainReader(const std::string& text) : text_(text) {}
     ~PlainReader() {
         if (parser_ != nullptr) {
-            if (parser_->myDoc != nullptr) {
-                xmlFreeDoc(parser_->myDoc);
-            }
-            xmlFreeParserCtxt(parser_);
+            FreePushParser(parser_);
         }
     }
     PlainReader(const PlainReader&) = delete;
@@ -53,14 +49,8 @@ public:
         handler.reference = &PlainReader::OnReference;
         handler.processingInstruction = &PlainReader::OnInstruction;
         handler.cdataBlock = &PlainReader::OnCharacterData;
-        // The first bytes let libxml2 find the encoding, as the tree reader does.
-        std::size_t fed = std::min<std::size_t>(4, text_.size());
-        parser_ = xmlCreatePushParserCtxt(&handler, nullptr, text_.data(), static_cast<int>(fed), "STDOUT");
-        if (parser_ == nullptr) {
-            throw std::bad_alloc();
-        }
-        xmlCtxtUseOptions(parser_, kXmlParseOptions);
-        parser_->_private = this;
+        std::size_t fed = 0;
+        parser_ = NewPushParser(handler, text_, "STDOUT", this, fed);
         bool terminated = false;
         while (!terminated && !abandoned_ && parser_->wellFormed != 0) {
             const std::size_t length = std::min(kChunkBytes, text_.size() - fed);
