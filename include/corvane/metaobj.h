@@ -191,6 +191,9 @@ public:
     const std::string& GetTypeName() const { return typeName; }
     /// All field names, ascending in byte order.
     std::vector<std::string> GetFieldNames() const;
+    /// All fields by name, ascending in byte order of the names: for reading every field without
+    /// copying names or looking each one up. Valid while the record lives.
+    const std::map<std::string, Field>& GetFields() const { return fields; }
     bool HasField(const std::string& name) const;
     /// The field's value, or an empty pointer when there is no such field.
     std::shared_ptr<MetaObject> GetField(const std::string& name) const;

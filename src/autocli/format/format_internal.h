@@ -52,6 +52,47 @@ template <typename... Pieces> void WriteLine(std::ostream& out, const Pieces&...
     EndLine(out);
 }
 
+/// Collects a formatter's text and hands it to the stream in blocks: where FlushesEveryLine(out), each
+/// line as it ends, flushed at once; elsewhere whenever the text collected passes a block, and what is
+/// left when the writer goes (also when an exception leaves the formatter). A document of hundreds of
+/// thousands of lines then costs a few stream calls instead of some per line.
+class BlockWriter {
+public:
+    explicit BlockWriter(std::ostream& out) : out_(out), everyLine_(FlushesEveryLine(out)) {}
+    ~BlockWriter();
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    /// The text collected so far; formatters append to it.
+    std::string& Text() { return text_; }
+    /// Appends the pieces (strings, C strings, characters).
+    template <typename... Pieces> void Append(const Pieces&... pieces) { (text_ += ... += pieces); }
+    /// Ends the line with a single newline.
+    void EndLine() {
+        text_ += '\n';
+        if (everyLine_) {
+            Put();
+            out_.flush();
+        } else if (text_.size() >= kBlockBytes) {
+            Put();
+        }
+    }
+    /// Hands the text collected so far to the stream, before something else writes to it.
+    void Put();
+    /// Append, then EndLine.
+    template <typename... Pieces> void Line(const Pieces&... pieces) {
+        Append(pieces...);
+        EndLine();
+    }
+
+private:
+    static constexpr std::size_t kBlockBytes = 32768;
+
+    std::ostream& out_;
+    const bool everyLine_;
+    std::string text_;
+};
+
 /// The text written in place of a value whose kind says `kind` but whose object is not of that
 /// kind's class ("Error reading a bool", ...). Empty for a kind outside the five.
 const char* MismatchText(MetaType kind);

@@ -12,9 +12,7 @@ namespace Corvane::AutoCli {
 
 namespace {
 
-using Detail::EndLine;
-using Detail::WriteLine;
-using Detail::WritePieces;
+using Detail::BlockWriter;
 
 // Appends a \uXXXX escape, or two (a surrogate pair) for a code point above U+FFFF.
 void AppendUnicodeEscape(std::string& escaped, unsigned long codePoint) {
@@ -30,13 +28,22 @@ void AppendUnicodeEscape(std::string& escaped, unsigned long codePoint) {
 
 // Printable ASCII stays as it is, apart from the escaped quote, backslash and slash; every other
 // character is written as an escape: a short one where JSON has it, else \uXXXX of its code point. A
-// byte that is not part of valid UTF-8 is written as \u00XX of the byte itself. The text is escaped
-// into one buffer and written in one call.
-void WriteEscaped(const std::string& text, std::ostream& out) {
-    std::string escaped;
-    escaped.reserve(text.size() + 2);
+// byte that is not part of valid UTF-8 is written as \u00XX of the byte itself. Runs of bytes that stay
+// are appended whole.
+void AppendEscaped(std::string& escaped, const std::string& text) {
     escaped += '"';
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const std::size_t run = i;
+        for (unsigned char byte = 0; i < size && (byte = static_cast<unsigned char>(text[i])) >= 0x20 &&
+                                     byte <= 0x7e && byte != '"' && byte != '\\' && byte != '/';
+             ++i) {
+        }
+        escaped.append(text, run, i - run);
+        if (i == size) {
+            break;
+        }
         const unsigned char byte = static_cast<unsigned char>(text[i]);
         switch (byte) {
         case '"':
@@ -64,66 +71,77 @@ void WriteEscaped(const std::string& text, std::ostream& out) {
             escaped += "\\r";
             break;
         default: {
-            if (byte >= 0x20 && byte <= 0x7e) {
-                escaped += text[i];
-                break;
-            }
             unsigned long codePoint = byte;
             const std::size_t length = byte >= 0x80 ? Detail::DecodeAt(text, i, codePoint) : 0;
             AppendUnicodeEscape(escaped, codePoint);
             i += length > 1 ? length - 1 : 0;
         }
         }
+        ++i;
     }
     escaped += '"';
-    out.write(escaped.data(), static_cast<std::streamsize>(escaped.size()));
 }
 
-// Writes one value at `level`; structures and lists recurse through the formatter.
-struct JsonWriter : Detail::LineHandler {
-    JsonFormatter& formatter;
+void WriteValue(const MetaObject* value, BlockWriter& out, int level);
+
+// Writes one value at `level`; structures and lists recurse through WriteValue.
+struct JsonWriter {
+    BlockWriter& out;
     int level;
 
-    void operator()(const MetaBool& value) const { out << (value.GetValue() ? "true" : "false"); }
-    void operator()(const MetaInt& value) const { WritePieces(out, std::to_string(value.GetValue())); }
-    void operator()(const MetaString& value) const { WriteEscaped(value.GetValue(), out); }
+    void operator()(const MetaBool& value) const { out.Append(value.GetValue() ? "true" : "false"); }
+    void operator()(const MetaInt& value) const { out.Append(std::to_string(value.GetValue())); }
+    void operator()(const MetaString& value) const { AppendEscaped(out.Text(), value.GetValue()); }
     void operator()(const MetaStruct& value) const {
         const std::string indent = GetIndent(level);
-        EndLine(out);
-        WriteLine(out, indent, "{");
-        const std::vector<std::string> names = value.GetFieldNames();
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (Detail::IsPlainKey(names[i])) {
-                WritePieces(out, indent, "   \"", names[i], "\": ");
+        out.EndLine();
+        out.Line(indent, '{');
+        const auto& fields = value.GetFields();
+        for (auto field = fields.begin(); field != fields.end();) {
+            const std::string& name = field->first;
+            if (Detail::IsPlainKey(name)) {
+                out.Append(indent, "   \"", name, "\": ");
             } else {
-                WritePieces(out, indent, "   ");
-                WriteEscaped(names[i], out);
-                out << ": ";
+                out.Append(indent, "   ");
+                AppendEscaped(out.Text(), name);
+                out.Append(": ");
             }
-            formatter.Format(value.GetField(names[i]), out, level + 2);
-            if (i + 1 < names.size()) {
-                out << ',';
+            WriteValue(field->second.value.get(), out, level + 2);
+            if (++field != fields.end()) {
+                out.Append(',');
             }
-            EndLine(out);
+            out.EndLine();
         }
-        WritePieces(out, indent, "}");
+        out.Append(indent, '}');
     }
     void operator()(const MetaList& value) const {
         const std::string indent = GetIndent(level);
-        EndLine(out);
-        WriteLine(out, indent, "[");
+        out.EndLine();
+        out.Line(indent, '[');
         const auto& items = value.GetObjects();
         for (size_t i = 0; i < items.size(); ++i) {
-            WritePieces(out, indent);
-            formatter.Format(items[i], out, level + 3);
+            out.Append(indent);
+            WriteValue(items[i].get(), out, level + 3);
             if (i + 1 < items.size()) {
-                out << ", ";
+                out.Append(", ");
             }
-            EndLine(out);
+            out.EndLine();
         }
-        WritePieces(out, indent, "]");
+        out.Append(indent, ']');
     }
+    void Mismatch(MetaType kind) const { out.Line(Detail::MismatchText(kind)); }
+    void Unknown() const { out.Line(Detail::kUnknownKindText); }
 };
+
+void WriteValue(const MetaObject* value, BlockWriter& out, int level) {
+    if (value == nullptr) {
+        // Callers never pass an empty value (structures and lists refuse them); should one reach
+        // here anyway, JSON has a word for it.
+        out.Append("null");
+        return;
+    }
+    Detail::VisitByKind(*value, JsonWriter{out, level});
+}
 
 } // namespace
 
@@ -137,19 +155,15 @@ std::shared_ptr<JsonFormatter> JsonFormatter::New() {
 
 bool JsonFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& /*params*/,
                            DisplayContext& /*context*/, std::ostream& out) {
-    Format(output->GetRootObject(), out, -1);
-    EndLine(out);
+    BlockWriter writer(out);
+    WriteValue(output->GetRootObject().get(), writer, -1);
+    writer.EndLine();
     return true;
 }
 
 void JsonFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
-    if (!value) {
-        // Callers never pass an empty value (structures and lists refuse them); should one reach
-        // here anyway, JSON has a word for it.
-        out << "null";
-        return;
-    }
-    Detail::VisitByKind(*value, JsonWriter{{out}, *this, level});
+    BlockWriter writer(out);
+    WriteValue(value.get(), writer, level);
 }
 
 } // namespace Corvane::AutoCli

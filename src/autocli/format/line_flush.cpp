@@ -1,4 +1,5 @@
-// When formatter output is flushed: line by line on a terminal, in blocks anywhere else.
+// When formatter output is flushed: line by line on a terminal, in blocks anywhere else; the block
+// writer of the formatters.
 #include "format_internal.h"
 
 #include <unistd.h>
@@ -13,6 +14,22 @@ bool FlushesEveryLine(const std::ostream& out) {
     // streams (strings, files of an embedding program) are flushed by their owners.
     static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     return terminal && out.rdbuf() == std::cout.rdbuf();
+}
+
+BlockWriter::~BlockWriter() {
+    try {
+        Put();
+    } catch (...) {
+        // A stream set to throw on failure must not end the program from a destructor; the stream's
+        // state records the failure.
+    }
+}
+
+void BlockWriter::Put() {
+    if (!text_.empty()) {
+        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        text_.clear();
+    }
 }
 
 } // namespace Detail

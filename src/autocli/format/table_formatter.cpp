@@ -8,7 +8,6 @@
 #include <boost/algorithm/string/trim.hpp>
 
 #include <algorithm>
-#include <iomanip>
 #include <map>
 
 namespace Corvane::AutoCli {
@@ -208,13 +207,26 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
 
     StreamStateGuard streamState(out);
     out << std::left;
+    // Cells are padded here as the stream pads a field of the given width, with its fill character.
+    const char fill = out.fill();
+    Detail::BlockWriter writer(out);
+    std::string& text = writer.Text();
+    const auto pad = [&](const std::string& cell, unsigned width, bool right) {
+        const std::size_t padding = cell.size() < width ? width - cell.size() : 0;
+        if (right) {
+            text.append(padding, fill);
+        }
+        text += cell;
+        if (!right) {
+            text.append(padding, fill);
+        }
+    };
 
     if (showHeader && !columns.empty()) {
         for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
-            out << std::setw(static_cast<int>(*columns[i].width)) << columns[i].name;
+            pad(columns[i].name, *columns[i].width, false);
         }
-        out << lastName;
-        EndLine(out);
+        writer.Line(lastName);
         if (headerLine) {
             std::size_t length = lastName.size();
             for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
@@ -228,8 +240,7 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
                 line[position - 2] = ' ';
                 line[position - 1] = ' ';
             }
-            out << line;
-            EndLine(out);
+            writer.Line(line);
         }
     }
 
@@ -249,18 +260,19 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
         for (const Column& column : columns) {
             const Cell& cell = cells[cellIndex++];
             if (wrapping && column.isLast && wrapIndent != 0) {
-                // Continuation lines start under the last column.
+                // Continuation lines start under the last column; the fitting writes to the stream itself.
+                writer.Put();
                 AutoCli_FitString(fitIndent, fitWidth, cell.value->ToString(), true, out, false, '\0', true);
             } else if (cell.isInt) {
-                out << std::right << std::setw(static_cast<int>(*column.width) - 2) << cell.text << "  "
-                    << std::left;
+                pad(cell.text, *column.width - 2, true);
+                text += "  ";
             } else if (column.isLast) {
-                out << cell.text;
+                text += cell.text;
             } else {
-                out << std::setw(static_cast<int>(*column.width)) << cell.text;
+                pad(cell.text, *column.width, false);
             }
         }
-        EndLine(out);
+        writer.EndLine();
     }
     return true;
 }

@@ -12,8 +12,7 @@ namespace Corvane::AutoCli {
 
 namespace {
 
-using Detail::EndLine;
-using Detail::WriteLine;
+using Detail::BlockWriter;
 
 // Names the schema of the document; it is an identifier only and is never fetched.
 const char kOutputNamespace[] = "http://corvane.invalid/Products/Tarnos/5.0/varnok";
@@ -35,94 +34,115 @@ const char* ListTypeWord(MetaType type) {
     return "";
 }
 
+// Appends `text` with & < > % " and ' replaced by their entities. One pass gives the same text as
+// replacing them one after the other, because '&' comes first there and the later entities are never
+// escaped again.
+void AppendSanitized(std::string& out, const std::string& text) {
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const std::size_t run = i;
+        for (char c = 0;
+             i < size && (c = text[i]) != '&' && c != '<' && c != '>' && c != '%' && c != '"' && c != '\'';
+             ++i) {
+        }
+        out.append(text, run, i - run);
+        if (i == size) {
+            break;
+        }
+        switch (text[i]) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '%':
+            out += "&#37;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += "&apos;";
+            break;
+        }
+        ++i;
+    }
+}
+
+void WriteValue(const MetaObject* value, BlockWriter& out, int level);
+
 // Writes the element of one value, from the indent of its first line (already written) to its last
-// newline; structures and lists recurse through the formatter.
+// newline; structures and lists recurse through WriteValue.
 struct XmlWriter {
-    std::ostream& out;
-    XmlFormatter& formatter;
+    BlockWriter& out;
     int level;
 
     void operator()(const MetaInt& value) const {
-        WriteLine(out, "<integer>", std::to_string(value.GetValue()), "</integer>");
+        out.Line("<integer>", std::to_string(value.GetValue()), "</integer>");
     }
     void operator()(const MetaBool& value) const {
-        WriteLine(out, "<boolean>", value.GetValue() ? "true" : "false", "</boolean>");
+        out.Line("<boolean>", value.GetValue() ? "true" : "false", "</boolean>");
     }
     void operator()(const MetaString& value) const {
-        WriteLine(out, "<string>", SantizeString(value.GetValue()), "</string>");
+        out.Append("<string>");
+        AppendSanitized(out.Text(), value.GetValue());
+        out.Line("</string>");
     }
     void operator()(const MetaStruct& value) const {
         const std::string indent = GetIndent(level);
-        WriteLine(out, "<structure typeName=\"", SantizeString(value.GetTypeName()), "\">");
-        for (const std::string& name : value.GetFieldNames()) {
-            WriteLine(out, indent, "   <field name=\"", SantizeString(name), "\">");
-            formatter.Format(value.GetField(name), out, level + 2);
-            WriteLine(out, indent, "   </field>");
+        out.Append("<structure typeName=\"");
+        AppendSanitized(out.Text(), value.GetTypeName());
+        out.Line("\">");
+        for (const auto& [name, field] : value.GetFields()) {
+            out.Append(indent, "   <field name=\"");
+            AppendSanitized(out.Text(), name);
+            out.Line("\">");
+            WriteValue(field.value.get(), out, level + 2);
+            out.Line(indent, "   </field>");
         }
-        WriteLine(out, indent, "</structure>");
+        out.Line(indent, "</structure>");
     }
     void operator()(const MetaList& value) const {
-        WriteLine(out, "<list type=\"", ListTypeWord(value.GetListType()), "\">");
+        out.Line("<list type=\"", ListTypeWord(value.GetListType()), "\">");
         for (const auto& item : value.GetObjects()) {
-            formatter.Format(item, out, level + 2);
+            WriteValue(item.get(), out, level + 2);
         }
-        WriteLine(out, GetIndent(level), "</list>");
+        out.Line(GetIndent(level), "</list>");
     }
     // A mismatched boolean is written as a comment, so that the document stays well-formed there.
     void Mismatch(MetaType kind) const {
         if (kind == MetaType::Bool) {
-            out << "<!-- " << Detail::MismatchText(kind) << " -->";
+            out.Line("<!-- ", Detail::MismatchText(kind), " -->");
         } else {
-            out << Detail::MismatchText(kind);
+            out.Line(Detail::MismatchText(kind));
         }
-        EndLine(out);
     }
-    void Unknown() const {
-        out << "Error Only simple int, bool, string and struct output supported";
-        EndLine(out);
-    }
+    void Unknown() const { out.Line("Error Only simple int, bool, string and struct output supported"); }
 };
+
+void WriteValue(const MetaObject* value, BlockWriter& out, int level) {
+    if (value == nullptr) {
+        // Structures and lists refuse empty values, so only a missing root gets here; leaving the
+        // element out keeps the document well-formed.
+        return;
+    }
+    out.Append(GetIndent(level));
+    Detail::VisitByKind(*value, XmlWriter{out, level});
+}
 
 } // namespace
 
 std::string SantizeString(std::string text) {
-    // One pass gives the same text as replacing &, <, >, %, " and ' one after the other, because '&'
-    // comes first there and the later entities are never escaped again.
-    size_t special = 0;
-    for (const char c : text) {
-        if (c == '&' || c == '<' || c == '>' || c == '%' || c == '"' || c == '\'') {
-            ++special;
-        }
-    }
-    if (special == 0) {
+    if (text.find_first_of("&<>%\"'") == std::string::npos) {
         return text;
     }
     std::string result;
-    result.reserve(text.size() + special * 5);
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            result += "&amp;";
-            break;
-        case '<':
-            result += "&lt;";
-            break;
-        case '>':
-            result += "&gt;";
-            break;
-        case '%':
-            result += "&#37;";
-            break;
-        case '"':
-            result += "&quot;";
-            break;
-        case '\'':
-            result += "&apos;";
-            break;
-        default:
-            result += c;
-        }
-    }
+    AppendSanitized(result, text);
     return result;
 }
 
@@ -137,42 +157,32 @@ std::shared_ptr<XmlFormatter> XmlFormatter::New() {
 
 bool XmlFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                           DisplayContext& /*context*/, std::ostream& out) {
-    out << "<?xml version=\"1.0\"?>";
-    EndLine(out);
+    BlockWriter writer(out);
+    writer.Line("<?xml version=\"1.0\"?>");
     if (params.HasParameter("stylesheet")) {
         // Written as given: the caller names the stylesheet and is trusted to quote it.
-        out << "<?xml-stylesheet type=\"text/xsl\" href=\"" << params.GetParameter("stylesheet") << "\"?>";
-        EndLine(out);
+        writer.Line("<?xml-stylesheet type=\"text/xsl\" href=\"", params.GetParameter("stylesheet"), "\"?>");
     }
-    out << "<output xmlns:varnok=\"" << kOutputNamespace << "\">";
-    EndLine(out);
-    out << "   <meta-data>";
-    EndLine(out);
+    writer.Line("<output xmlns:varnok=\"", kOutputNamespace, "\">");
+    writer.Line("   <meta-data>");
     for (const auto& entry : params.GetParameters()) {
-        out << "      <meta-data-field name=\"" << SantizeString(entry.first) << "\" value=\""
-            << SantizeString(entry.second) << "\"/>";
-        EndLine(out);
+        writer.Append("      <meta-data-field name=\"");
+        AppendSanitized(writer.Text(), entry.first);
+        writer.Append("\" value=\"");
+        AppendSanitized(writer.Text(), entry.second);
+        writer.Line("\"/>");
     }
-    out << "   </meta-data>";
-    EndLine(out);
-    out << "   <root>";
-    EndLine(out);
-    Format(output->GetRootObject(), out, 2);
-    out << "   </root>";
-    EndLine(out);
-    out << "</output>";
-    EndLine(out);
+    writer.Line("   </meta-data>");
+    writer.Line("   <root>");
+    WriteValue(output->GetRootObject().get(), writer, 2);
+    writer.Line("   </root>");
+    writer.Line("</output>");
     return true;
 }
 
 void XmlFormatter::Format(std::shared_ptr<MetaObject> value, std::ostream& out, int level) {
-    if (!value) {
-        // Structures and lists refuse empty values, so only a missing root gets here; leaving the
-        // element out keeps the document well-formed.
-        return;
-    }
-    out << GetIndent(level);
-    Detail::VisitByKind(*value, XmlWriter{out, *this, level});
+    BlockWriter writer(out);
+    WriteValue(value.get(), writer, level);
 }
 
 } // namespace Corvane::AutoCli

@@ -1,9 +1,11 @@
-// Whole-document parsing and the collector of libxml2's diagnostics.
+// Whole-document parsing, push parsers and the collector of libxml2's diagnostics.
 #include "xml_document.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 
 namespace Corvane::AutoCli {
 
@@ -46,6 +48,26 @@ void XmlDiagnostics::Keep(const std::string& message, int line) {
     any_ = true;
     first_.message = message.substr(0, message.find_last_not_of("\r\n ") + 1);
     first_.line = line;
+}
+
+xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, const std::string& text, const char* url, void* owner,
+                             std::size_t& fed) {
+    fed = std::min<std::size_t>(4, text.size());
+    xmlParserCtxt* parser =
+        xmlCreatePushParserCtxt(&handler, nullptr, text.data(), static_cast<int>(fed), url);
+    if (parser == nullptr) {
+        throw std::bad_alloc();
+    }
+    xmlCtxtUseOptions(parser, kXmlParseOptions);
+    parser->_private = owner;
+    return parser;
+}
+
+void FreePushParser(xmlParserCtxt* parser) {
+    if (parser->myDoc != nullptr) {
+        xmlFreeDoc(parser->myDoc);
+    }
+    xmlFreeParserCtxt(parser);
 }
 
 XmlDocPtr ParseXmlDocument(const std::string& text, const std::string& url, XmlDiagnostic* problem) {

@@ -8,6 +8,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,14 @@ private:
     xmlGenericErrorFunc savedGeneric_;
     void* savedGenericContext_;
 };
+
+// libxml2's push parser for `text`, with `handler` and the options above, `owner` in its application
+// pointer. It is given the first bytes of the text, which let it find the encoding as its own readers
+// do; `fed` is set to their count. Throws std::bad_alloc when libxml2 cannot make one.
+xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, const std::string& text, const char* url, void* owner,
+                             std::size_t& fed);
+// Frees a push parser and the document its handlers may have started.
+void FreePushParser(xmlParserCtxt* parser);
 
 // The tree of a whole document, or null when `text` is empty or not well-formed; `problem`, when
 // given, then receives libxml2's first diagnostic. `url` names the document in diagnostics.

@@ -2,11 +2,13 @@
 #include <corvane/xmlutil.h>
 
 #include "xml_document.h"
+#include "xml_plain_document.h"
 #include "xml_stream_tree.h"
 #include "xml_value_grammar.h"
 
 #include <libxml/tree.h>
 
+#include <array>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -37,22 +39,37 @@ size_t After(const std::string& text, size_t pos, const char* terminator) {
 }
 
 // The position just after the first '>' at or after `pos` that is not inside a quoted literal, or npos.
-// Counts the '=' signs met outside literals (attributes, in a start tag) into `equals`.
+// Counts the '=' signs met outside literals (attributes, in a start tag) into `equals`. Bytes that are
+// none of the four are passed over by table; a literal is passed over whole.
 size_t AfterTag(const std::string& text, size_t pos, size_t& equals) {
-    char quote = 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (quote != 0) {
-            if (c == quote) {
-                quote = 0;
-            }
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '=') {
-            ++equals;
-        } else if (c == '>') {
+    static const auto kMarks = [] {
+        std::array<bool, 256> marks{};
+        marks['"'] = marks['\''] = marks['='] = marks['>'] = true;
+        return marks;
+    }();
+    const char* data = text.data();
+    const size_t size = text.size();
+    while (pos < size) {
+        while (pos < size && !kMarks[static_cast<unsigned char>(data[pos])]) {
+            ++pos;
+        }
+        if (pos == size) {
+            break;
+        }
+        const char c = data[pos];
+        if (c == '>') {
             return pos + 1;
         }
+        if (c == '=') {
+            ++equals;
+            ++pos;
+            continue;
+        }
+        const void* close = std::memchr(data + pos + 1, c, size - pos - 1);
+        if (close == nullptr) {
+            break;
+        }
+        pos = static_cast<size_t>(static_cast<const char*>(close) - data) + 1;
     }
     return std::string::npos;
 }
@@ -104,6 +121,10 @@ std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
         return nullptr;
     }
     XmlDiagnostics quiet;
+    // Programs print plain documents, read from the parser's events; the tree reader settles the rest.
+    if (std::shared_ptr<MetaObject> plain; ReadPlainOutputDocument(text, plain)) {
+        return plain;
+    }
     StreamingTree tree(text, "STDOUT");
     try {
         // The first child of the root that is neither text nor comment is the document's value.

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace Corvane::AutoCli {
 
@@ -33,21 +32,11 @@ StreamingTree::StreamingTree(const std::string& text, const char* url) : text_(t
     handler.ignorableWhitespace = &StreamingTree::OnCharacters;
     handler.startElementNs = &StreamingTree::OnStartElement;
     handler.endElementNs = &StreamingTree::OnEndElement;
-    // The first bytes let libxml2 find the encoding, as its own readers do.
-    fed_ = std::min<std::size_t>(4, text.size());
-    parser_ = xmlCreatePushParserCtxt(&handler, nullptr, text.data(), static_cast<int>(fed_), url);
-    if (parser_ == nullptr) {
-        throw std::bad_alloc();
-    }
-    xmlCtxtUseOptions(parser_, kXmlParseOptions);
-    parser_->_private = this;
+    parser_ = NewPushParser(handler, text, url, this, fed_);
 }
 
 StreamingTree::~StreamingTree() {
-    if (parser_->myDoc != nullptr) {
-        xmlFreeDoc(parser_->myDoc);
-    }
-    xmlFreeParserCtxt(parser_);
+    FreePushParser(parser_);
 }
 
 void StreamingTree::Feed() {

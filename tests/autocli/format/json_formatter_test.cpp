@@ -50,3 +50,14 @@ TEST(JsonFormatter, ReadBackByPython) {
                                {Json(MetaInt::New(-5)), "-5"},
                                {Json(MetaBool::New(false)), "False"}}));
 }
+
+TEST(JsonFormatter, TextLongerThanABlockComesWholeAndInOrder) {
+    // Output goes to the stream in blocks: nothing may be lost, doubled or reordered where they meet.
+    auto list = MetaList::New(MetaType::String);
+    std::string expected = "\n[\n";
+    for (int i = 0; i < 5000; ++i) {
+        list->Add("item " + std::to_string(i));
+        expected += "\"item " + std::to_string(i) + (i + 1 < 5000 ? "\", \n" : "\"\n");
+    }
+    EXPECT_EQ(expected + "]\n", Json(list));
+}

@@ -111,7 +111,20 @@ const std::vector<std::string> kValues = {
         R"(<field name="N"><int>2</int></field></structure></list> => Struct<Pet{N=Int:1;}>[Pet{N=Int:1;},Other{N=Int:2;},])",
     R"(<list type="structure"></list> => Struct<null>[])", R"(<list type="integer"><int>1</int></list> => )" + badList, "<list/> => " + badList,
     "<integer>1</integer> => " + tag + "integer'", "<String>x</String> => " + tag + "String'",
-    "<?target data?> => " + tag + "target'", "<![CDATA[<string>x</string>]]> => " + cdata, R"(<list type="string"><![CDATA[x]]></list> => )" + cdata};
+    "<?target data?> => " + tag + "target'", "<![CDATA[<string>x</string>]]> => " + cdata, R"(<list type="string"><![CDATA[x]]></list> => )" + cdata,
+    // Names as the tree holds them: a bound prefix drops out, an unbound one stays; references in attributes.
+    R"(<s:structure xmlns:s="u" typeName="N"><s:field s:name="a"><s:int>1</s:int></s:field></s:structure> => N{a=Int:1;})",
+    "<p:string>x</p:string> => " + tag + "p:string'", R"(<structure typeName="T"><field p:name="a"><int>1</int></field></structure> => )" + noName,
+    R"(<structure typeName="A&#66;"/> => AB{})", R"(<structure typeName="A&amp;B"/> => E:Invalid name specified for MetaStruct: A&B)",
+    "<string>a<!--c-->b&#65;c</string> => String:bAc", "<int>1<x>3</x>2<!--7--></int> => Int:7", "<string>a<b>zz</b></string> => String:a",
+    // A nested list of structures in the first element, which is copied as the prototype; refused items.
+    R"(<list type="structure"><structure typeName="P"><field name="L"><list type="structure"><structure typeName="Q"><field name="v"><int>1</int></field></structure></list></field></structure></list> => )"
+        "Struct<P{L=Struct<Q{v=Int:1;}>[Q{v=Int:1;},];}>[P{L=Struct<Q{v=Int:1;}>[Q{v=Int:1;},];},]",
+    R"(<list type="structure"><structure typeName="P"><field name="a"><int>1</int></field></structure><structure typeName="P"><field name="b"><int>1</int></field></structure></list> => )"
+        "E:Invalid structure detected by MetaList::Add.  Type Errors were: (2) : Missing field in input: a, There was an error adding an "
+        "item to this list.  The item being added did not match the declared structure of this list, so it was not added.",
+    R"(<list type="list"><list type="int"/></list> => E:Struct type expected for list.)", R"(<list type="structure"><string>x</string></list> => )"
+        "E:Invalid type specificed in MetaList.  Expected object of type Struct got object of type String", R"(<list type="list"/> => E:Struct type expected for list.)"};
 // clang-format on
 
 } // namespace
@@ -129,6 +142,17 @@ TEST(XmlOutputReader, ValuesAndMessages) {
     }
     // Any root name; white space kept.
     EXPECT_EQ("String:  abc \n", Read("<?xml version=\"1.0\"?><any><string>  abc \n</string></any>"));
+}
+
+TEST(XmlOutputReader, ListPrototypeIsARecordOfItsOwn) {
+    auto list = std::dynamic_pointer_cast<MetaList>(XmlUtil_ParseXmlOutput(
+        R"(<o><list type="structure"><structure typeName="P"><field name="a"><int>1</int></field></structure></list></o>)"));
+    ASSERT_TRUE(list);
+    // The first item is not locked, and changing it leaves the locked prototype as it was.
+    std::dynamic_pointer_cast<MetaStruct>(list->GetItem(0))->RemoveField("a");
+    EXPECT_EQ("Struct<P{a=Int:1;}>[P{},]", Dump(list));
+    EXPECT_THROW_MSG(list->GetListStructure()->RemoveField("a"),
+                     "Structure is locked, unable to remove fields");
 }
 
 TEST(XmlOutputReader, HostileDocumentsYieldNothingOrAMessageQuickly) {
