@@ -129,6 +129,12 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
                 text.insert(text.begin(), '\n');
             }
             emit(text, true);
+            // A value that leaves a word start behind it (empty, only line feeds, which vanish, or
+            // ending in a blank) would turn a template # glued to it into a comment that hides the
+            // rest of the line; an empty quoted word keeps the # inside the word.
+            if (pos < work.size() && work[pos] == '#' && lexer.HashStartsComment()) {
+                emit("''", true);
+            }
         }
     }
     if (const std::string* delimiter = lexer.HereDocEndedByValue()) {
