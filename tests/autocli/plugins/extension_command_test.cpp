@@ -84,9 +84,7 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
     const Values ab{{"ip", "a"}, {"ip", "b;c"}}, ips{{"ip", "1.2.3.4"}, {"ip", "5\"6"}};
     const Case cases[] = {
         {"plain `text` ;", {{"xx", "a;b|c"}}, "plain `text` ;", true},
-        {"echo $val{xx}", {{"xx", "a'b"}}, "echo a\\'b"},
         {"echo '$val{xx}'", {{"xx", "a'b"}}, "echo 'a'\\''b'"},
-        {"run $if{nn,--name $val{nn}} end", {}, "run  end"},
         {"run $if{nn,--name $val{nn}} end", {{"nn", "bob"}}, "run --name bob end"},
         {"set$multilist{ip,--ip,true}", ips, "set --ip \"1.2.3.4\" --ip \"5\\\"6\""},
         {"$list{ip,',',false}", ab, "a,b\\;c"},
