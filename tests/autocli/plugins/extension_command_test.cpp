@@ -105,6 +105,8 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         {"p $val{xx}# \\$val{yy}# ${v:-$val{nn}#}",
          {{"xx", "a\n"}, {"yy", "\n"}, {"nn", ""}},
          "p a\\\n# \\\n\\\n''# ${v:-#}"},
+        // A template backslash before an empty value is undone only where it would escape syntax.
+        {"p \\$val{xx};\\$val{yy}a \"\\$val{xx}\" # c", {{"xx", ""}, {"yy", ""}}, "p \\\n;\\a \"\\\n\" # c"},
         // Inside $'...' a value loses its quotes and backslashes.
         {"echo $'a$val{xx}'", {{"xx", "'\\b"}}, "echo $'ab'"}};
     for (const Case& c : cases) {
