@@ -171,17 +171,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (commandTemplate.find("${") != std::string::npos || HasUnescapedBraceExpansion(filled))) {
         return 0;
     }
-    std::string values;
-    for (const auto& [name, list] : input->GetParameters()) {
-        for (const auto& value : list) {
-            values.append(name).append("=[").append(value).append("]\n");
+    // The template, the values and the filled text, for a report.
+    auto describe = [&] {
+        std::string text = "template: " + commandTemplate + "\n";
+        for (const auto& [name, list] : input->GetParameters()) {
+            for (const auto& value : list) {
+                text.append(name).append("=[").append(value).append("]\n");
+            }
         }
-    }
+        return text + "filled: " + filled;
+    };
     ShellShape shape;
     const std::size_t active = FindActiveSyntax(filled, &shape);
     if (active != std::string::npos) {
-        Fail("a value brought active shell syntax at offset " + std::to_string(active),
-             "template: " + commandTemplate + "\n" + values + "filled: " + filled);
+        Fail("a value brought active shell syntax at offset " + std::to_string(active), describe());
     }
     // Values decide no comment: filled with letters the template has a comment exactly when it has
     // one here. A quote that the template leaves open can be closed by a value: no promise there.
@@ -191,9 +194,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!letters.empty() && FindActiveSyntax(letters, &lettersShape) == std::string::npos &&
             !shape.openQuote && !lettersShape.openQuote &&
             (shape.comment == std::string::npos) != (lettersShape.comment == std::string::npos)) {
-            Fail("a value decided whether the command has a comment", "template: " + commandTemplate + "\n" +
-                                                                          values + "filled: " + filled +
-                                                                          "\nwith letters: " + letters);
+            Fail("a value decided whether the command has a comment",
+                 describe() + "\nwith letters: " + letters);
         }
     }
     if (mode == 2) {
