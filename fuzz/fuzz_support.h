@@ -53,12 +53,20 @@ bool IsJsonDocument(const std::string& text, std::string& error);
 /// line feed; `error` says where it breaks.
 bool IsPythonLiteral(const std::string& text, std::string& error);
 
+/// Where a command read to its end, or to its first active syntax, has a comment, and whether it
+/// leaves a quote open.
+struct ShellShape {
+    std::size_t comment = std::string::npos;
+    bool openQuote = false;
+};
+
 /// The offset of the first byte of `command` that /bin/sh (a POSIX shell, as dash) reads as an
 /// operator (; | & < > ( ) or a line feed), a command substitution (a backquote or `$(`, also
-/// inside double quotes) or the end of a comment; npos when there is none. Quotes and backslashes
-/// are followed as the shell follows them, and so are `${...}` expansions, in which a # starts no
-/// comment; `$'` and globbing are plain text here.
-std::size_t FindActiveSyntax(const std::string& command);
+/// inside double quotes) or the end of a comment; npos when there is none. Quotes, backslashes and
+/// line continuations are followed as the shell follows them, and so are `${...}` expansions, in
+/// which a # starts no comment; `$'` and globbing are plain text here. `shape`, when given, tells
+/// where a comment started and whether a quote was left open.
+std::size_t FindActiveSyntax(const std::string& command, ShellShape* shape = nullptr);
 
 /// The words /bin/sh makes of a command free of operators and expansions: quote removal and
 /// splitting at blanks, tabs and line feeds.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -87,11 +88,21 @@ TEST(FuzzCheckers, ActiveShellSyntax) {
     for (const auto& [command, offset] : cases) {
         EXPECT_EQ(FindActiveSyntax(command), offset) << command;
     }
+    // A line continuation leaves a word start; a quote may stay open.
+    const std::tuple<std::string, std::size_t, bool> shapes[] = {
+        {"prog \\\n#a", 7, false}, {"prog a#b", none, false}, {"prog 'a # b", none, true}};
+    for (const auto& [command, comment, openQuote] : shapes) {
+        Corvane::Fuzz::ShellShape shape;
+        FindActiveSyntax(command, &shape);
+        EXPECT_EQ(shape.comment, comment) << command;
+        EXPECT_EQ(shape.openQuote, openQuote) << command;
+    }
 }
 
 TEST(FuzzCheckers, ShellWords) {
     const std::vector<std::string> expected = {"prog", "a b", "c\"d\\e$f\\g`", "h i", "", "jk", "'", "l\nm"};
-    EXPECT_EQ(ShellWords("prog 'a b'  \"c\\\"d\\\\e\\$f\\g\\`\"\th\\ i '' j\\\nk \"'\" 'l\nm'"), expected);
+    EXPECT_EQ(ShellWords("prog 'a b'  \"c\\\"d\\\\e\\$f\\g\\`\"\th\\ i '' j\\\nk \"'\" 'l\nm' \\\n"),
+              expected);
     EXPECT_EQ(ShellWords(" \t\n"), std::vector<std::string>());
 }
 

@@ -5,7 +5,11 @@
 
 namespace Corvane::Fuzz {
 
-std::size_t FindActiveSyntax(const std::string& command) {
+std::size_t FindActiveSyntax(const std::string& command, ShellShape* shape) {
+    ShellShape seen;
+    if (shape == nullptr) {
+        shape = &seen;
+    }
     enum { Plain, Single, Double, Comment } state = Plain;
     bool wordStart = true;
     // Open ${ expansions outside quotes: inside one a # starts no comment.
@@ -16,6 +20,10 @@ std::size_t FindActiveSyntax(const std::string& command) {
         const bool substitution = c == '`' || (c == '$' && i + 1 < n && command[i + 1] == '(');
         switch (state) {
         case Plain:
+            if (c == '\\' && i + 1 < n && command[i + 1] == '\n') {
+                ++i; // a line continuation: both vanish, and a word start stays one
+                continue;
+            }
             if (c == '\\') {
                 ++i;
             } else if (c == '$' && i + 1 < n && command[i + 1] == '{') {
@@ -29,6 +37,7 @@ std::size_t FindActiveSyntax(const std::string& command) {
                 state = Double;
             } else if (c == '#' && wordStart && braces == 0) {
                 state = Comment;
+                shape->comment = i;
             } else if (c == ' ' || c == '\t') {
                 wordStart = true;
                 continue;
@@ -58,6 +67,7 @@ std::size_t FindActiveSyntax(const std::string& command) {
             break;
         }
     }
+    shape->openQuote = state == Single || state == Double;
     return std::string::npos;
 }
 
@@ -73,6 +83,10 @@ std::vector<std::string> ShellWords(const std::string& command) {
                 word.clear();
                 inWord = false;
             }
+            continue;
+        }
+        if (c == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+            ++i;
             continue;
         }
         inWord = true;

@@ -1,5 +1,6 @@
 // Fuzz target of command-template filling: templates with no shell syntax of their own, filled
-// with any values, must not gain any; quoted values must reach the program byte for byte.
+// with any values, must not gain any nor gain or lose a comment; quoted values must reach the
+// program byte for byte.
 #include "fuzz_support.h"
 
 #include <corvane/callspec.h>
@@ -19,6 +20,7 @@ using Corvane::CallSpec::ParameterType;
 using Corvane::Fuzz::ByteReader;
 using Corvane::Fuzz::Fail;
 using Corvane::Fuzz::FindActiveSyntax;
+using Corvane::Fuzz::ShellShape;
 using Corvane::Fuzz::ShellWords;
 
 std::shared_ptr<InputSpec> MakeSpec() {
@@ -99,6 +101,23 @@ std::string WithoutNul(std::string text) {
     return text;
 }
 
+// The template filled with the letter v for every value given, or the empty text when it is refused.
+std::string FillWithLetters(const std::shared_ptr<Corvane::AutoCli::ExtensionCommand>& command,
+                            const Input& input) {
+    auto letters = Input::New();
+    for (const auto& [name, list] : input.GetParameters()) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            letters->AddParameter(name, name == "force" ? "" : "v");
+        }
+    }
+    letters->SetInputSpec(command->GetInputSpec());
+    try {
+        return command->SubstituteInput(letters, false);
+    } catch (const Corvane::CorvaneException&) {
+        return std::string();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -152,16 +171,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (commandTemplate.find("${") != std::string::npos || HasUnescapedBraceExpansion(filled))) {
         return 0;
     }
-    const std::size_t active = FindActiveSyntax(filled);
-    if (active != std::string::npos) {
-        std::string values;
+    // The template, the values and the filled text, for a report.
+    auto describe = [&] {
+        std::string text = "template: " + commandTemplate + "\n";
         for (const auto& [name, list] : input->GetParameters()) {
             for (const auto& value : list) {
-                values.append(name).append("=[").append(value).append("]\n");
+                text.append(name).append("=[").append(value).append("]\n");
             }
         }
-        Fail("a value brought active shell syntax at offset " + std::to_string(active),
-             "template: " + commandTemplate + "\n" + values + "filled: " + filled);
+        return text + "filled: " + filled;
+    };
+    ShellShape shape;
+    const std::size_t active = FindActiveSyntax(filled, &shape);
+    if (active != std::string::npos) {
+        Fail("a value brought active shell syntax at offset " + std::to_string(active), describe());
+    }
+    // Values decide no comment: filled with letters the template has a comment exactly when it has
+    // one here. A quote that the template leaves open can be closed by a value: no promise there.
+    if (mode != 2 && commandTemplate.find('#') != std::string::npos) {
+        const std::string letters = FillWithLetters(command, *input);
+        ShellShape lettersShape;
+        if (!letters.empty() && FindActiveSyntax(letters, &lettersShape) == std::string::npos &&
+            !shape.openQuote && !lettersShape.openQuote &&
+            (shape.comment == std::string::npos) != (lettersShape.comment == std::string::npos)) {
+            Fail("a value decided whether the command has a comment",
+                 describe() + "\nwith letters: " + letters);
+        }
     }
     if (mode == 2) {
         const std::vector<std::string> expected = {"prog", input->GetParameter("name"),

@@ -6,6 +6,8 @@
 
 #include <corvane/exception.h>
 
+#include <cstring>
+
 namespace Corvane::AutoCli::ShellText {
 
 namespace {
@@ -32,6 +34,16 @@ bool EndsWithActiveDollar(const std::string& text) {
         ++backslashes;
     }
     return backslashes % 2 == 0;
+}
+
+// True when the template byte at `pos` is shell syntax at `place` that a backslash before it would
+// turn into a plain byte: a template backslash before an empty value would reach it, and join
+// words or lines, open no quote, or run no operator.
+bool EscapesSyntax(const std::string& work, std::size_t pos, char mark, Place place) {
+    if (pos >= work.size() || work[pos] == mark || work[pos] == '\0') {
+        return false;
+    }
+    return std::strchr(place == Place::Word ? " \t\n;&|<>()'\"`$\\" : "\n\"`$\\", work[pos]) != nullptr;
 }
 
 } // namespace
@@ -125,10 +137,16 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
             emit("\"", true);
         } else {
             std::string text = quoteFor(piece.text);
-            if (lexer.EscapePending() && !text.empty()) {
+            if (lexer.EscapePending() && (!text.empty() || EscapesSyntax(work, pos, mark, place))) {
                 text.insert(text.begin(), '\n');
             }
             emit(text, true);
+            // A value that leaves a word start behind it (empty, only line feeds, which vanish, or
+            // ending in a blank) would turn a template # glued to it into a comment that hides the
+            // rest of the line; an empty quoted word keeps the # inside the word.
+            if (pos < work.size() && work[pos] == '#' && lexer.HashStartsComment()) {
+                emit("''", true);
+            }
         }
     }
     if (const std::string* delimiter = lexer.HereDocEndedByValue()) {

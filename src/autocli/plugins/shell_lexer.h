@@ -36,6 +36,12 @@ public:
     /// True when the previous byte was a backslash that escapes the next one.
     bool EscapePending() const { return escape; }
 
+    /// True when a # fed now would start a comment: unquoted, unescaped, at the start of a word.
+    bool HashStartsComment() const {
+        return Current() == Place::Word && !escape && wordStart && op == Operator::None &&
+               frames.back().kind != Kind::Brace;
+    }
+
     /// True inside the body of a here-document, also inside a substitution there. Some shells read a
     /// body line by line before they read anything in it, so a line feed there can end it whatever
     /// quotes stand around.

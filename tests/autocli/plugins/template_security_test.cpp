@@ -160,8 +160,8 @@ protected:
 TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
     struct Case {
         const char* tmpl;
-        // The program's arguments, or null when only no command may run; with `wordsOnly` checked in
-        // every other round, on word values, and the rounds between take any value unchecked.
+        // The program's arguments; with `wordsOnly` checked in every other round, on word values, and
+        // the rounds between take any value unchecked (no command may run in any round).
         Args (*expected)(const Call&);
         bool wordsOnly = false;
     };
@@ -174,13 +174,9 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         // In quotes a value arrives byte for byte.
         {"@ x\"$val{aa}\"'$val{aa}'\"\\\"$val{aa}\"",
          [](C c) { return Args{"x" + c.aa + c.aa + "\"" + c.aa}; }},
-        {"@ 'x $val{aa} $val{bb}", nullptr},
-        {"@ \"${HOME:-$val{aa}}\" $'x$val{bb}y'", nullptr},
         {"@ $val{aa} '$val{aa}' \"$val{aa}\" x$val{aa}",
          [](C c) { return Args{NoLf(c.aa), c.aa, c.aa, "x" + NoLf(c.aa)}; }, true},
-        {"@ $val{aa}$val{bb} '$val{bb}' $if{bb,-b $val{bb}}", nullptr},
         {"@ '$val{aa}' '$val{bb}'", [](C c) { return Args{c.aa, c.bb.value_or("$val{bb}")}; }},
-        {"@ $if{zz,--z $val{aa}} end", nullptr},
         {"@ $if{bb,-b '$val{bb}'} end", [](C c) { return c.bb ? Args{"-b", *c.bb, "end"} : Args{"end"}; }},
         {"@ $list{ll,',',false}", [](C c) { return Args{NoLf(Joined(c, ","))}; }, true},
         {"@ $list{ll,';',true}", [](C c) { return Args{Joined(c, ";")}; }},
@@ -191,17 +187,14 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
              for (const std::string& v : c.ll)
                  args.insert(args.end(), {"--ip", v});
              return args; }},
-        {"@$multilist{ll,--ip,false}", nullptr},
-        {"@ \"$multilist{ll,-i,true}\" '$multilist{ll,-j,true}'", nullptr},
         {"@ ok # $val{aa} $list{ll,';',false}\n@ again", [](C) { return Args{"ok", "ARGV", "again"}; }},
         {"@ \"$(printf '%s' $val{aa})\"", [](C c) { return Args{NoLf(c.aa)}; }, true},
-        {"@ $(printf '%s' '$val{aa}' \"$val{bb}\")", nullptr},
         {"@ \"$(cat <<'EOF'\nX$val{aa}X\nEOF\n)\"", [](C c) { return Args{"X" + NoLf(c.aa) + "X"}; }}};
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl);
         for (int round = 0; round < 10; ++round) {
-            const bool checked = c.expected && (!c.wordsOnly || round % 2);
+            const bool checked = !c.wordsOnly || round % 2;
             const Call call = RandomCall(c.wordsOnly && checked);
             const Printouts printed = Run(c.tmpl, call);
             if (checked) {
@@ -223,6 +216,16 @@ TEST_F(TemplateSecurity, HereDocumentBodiesTakeValuesWithoutLineFeeds) {
         for (const char* end : {"|", "|", "\n"})
             expected.append(NoLf(call.aa)).append(end);
         EXPECT_PRINTED(expected, Run(tmpl, call), call);
+    }
+}
+
+TEST_F(TemplateSecurity, GluedHashStaysInTheWordOfAnyValue) {
+    // A value that vanishes or ends in a blank must not make the # after it start a comment.
+    const std::pair<std::string, Args> cases[] = {
+        {"", {"#c", "-x", "#d"}}, {"\n\n", {"#c", "-x", "#d"}}, {"a \t\n", {"a", "#c", "-x", "a", "#d"}}};
+    for (const auto& [value, args] : cases) {
+        Call call{value, std::nullopt, {value}};
+        EXPECT_PRINTED(Printed(args), Run("@ $val{aa}#c$multilist{ll,-x,false}#d", call), call);
     }
 }
 
