@@ -37,6 +37,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libcorvane loads libxml2 when it first reads XML instead of linking it, so the package names it;
+# the dependencies found in the binaries are added to this one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxml2 (>= 2.9)")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The libraries are public (/usr/<libdir>): dpkg runs ldconfig through its trigger.

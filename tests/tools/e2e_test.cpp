@@ -151,3 +151,26 @@ TEST(Varnok, BrokenPluginsAreReportedAndTheOthersWork) {
 }
 
 } // namespace
+
+namespace {
+
+// What the dynamic loader reports loading for one varnok command line (LD_DEBUG=files).
+std::string LoadedFiles(const std::string& arguments) {
+    return VarnokTest::RunShell("VARNOK_NO_CACHE=1 LD_DEBUG=files '" + VarnokTest::VarnokBinary() + "' " +
+                                arguments + " 2>&1 >/dev/null | grep -o 'file=[^ ]*' || true");
+}
+
+} // namespace
+
+// Start-up loads neither libxml2 nor Boost.Regex: a descriptor read loads the one, a pattern checked
+// the other.
+TEST(Varnok, XmlAndRegexLibrariesAreLoadedOnFirstUse) {
+    std::string files = LoadedFiles("varnok command list");
+    EXPECT_EQ(std::string::npos, files.find("libxml2")) << files;
+    EXPECT_EQ(std::string::npos, files.find("corvane-regex.so")) << files;
+    files = LoadedFiles("--plugin-dir '" + kPlugins + "' inventory disk");
+    EXPECT_NE(std::string::npos, files.find("file=libxml2.so.2")) << files;
+    EXPECT_EQ(std::string::npos, files.find("corvane-regex.so")) << files;
+    files = LoadedFiles("--plugin-dir '" + kPlugins + "' inventory disk get --name sdb");
+    EXPECT_NE(std::string::npos, files.find("/corvane/modules/corvane-regex.so")) << files;
+}

@@ -66,6 +66,10 @@ TEST_F(Package, HoldsEverythingUnderUsr) {
     EXPECT_EQ("usr\n", RunShell("ls -A '" + root + "'"));
     EXPECT_EQ("corvane-regex.so\n", RunShell("ls -A '" + usr + "/" INSTALL_LIBDIR "/corvane/modules'"));
     EXPECT_EQ("", RunShell("find '" + usr + "/share' -name '*.so'"));
+    // libxml2 is loaded, not linked, so the package names it; Boost.Regex comes from the module.
+    const std::string depends = RunShell("dpkg-deb -f '" + deb + "' Depends");
+    EXPECT_NE(std::string::npos, depends.find("libxml2 (>= 2.9)")) << depends;
+    EXPECT_NE(std::string::npos, depends.find("libboost-regex")) << depends;
     // The examples' descriptors name their scripts where the package puts them.
     EXPECT_NE(std::string::npos, CorvaneTest::ReadFile(usr + "/share/doc/varnok/examples/processes.xml")
                                      .find("/bin/sh '/usr/share/doc/varnok/examples/scripts/processes.sh'"));
