@@ -4,6 +4,8 @@
 
 #include <corvane/dispatch.h>
 
+#include <boost/regex.hpp>
+
 #include <string>
 #include <vector>
 
@@ -78,6 +80,35 @@ void CheckOptions(const OptionParser::ParameterList& options, bool asLine, const
     }
 }
 
+// The parser matches option words by hand; they must be exactly the words of this grammar, split
+// the same way.
+void CheckWordGrammar(const std::string& word) {
+    static const boost::regex flag("^-([a-zA-Z])$|^--([a-zA-Z][a-zA-Z0-9-]+)$");
+    static const boost::regex withValue("^--([a-zA-Z][a-zA-Z0-9-]+)=(.+)$");
+    boost::smatch match;
+    std::string name;
+    std::string value;
+    bool matches = true;
+    if (boost::regex_match(word, match, flag)) {
+        name = match[1].matched ? match.str(1) : match.str(2);
+    } else if (boost::regex_match(word, match, withValue)) {
+        name = match.str(1);
+        value = match.str(2);
+    } else {
+        matches = false;
+    }
+    if (OptionParser::IsParameter(word) != matches) {
+        Fail("the option-word test disagrees with the grammar", word);
+    }
+    std::string parsedName;
+    std::string parsedValue;
+    OptionParser parser;
+    parser.ParseParameter(word, parsedName, parsedValue);
+    if (parser.GetParseErrors().empty() != matches || parsedName != name || parsedValue != value) {
+        Fail("an option word is split otherwise than the grammar splits it", word);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -86,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool asLine = (mode & 1) == 0;
     const bool withSpec = (mode & 2) != 0;
     const std::string input = reader.Rest();
+    CheckWordGrammar(input);
 
     OptionParser parser;
     const std::string dump = Parse(parser, input, asLine, withSpec);
