@@ -188,6 +188,10 @@ private:
 // XML plugin descriptors: namespaces and commands declared in descriptor files.
 namespace Corvane::AutoCli {
 
+namespace DescriptorCache {
+class RestoredRegistrations;
+} // namespace DescriptorCache
+
 /// A plugin read from one XML descriptor file. Initialize reads and checks the whole file and keeps
 /// what it declares as pending registrations without touching any tree, so a descriptor that fails
 /// to read registers nothing; RegisterNamespaces then puts the namespaces and commands into the tree.
@@ -236,7 +240,10 @@ public:
     /// Reads one `command` element into a pending ExtensionCommand.
     void AddCommand(xmlNode* node);
 
-    const std::vector<Registration>& GetPendingRegistrations() const { return pending; }
+    /// The registrations Initialize read. Those of a descriptor restored from the cache are made
+    /// on the first call, and whatever of them RegisterNamespaces left for later is then registered:
+    /// the nodes returned are those the tree holds.
+    const std::vector<Registration>& GetPendingRegistrations() const;
 
 protected:
     explicit XmlPlugin(const std::string& fileName);
@@ -244,6 +251,8 @@ protected:
 private:
     std::string fileName;
     std::vector<Registration> pending;
+    // Set instead of `pending` when Initialize found a valid cache entry.
+    std::shared_ptr<DescriptorCache::RestoredRegistrations> restored;
 };
 
 /// Checks the `meta-data-entry` children of a `meta-data` element; the entries are not kept and the

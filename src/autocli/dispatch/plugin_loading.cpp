@@ -3,6 +3,7 @@
 
 #include <corvane/plugins.h>
 
+#include "autocli/plugins/descriptor_cache.h"
 #include "autocli/plugins/file_access.h"
 #include "corvane_build_info.h"
 
@@ -42,28 +43,30 @@ void Dispatcher::AddPlugin(const std::string& path) {
 }
 
 void Dispatcher::AddExternalDirectoryInt(const std::string& directory, bool reportOpenFailure) {
-    std::vector<std::string> paths;
-    {
-        DirPtr dir(::opendir(directory.c_str()));
-        if (!dir) {
-            if (reportOpenFailure) {
-                std::cerr << "Unable to open directory " << directory << " for plugin registration"
-                          << std::endl;
-            }
-            return;
+    // Kept open while its files load: the cache looks them up in it by name.
+    DirPtr dir(::opendir(directory.c_str()));
+    if (!dir) {
+        if (reportOpenFailure) {
+            std::cerr << "Unable to open directory " << directory << " for plugin registration" << std::endl;
         }
-        // Entries are not checked for being regular files: anything whose name lacks both suffixes is
-        // ignored by AddPlugin, and a directory named like a descriptor fails to load with a message.
-        while (const dirent* entry = ::readdir(dir.get())) {
-            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
-                continue;
-            }
-            paths.push_back(directory + "/" + entry->d_name);
-        }
+        return;
     }
-    // The first file to register a name wins, so the order must not depend on the file system.
-    std::sort(paths.begin(), paths.end());
-    for (const std::string& path : paths) {
+    // Entries are not checked for being regular files: anything whose name lacks both suffixes is
+    // ignored by AddPlugin, and a directory named like a descriptor fails to load with a message.
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+            continue;
+        }
+        names.emplace_back(entry->d_name);
+    }
+    // The first file to register a name wins, so the order must not depend on the file system. The
+    // names sort as the paths they end.
+    std::sort(names.begin(), names.end());
+    DescriptorCache::DirectoryScan scan(directory, ::dirfd(dir.get()));
+    std::string path;
+    for (const std::string& name : names) {
+        path.assign(directory).append(1, '/').append(name);
         try {
             AddPlugin(path);
         } catch (const CorvaneException& e) {

@@ -35,7 +35,7 @@ namespace DescriptorCache {
 namespace {
 
 // Raised whenever the layout of cache files or what an entry means changes.
-constexpr const char* kCacheFormat = "1";
+constexpr const char* kCacheFormat = "3";
 
 bool Earlier(std::int64_t sec, std::int64_t nsec, const timespec& than) {
     return sec < than.tv_sec || (sec == than.tv_sec && nsec < than.tv_nsec);
@@ -95,7 +95,7 @@ public:
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
-    std::shared_ptr<DirectoryCache> Find(const std::string& cacheDirectory, const std::string& directory) {
+    std::shared_ptr<DirectoryCache> Find(const std::string& cacheDirectory, std::string_view directory) {
         // The descriptors of one directory come one after the other: the last answer is kept.
         if (last && lastCacheDirectory == cacheDirectory && lastDirectory == directory) {
             return last;
@@ -105,7 +105,7 @@ public:
         key += directory;
         std::shared_ptr<DirectoryCache>& slot = directories[key];
         if (!slot) {
-            slot = std::make_shared<DirectoryCache>(cacheDirectory, directory);
+            slot = std::make_shared<DirectoryCache>(cacheDirectory, std::string(directory));
         }
         last = slot;
         lastCacheDirectory = cacheDirectory;
@@ -199,38 +199,96 @@ void WriteChanges() {
     Registry::Get().WriteAll();
 }
 
+namespace {
+
+const DirectoryScan* innermostScan = nullptr;
+
+// The directory cache of the absolute directory of `fileName`, and its base name; empty when the
+// name has none.
+std::shared_ptr<DirectoryCache> DirectoryOf(const std::string& cacheDirectory, const std::string& fileName,
+                                            std::string& baseName) {
+    std::string absolute;
+    if (fileName[0] != '/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd) == nullptr) {
+            return nullptr;
+        }
+        absolute = std::string(cwd) + "/" + fileName;
+    }
+    const std::string_view path = absolute.empty() ? std::string_view(fileName) : std::string_view(absolute);
+    const std::size_t slash = path.rfind('/');
+    baseName = path.substr(slash + 1);
+    if (baseName.empty()) {
+        return nullptr;
+    }
+    return Registry::Get().Find(cacheDirectory, slash == 0 ? std::string_view("/") : path.substr(0, slash));
+}
+
+} // namespace
+
+DirectoryScan::DirectoryScan(const std::string& directory, int fd)
+    : directory(directory), fd(fd), outer(innermostScan), cacheDirectory(CacheDirectory()) {
+    innermostScan = this;
+}
+
+DirectoryScan::~DirectoryScan() {
+    innermostScan = outer;
+}
+
+const DirectoryScan* DirectoryScan::Of(const std::string& fileName) {
+    for (const DirectoryScan* scan = innermostScan; scan != nullptr; scan = scan->outer) {
+        const std::size_t length = scan->directory.size();
+        if (fileName.size() > length + 1 && fileName[length] == '/' &&
+            fileName.compare(0, length, scan->directory) == 0 &&
+            fileName.find('/', length + 1) == std::string::npos) {
+            return scan;
+        }
+    }
+    return nullptr;
+}
+
 Lookup::Lookup(const std::string& fileName) : fileName(fileName) {
     try {
-        const std::string& cacheDirectory = CacheDirectory();
-        if (cacheDirectory.empty() || fileName.empty()) {
-            return;
-        }
-        std::string absolute = fileName;
-        if (absolute[0] != '/') {
-            char cwd[PATH_MAX];
-            if (::getcwd(cwd, sizeof cwd) == nullptr) {
-                return;
-            }
-            absolute = std::string(cwd) + "/" + fileName;
-        }
-        const std::size_t slash = absolute.rfind('/');
-        baseName = absolute.substr(slash + 1);
-        if (baseName.empty()) {
-            return;
-        }
         // The clock first: a change after this moment gives the file a later change time, so an
         // entry is made only for a file last changed before it (see Store).
         timespec now{};
         struct stat status {};
-        if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0 || ::stat(fileName.c_str(), &status) != 0 ||
-            !S_ISREG(status.st_mode)) {
+        std::shared_ptr<DirectoryCache> found;
+        // A file of the directory being loaded is looked up by name in it, and the directory's
+        // cache is found once for all its files.
+        if (const DirectoryScan* scan = DirectoryScan::Of(fileName)) {
+            if (scan->cacheDirectory.empty()) {
+                return;
+            }
+            if (!scan->cache) {
+                std::string name;
+                scan->cache = DirectoryOf(scan->cacheDirectory, fileName, name);
+            }
+            baseName = fileName.substr(scan->directory.size() + 1);
+            found = scan->cache;
+            if (!found || ::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0 ||
+                ::fstatat(scan->fd, baseName.c_str(), &status, 0) != 0) {
+                return;
+            }
+        } else {
+            const std::string& cacheDirectory = CacheDirectory();
+            if (cacheDirectory.empty() || fileName.empty()) {
+                return;
+            }
+            found = DirectoryOf(cacheDirectory, fileName, baseName);
+            if (!found || ::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0 ||
+                ::stat(fileName.c_str(), &status) != 0) {
+                return;
+            }
+        }
+        if (!S_ISREG(status.st_mode)) {
             return;
         }
         identity = IdentityOf(status);
         identityKnown = true;
         storable = Earlier(identity.mtimeSec, identity.mtimeNsec, now) &&
                    Earlier(identity.ctimeSec, identity.ctimeNsec, now);
-        directory = Registry::Get().Find(cacheDirectory, slash == 0 ? "/" : absolute.substr(0, slash));
+        directory = std::move(found);
     } catch (const std::exception&) {
         directory.reset();
     }
@@ -238,7 +296,7 @@ Lookup::Lookup(const std::string& fileName) : fileName(fileName) {
 
 Lookup::~Lookup() = default;
 
-bool Lookup::Restore(std::vector<XmlPlugin::Registration>& pending) {
+bool Lookup::Restore(std::shared_ptr<const RestoredDescriptor>& restored) {
     if (!directory || !identityKnown) {
         return false;
     }
@@ -247,15 +305,32 @@ bool Lookup::Restore(std::vector<XmlPlugin::Registration>& pending) {
         if (entry == nullptr) {
             return false;
         }
-        if (entry->identity != identity || entry->textSize != identity.size ||
-            !DecodeRegistrations(entry->registrations, directory->Source(), *entry, fileName, pending)) {
+        if (entry->identity != identity || entry->textSize != identity.size) {
             directory->Drop(baseName);
             return false;
         }
+        auto found = std::make_shared<RestoredDescriptor>();
+        found->index = directory->Index();
+        found->registrations = entry->registrations;
+        found->source = directory->Source();
+        found->textOffset = entry->textOffset;
+        found->textSize = entry->textSize;
+        found->fileName = fileName;
+        restored = std::move(found);
         return true;
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::vector<XmlPlugin::Registration> RestoredDescriptor::Decode() const {
+    std::vector<XmlPlugin::Registration> nodes;
+    if (!DecodeRegistrations(*this, nodes)) {
+        // The index was checked when the file was opened and is never written in place.
+        throw CorvaneException("Unable to read the cached declarations of " + fileName +
+                               ".  Remove the cache to read the descriptor again.");
+    }
+    return nodes;
 }
 
 void Lookup::Store(const std::string& text, const std::vector<XmlPlugin::Registration>& pending) {

@@ -3,6 +3,8 @@
 
 #include <corvane/plugins.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,10 +49,24 @@ private:
     int fd;
 };
 
+/// A valid entry of a cache file, as Lookup::Restore finds it: what the descriptor declares, still in
+/// cache form, and where its text is. It keeps the index it points into alive.
+struct RestoredDescriptor {
+    std::shared_ptr<const void> index; ///< owns the bytes `registrations` points into
+    std::string_view registrations;    ///< checked when the file was opened
+    std::shared_ptr<const TextSource> source;
+    std::uint64_t textOffset = 0;
+    std::uint64_t textSize = 0;
+    std::string fileName; ///< the descriptor's path as given to XmlPlugin
+
+    /// The registrations as nodes, in the order they were read from the file.
+    std::vector<XmlPlugin::Registration> Decode() const;
+};
+
 /// One descriptor's look-up, made by XmlPlugin::Initialize:
 ///
 ///     DescriptorCache::Lookup cached(fileName);
-///     if (cached.Restore(pending)) return;   // a valid entry: the file is neither read nor parsed
+///     if (cached.Restore(restored)) return;  // a valid entry: the file is neither read nor parsed
 ///     ... read and check the file into `text` and `pending` ...
 ///     cached.Store(text, pending);           // only after a load without error
 ///
@@ -64,9 +80,9 @@ public:
     Lookup(const Lookup&) = delete;
     Lookup& operator=(const Lookup&) = delete;
 
-    /// Fills `pending` (which must be empty) with the registrations of a valid entry, in the order
-    /// they were read from the file, and returns true; false, with `pending` untouched, otherwise.
-    bool Restore(std::vector<XmlPlugin::Registration>& pending);
+    /// Sets `restored` to the valid entry of the file and returns true; false, with `restored`
+    /// untouched, when there is none.
+    bool Restore(std::shared_ptr<const RestoredDescriptor>& restored);
 
     /// Keeps `pending`, read from `text`, for later runs, unless the file changed since the look-up
     /// began or was changed too recently for its times to tell a later change apart. The entry is
@@ -80,6 +96,29 @@ private:
     FileIdentity identity;
     bool identityKnown = false;
     bool storable = false;
+};
+
+/// While it lives, look-ups of files named `directory` + "/" + name find them by name in the open
+/// directory `fd` (the one being listed) instead of by their whole path, and share what the cache
+/// has for the directory. Made by the loop that loads a plugin directory; scans nest.
+class DirectoryScan {
+public:
+    DirectoryScan(const std::string& directory, int fd);
+    ~DirectoryScan();
+    DirectoryScan(const DirectoryScan&) = delete;
+    DirectoryScan& operator=(const DirectoryScan&) = delete;
+
+    /// The innermost scan of the directory `fileName` is directly in, or null.
+    static const DirectoryScan* Of(const std::string& fileName);
+
+private:
+    friend class Lookup;
+
+    const std::string& directory;
+    int fd;
+    const DirectoryScan* outer;
+    std::string cacheDirectory;                    // decided when the scan begins
+    mutable std::shared_ptr<DirectoryCache> cache; // found at the first look-up
 };
 
 // Below: the pieces the look-up is made of, shared by the sources of the cache and its tests.

@@ -73,8 +73,18 @@ DirectoryCache::DirectoryCache(const std::string& cacheDirectory, std::string di
 DirectoryCache::~DirectoryCache() = default;
 
 const EntryData* DirectoryCache::Find(const std::string& name) const {
-    auto found = byName.find(name);
-    return found != byName.end() ? &entries[found->second] : nullptr;
+    // A directory's files are loaded in name order: the entry after the last one found comes first.
+    if (next < entries.size() && entries[next].name == name) {
+        return &entries[next++];
+    }
+    auto found =
+        std::lower_bound(entries.begin(), entries.end(), name,
+                         [](const EntryData& entry, const std::string& key) { return entry.name < key; });
+    if (found == entries.end() || found->name != name) {
+        return nullptr;
+    }
+    next = static_cast<std::size_t>(found - entries.begin()) + 1;
+    return &*found;
 }
 
 void DirectoryCache::Drop(const std::string& name) {
@@ -156,7 +166,7 @@ void DirectoryCache::Load() {
     void* mapped =
         ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (mapped != MAP_FAILED) {
-        indexMapping.reset(new MappedIndex{mapped, static_cast<std::size_t>(indexEnd)});
+        indexOwner = std::make_shared<const MappedIndex>(mapped, static_cast<std::size_t>(indexEnd));
         indexText = std::string_view(static_cast<const char*>(mapped), static_cast<std::size_t>(indexEnd));
     } else {
         const std::size_t head = index.size();
@@ -164,16 +174,13 @@ void DirectoryCache::Load() {
         if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
             return;
         }
-        indexCopy = std::move(index);
-        indexText = indexCopy;
+        auto copy = std::make_shared<const std::string>(std::move(index));
+        indexText = *copy;
+        indexOwner = std::move(copy);
     }
     if (!DecodeIndex(indexText, size, directory, entries)) {
         entries.clear();
         return;
-    }
-    byName.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        byName.emplace(std::string(entries[i].name), i);
     }
     changed = false;
 }

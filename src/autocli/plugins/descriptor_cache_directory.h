@@ -12,7 +12,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace Corvane::AutoCli {
@@ -39,6 +38,8 @@ public:
     /// The entry of the descriptor `name` read from the file, or null.
     const EntryData* Find(const std::string& name) const;
     const std::shared_ptr<const TextSource>& Source() const { return source; }
+    /// Owns the bytes the entries point into.
+    const std::shared_ptr<const void>& Index() const { return indexOwner; }
     /// Forgets the entry of `name`: the file is rewritten without it.
     void Drop(const std::string& name);
     /// Keeps a new entry for `name`, written when the process ends.
@@ -58,6 +59,9 @@ private:
     struct MappedIndex {
         void* address;
         std::size_t size;
+        MappedIndex(void* address, std::size_t size) : address(address), size(size) {}
+        MappedIndex(const MappedIndex&) = delete;
+        MappedIndex& operator=(const MappedIndex&) = delete;
         ~MappedIndex();
     };
 
@@ -68,12 +72,12 @@ private:
     std::string directory;
     std::string path;
     std::shared_ptr<const TextSource> source;
-    // The index of the cache file, mapped or (where mapping fails) copied; entries point into it.
-    std::unique_ptr<MappedIndex> indexMapping;
-    std::string indexCopy;
+    // The index of the cache file, mapped or (where mapping fails) copied; entries point into it,
+    // and so do the descriptors restored from it, which share it.
+    std::shared_ptr<const void> indexOwner;
     std::string_view indexText;
-    std::vector<EntryData> entries;
-    std::unordered_map<std::string, std::size_t> byName;
+    std::vector<EntryData> entries; // in byte-wise order of their names
+    mutable std::size_t next = 0;   // the entry after the one found last
     std::map<std::string, Added> added;
     std::set<std::string> dropped;
     bool changed = false;

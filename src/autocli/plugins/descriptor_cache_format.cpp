@@ -1,7 +1,9 @@
 // Descriptor cache files: encoding entries and decoding them with every length checked.
 #include "descriptor_cache_format.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 namespace Corvane::AutoCli {
@@ -13,6 +15,8 @@ constexpr char kMagic[8] = {'V', 'N', 'K', 'D', 'C', 0x01, 0x02, 0x03};
 constexpr std::size_t kHeadSize = sizeof kMagic + sizeof(std::uint64_t);
 constexpr std::uint8_t kNamespace = 0;
 constexpr std::uint8_t kCommand = 1;
+// The plan count of an entry that cannot be registered in deferred form.
+constexpr std::uint32_t kNoPlan = 0xffffffff;
 
 template <typename T> void Put(std::string& out, T value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -71,7 +75,145 @@ private:
     bool ok = true;
 };
 
+// Reads the format defaults a command keeps after its description, as one string so that walks
+// over the registrations step over them at once: the formatter, the parameter count and the
+// key/value pairs, exactly. False when they are malformed.
+template <typename Formatter, typename Parameter>
+bool ReadDefaults(std::string_view kept, const Formatter& formatter, const Parameter& parameter) {
+    Reader in(kept);
+    std::string_view name;
+    std::uint32_t count = 0;
+    if (!in.GetString(name) || !in.Get(count)) {
+        return false;
+    }
+    formatter(name);
+    for (std::uint32_t p = 0; p < count; ++p) {
+        std::string_view key;
+        std::string_view value;
+        if (!in.GetString(key) || !in.GetString(value)) {
+            return false;
+        }
+        parameter(key, value);
+    }
+    return in.AtEnd();
+}
+
+// The registrations of an entry without the plan in front of them; empty when malformed.
+std::string_view WithoutPlan(std::string_view blob) {
+    Reader in(blob);
+    std::uint32_t planned = 0;
+    if (!in.Get(planned)) {
+        return {};
+    }
+    const std::size_t skip = planned == kNoPlan ? 0 : std::size_t{planned} * sizeof planned;
+    if (blob.size() - in.Position() < skip) {
+        return {};
+    }
+    return blob.substr(in.Position() + skip);
+}
+
+// A path whose words are all valid names, so that registering it uses exactly these words.
+bool IsPlainPath(std::string_view path) {
+    std::string word;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t stop = std::min(path.find('.', start), path.size());
+        word.assign(path.data() + start, stop - start);
+        if (!AutoCli_IsValidName(word)) {
+            return false;
+        }
+        if (stop == path.size()) {
+            return true;
+        }
+        start = stop + 1;
+    }
+}
+
+// The paths a dry run of a registration has registered so far, with what each is.
+class DryRun {
+public:
+    struct Node {
+        bool command;
+        std::string_view description;
+    };
+
+    const Node* Find(std::string_view path) const {
+        auto found = byPath.find(path);
+        return found != byPath.end() ? &found->second : nullptr;
+    }
+    void Add(std::string_view path, Node node) { byPath.emplace(path, node); }
+
+private:
+    std::unordered_map<std::string_view, Node> byPath;
+};
+
 } // namespace
+
+bool PlanDeferred(std::string_view registrations, std::vector<std::uint32_t>& tops) {
+    // Follows XmlPlugin::RegisterNamespaces into an empty root and gives up wherever that would
+    // throw; the top-level namespaces are those it registers there.
+    Reader in(registrations);
+    std::uint32_t count = 0;
+    if (!in.Get(count)) {
+        return false;
+    }
+    DryRun run;
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint8_t kind = 0;
+        std::string_view path;
+        std::string_view description;
+        std::string_view defaults;
+        if (!in.Get(kind) || !in.GetString(path) || !in.GetString(description)) {
+            return false;
+        }
+        const bool command = kind == kCommand;
+        if ((command && !in.GetString(defaults)) || !IsPlainPath(path)) {
+            return false;
+        }
+        const std::size_t dot = path.rfind('.');
+        const DryRun::Node* existing = run.Find(path);
+        if (dot == std::string_view::npos) {
+            if (command) {
+                return false;
+            }
+            if (existing != nullptr) {
+                // Shared with an earlier entry, or a duplicate the real registration refuses.
+                if (existing->command || existing->description != description) {
+                    return false;
+                }
+                continue;
+            }
+            found.push_back(i);
+        } else {
+            const DryRun::Node* parent = run.Find(path.substr(0, dot));
+            if (parent == nullptr || parent->command || existing != nullptr) {
+                return false;
+            }
+        }
+        run.Add(path, DryRun::Node{command, description});
+    }
+    tops = std::move(found);
+    return true;
+}
+
+bool ReadPlan(std::string_view registrations, std::uint32_t& count, std::string_view& places) {
+    Reader in(registrations);
+    std::uint32_t planned = 0;
+    if (!in.Get(planned) || planned == kNoPlan ||
+        registrations.size() - in.Position() < std::size_t{planned} * sizeof planned) {
+        return false;
+    }
+    count = planned;
+    places = registrations.substr(in.Position(), std::size_t{planned} * sizeof planned);
+    return true;
+}
+
+std::uint32_t PlanPlace(std::string_view places, std::uint32_t i) {
+    std::uint32_t place = 0;
+    std::memcpy(&place, places.data() + std::size_t{i} * sizeof place, sizeof place);
+    return place;
+}
 
 bool FileIdentity::operator==(const FileIdentity& other) const {
     return device == other.device && inode == other.inode && size == other.size &&
@@ -79,7 +221,8 @@ bool FileIdentity::operator==(const FileIdentity& other) const {
            ctimeNsec == other.ctimeNsec;
 }
 
-bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, std::string& out) {
+bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, std::string& result) {
+    std::string out;
     Put(out, static_cast<std::uint32_t>(pending.size()));
     for (const XmlPlugin::Registration& entry : pending) {
         NamespaceNode* node = entry.second.get();
@@ -94,32 +237,42 @@ bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, st
             Put(out, kCommand);
             PutString(out, entry.first);
             PutString(out, command->GetDescription());
-            PutString(out, defaults.GetFormatter());
-            Put(out, static_cast<std::uint32_t>(defaults.GetParameters().size()));
+            std::string kept;
+            PutString(kept, defaults.GetFormatter());
+            Put(kept, static_cast<std::uint32_t>(defaults.GetParameters().size()));
             for (const auto& parameter : defaults.GetParameters()) {
-                PutString(out, parameter.first);
-                PutString(out, parameter.second);
+                PutString(kept, parameter.first);
+                PutString(kept, parameter.second);
             }
+            PutString(out, kept);
         } else {
             return false;
         }
     }
+    std::vector<std::uint32_t> tops;
+    if (PlanDeferred(out, tops)) {
+        Put(result, static_cast<std::uint32_t>(tops.size()));
+        for (const std::uint32_t top : tops) {
+            Put(result, top);
+        }
+    } else {
+        Put(result, kNoPlan);
+    }
+    result += out;
     return true;
 }
 
-bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const TextSource>& source,
-                         const EntryData& entry, const std::string& fileName,
-                         std::vector<XmlPlugin::Registration>& out) {
-    Reader in(data);
+bool DecodeRegistrations(const RestoredDescriptor& entry, std::vector<XmlPlugin::Registration>& out) {
+    Reader in(WithoutPlan(entry.registrations));
     std::uint32_t count = 0;
     if (!in.Get(count)) {
         return false;
     }
     auto text = std::make_shared<KeptText>();
-    text->source = source;
+    text->source = entry.source;
     text->offset = entry.textOffset;
     text->size = entry.textSize;
-    text->fileName = fileName;
+    text->fileName = entry.fileName;
     std::vector<XmlPlugin::Registration> restored;
     restored.reserve(count);
     unsigned commands = 0;
@@ -136,23 +289,24 @@ bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const Text
             restored.emplace_back(std::string(path), std::move(created));
             continue;
         }
-        std::string_view formatter;
-        std::uint32_t parameters = 0;
-        if (kind != kCommand || !in.GetString(formatter) || !in.Get(parameters)) {
+        std::string_view kept;
+        if (kind != kCommand || !in.GetString(kept)) {
             return false;
         }
         auto command = std::make_shared<CachedExtensionCommand>(text, commands++);
         command->SetDescription(std::string(description));
-        if (!formatter.empty()) {
-            command->SetDefaultOutputFormatter(std::string(formatter));
-        }
-        for (std::uint32_t p = 0; p < parameters; ++p) {
-            std::string_view key;
-            std::string_view value;
-            if (!in.GetString(key) || !in.GetString(value)) {
-                return false;
-            }
-            command->SetDefaultOutputParameter(std::string(key), std::string(value));
+        const bool read = ReadDefaults(
+            kept,
+            [&](std::string_view formatter) {
+                if (!formatter.empty()) {
+                    command->SetDefaultOutputFormatter(std::string(formatter));
+                }
+            },
+            [&](std::string_view key, std::string_view value) {
+                command->SetDefaultOutputParameter(std::string(key), std::string(value));
+            });
+        if (!read) {
+            return false;
         }
         restored.emplace_back(std::string(path), std::move(command));
     }
@@ -160,6 +314,49 @@ bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const Text
         return false;
     }
     out = std::move(restored);
+    return true;
+}
+
+RegistrationCursor::RegistrationCursor(std::string_view registrations) : data(WithoutPlan(registrations)) {
+    if (data.size() >= sizeof left) {
+        std::memcpy(&left, data.data(), sizeof left);
+        pos = sizeof left;
+    }
+}
+
+bool RegistrationCursor::Next(RegistrationView& view) {
+    // Read in place: listings walk every registration of thousands of entries.
+    const auto take = [this](std::size_t size) -> const char* {
+        if (data.size() - pos < size) {
+            return nullptr;
+        }
+        const char* at = data.data() + pos;
+        pos += size;
+        return at;
+    };
+    const auto string = [&take](std::string_view& text) {
+        std::uint32_t size = 0;
+        const char* at = take(sizeof size);
+        if (at == nullptr) {
+            return false;
+        }
+        std::memcpy(&size, at, sizeof size);
+        at = take(size);
+        text = std::string_view(at, at != nullptr ? size : 0);
+        return at != nullptr;
+    };
+    const char* kind = left > 0 ? take(1) : nullptr;
+    if (kind == nullptr || !string(view.path) || !string(view.description)) {
+        left = 0;
+        return false;
+    }
+    view.command = static_cast<std::uint8_t>(*kind) == kCommand;
+    std::string_view defaults;
+    if (view.command && !string(defaults)) {
+        left = 0;
+        return false;
+    }
+    --left;
     return true;
 }
 
@@ -219,31 +416,64 @@ bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::stri
             !in.Get(entry.textSize)) {
             return false;
         }
-        // The registrations run up to the next entry: their own count says how far.
+        // The plan and the registrations run up to the next entry: their own counts say how far.
         const std::size_t start = in.Position();
+        std::uint32_t planned = 0;
+        if (!in.Get(planned)) {
+            return false;
+        }
+        const std::uint32_t tops = planned == kNoPlan ? 0 : planned;
+        // The places are read a second time, in step with the registrations they name.
+        Reader plan(index.substr(kHeadSize + in.Position()));
+        std::uint32_t place = 0;
+        for (std::uint32_t t = 0; t < tops; ++t) {
+            if (!in.Get(place)) {
+                return false;
+            }
+        }
         std::uint32_t registrations = 0;
         if (!in.Get(registrations)) {
             return false;
         }
+        std::uint32_t nextTop = 0;
+        std::uint32_t wanted = 0; // the place of planned entry nextTop
+        if (tops > 0) {
+            plan.Get(place);
+            wanted = place;
+        }
         for (std::uint32_t r = 0; r < registrations; ++r) {
             std::uint8_t kind = 0;
+            std::string_view path;
             std::string_view skipped;
-            if (!in.Get(kind) || !in.GetString(skipped) || !in.GetString(skipped)) {
+            if (!in.Get(kind) || (kind != kNamespace && kind != kCommand) || !in.GetString(path) ||
+                !in.GetString(skipped)) {
                 return false;
             }
-            std::uint32_t parameters = 0;
-            if (kind == kCommand && (!in.GetString(skipped) || !in.Get(parameters))) {
-                return false;
+            // A planned top-level entry is a namespace with a one-word path.
+            if (nextTop < tops && r > wanted) {
+                return false; // places out of order
             }
-            for (std::uint32_t p = 0; p < parameters; ++p) {
-                if (!in.GetString(skipped) || !in.GetString(skipped)) {
+            if (nextTop < tops && r == wanted) {
+                if (kind != kNamespace || path.empty() || path.find('.') != std::string_view::npos) {
                     return false;
                 }
+                if (++nextTop < tops) {
+                    plan.Get(place);
+                    wanted = place;
+                }
             }
+            const auto ignore = [](std::string_view...) {};
+            if (kind == kCommand && (!in.GetString(skipped) || !ReadDefaults(skipped, ignore, ignore))) {
+                return false;
+            }
+        }
+        if (nextTop != tops) {
+            return false;
         }
         entry.registrations = index.substr(kHeadSize + start, in.Position() - start);
         if (entry.textOffset < index.size() || entry.textOffset > fileSize ||
-            entry.textSize > fileSize - entry.textOffset) {
+            entry.textSize > fileSize - entry.textOffset ||
+            (!decoded.empty() && decoded.back().name >= entry.name)) {
             return false;
         }
         decoded.push_back(entry);

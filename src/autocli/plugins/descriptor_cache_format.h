@@ -15,9 +15,11 @@ namespace DescriptorCache {
 // A cache file, all numbers in the host's byte order (the magic tells another order apart):
 //   magic (8 bytes), index end (u64: where the texts begin), version, directory, entry count (u32),
 //   entries: name, identity (7 x u64), text offset and size (u64, from the start of the file),
+//            plan: count (u32; 0xffffffff for none), then the places of the top-level namespaces
+//            among the registrations (u32 each, increasing),
 //            registrations: count (u32), then for each: kind (u8: 0 namespace, 1 command), path,
-//            description, and for a command its formatter and parameter count (u32) with
-//            key/value pairs,
+//            description, and for a command its format defaults as one string: its formatter and
+//            parameter count (u32) with key/value pairs,
 //   then the descriptor texts.
 // Strings are a u32 length and the bytes. Commands are numbered by their order among the
 // registrations, which is the order of the `command` elements of the descriptor.
@@ -32,14 +34,45 @@ struct EntryData {
     std::string_view text; ///< for writing: the text itself
 };
 
-/// The registrations in cache form; false when one of them is not a namespace or a command read
-/// from a descriptor.
+/// The registrations in cache form, with their plan in front; false when one of them is not a
+/// namespace or a command read from a descriptor.
 bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, std::string& out);
 
-/// Rebuilds the registrations; false, with `out` unchanged, when `data` is malformed.
-bool DecodeRegistrations(std::string_view data, const std::shared_ptr<const TextSource>& source,
-                         const EntryData& entry, const std::string& fileName,
-                         std::vector<XmlPlugin::Registration>& out);
+/// The plan of registrations in cache form (without a plan): true, with the places of the top-level
+/// namespaces in `tops`, when registering them into an empty root would succeed and every path is
+/// made of valid names; the registration can then be done by top-level namespaces that make their
+/// subtrees later. False otherwise.
+bool PlanDeferred(std::string_view registrations, std::vector<std::uint32_t>& tops);
+
+/// The plan stored in front of an entry's registrations: the number of top-level namespaces and
+/// their places (read with PlanPlace); false when the entry has none.
+bool ReadPlan(std::string_view registrations, std::uint32_t& count, std::string_view& places);
+/// The place of top-level namespace `i` of `places` from ReadPlan.
+std::uint32_t PlanPlace(std::string_view places, std::uint32_t i);
+
+/// Rebuilds the registrations of `entry`; false, with `out` unchanged, when they are malformed.
+bool DecodeRegistrations(const RestoredDescriptor& entry, std::vector<XmlPlugin::Registration>& out);
+
+/// One registration in cache form, as RegistrationCursor reads it.
+struct RegistrationView {
+    bool command = false;
+    std::string_view path;
+    std::string_view description;
+};
+
+/// Reads the registrations of an entry one by one, without making anything. Only for registrations
+/// that DecodeIndex accepted.
+class RegistrationCursor {
+public:
+    explicit RegistrationCursor(std::string_view registrations);
+    /// The next registration; false at the end (or on malformed data).
+    bool Next(RegistrationView& view);
+
+private:
+    std::string_view data;
+    std::size_t pos = 0;
+    std::uint32_t left = 0;
+};
 
 /// The index of the file for `entries` (each with its `text`) of the absolute directory `directory`:
 /// the file is the index followed by the entries' texts in the same order.
@@ -50,7 +83,8 @@ std::string EncodeIndex(const std::string& directory, const std::vector<EntryDat
 std::uint64_t IndexEnd(std::string_view head);
 
 /// Decodes the index (the file up to IndexEnd) of a file `fileSize` bytes long; false when it is not
-/// an index of this version for `directory`, or any entry lies outside the file.
+/// an index of this version for `directory`, any entry lies outside the file or is malformed, or the
+/// entries are not in strictly increasing byte-wise order of their names.
 bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::string& directory,
                  std::vector<EntryData>& entries);
 

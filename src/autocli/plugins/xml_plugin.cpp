@@ -3,6 +3,7 @@
 
 #include "descriptor_cache.h"
 #include "file_access.h"
+#include "restored_registrations.h"
 #include "xml_document.h"
 #include "xml_plugin_internal.h"
 
@@ -135,8 +136,11 @@ bool FindDescriptorSyntaxError(const std::string& fileName, XmlDiagnostic& probl
 void XmlPlugin::Initialize() {
     // A second Initialize reads the file afresh instead of declaring everything twice.
     pending.clear();
+    restored.reset();
     DescriptorCache::Lookup cached(fileName);
-    if (cached.Restore(pending)) {
+    std::shared_ptr<const DescriptorCache::RestoredDescriptor> entry;
+    if (cached.Restore(entry)) {
+        restored = std::make_shared<DescriptorCache::RestoredRegistrations>(std::move(entry));
         return;
     }
     LIBXML_TEST_VERSION
@@ -165,6 +169,10 @@ void XmlPlugin::Initialize() {
         throw CorvaneException("Unable to handle XML Plugin " + fileName +
                                ".  There was an error while parsing: " + e.what());
     }
+}
+
+const std::vector<XmlPlugin::Registration>& XmlPlugin::GetPendingRegistrations() const {
+    return restored ? restored->Nodes() : pending;
 }
 
 const std::string& XmlPlugin::GetName() const {
@@ -220,6 +228,12 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
     if (!root) {
         throw CorvaneException("Unable to register the XML plugin " + fileName + " without a root namespace");
     }
+    // A restored descriptor that can only succeed registers its top-level namespaces now and the
+    // rest when first looked into.
+    if (restored && restored->RegisterDeferred(root)) {
+        return;
+    }
+    const std::vector<Registration>& entries = GetPendingRegistrations();
     // Pass 1 checks every entry against the tree as it is before this plugin adds anything, so that a
     // clash with another plugin is found before any of this plugin's nodes are registered. Entries
     // whose parent does not exist yet (it may be declared by this very plugin) are left to pass 2.
@@ -229,7 +243,7 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
     TargetPath previous;
     std::shared_ptr<NamespaceNode> parent;
     bool havePrevious = false;
-    for (const Registration& entry : pending) {
+    for (const Registration& entry : entries) {
         const std::string& path = entry.first;
         if (path.empty()) {
             throw CorvaneException("Invalid NULL registration found in XML plugin: " + fileName +
@@ -264,7 +278,7 @@ void XmlPlugin::RegisterNamespaces(std::shared_ptr<Namespace> root) {
     // leading to the same node (nodes are only ever added), so the parent of the entry before is
     // reused while the parent words stay the same.
     havePrevious = false;
-    for (const Registration& entry : pending) {
+    for (const Registration& entry : entries) {
         target.Split(entry.first);
         if (!havePrevious || !target.SameParent(previous)) {
             std::list<std::string> words = target.ParentList();

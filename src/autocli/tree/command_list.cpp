@@ -1,6 +1,8 @@
 // CommandList: the built-in command that lists every command of the tree, with substring filters.
 #include <corvane/tree.h>
 
+#include "deferred_namespace.h"
+
 namespace Corvane::AutoCli {
 
 using MetaObj::MetaList;
@@ -21,9 +23,39 @@ std::shared_ptr<CallSpec::ParameterSpec> Filter(const char* name, const char* sh
 }
 
 // Case-sensitive; the empty filter occurs everywhere.
-bool Passes(const std::string& text, const std::string& filter) {
-    return text.find(filter) != std::string::npos;
+bool Passes(std::string_view text, const std::string& filter) {
+    return filter.empty() || text.find(filter) != std::string_view::npos;
 }
+
+// The commands of a subtree not built yet, read from where it is kept, in the order and with the
+// values AddChildren would give them.
+class DeferredRows : public DeferredNamespace::CommandVisitor {
+public:
+    DeferredRows(CommandList& command, const std::string& namespaceFilter, const std::string& commandFilter,
+                 const std::string& descriptionFilter, MetaList* list)
+        : command(command), namespaceFilter(namespaceFilter), commandFilter(commandFilter),
+          descriptionFilter(descriptionFilter), list(list) {}
+
+    bool Wants(std::string_view path, std::string_view name, std::string_view description) override {
+        return Passes(path, namespaceFilter) && Passes(name, commandFilter) &&
+               Passes(description, descriptionFilter);
+    }
+
+    void Visit(std::string_view path, std::string_view name, std::string_view description) override {
+        std::shared_ptr<MetaStruct> element = command.GetOutputStructure();
+        element->SetField("Command", std::string(name));
+        element->SetField("Namespace", std::string(path));
+        element->SetField("Description", std::string(description));
+        list->Add(element);
+    }
+
+private:
+    CommandList& command;
+    const std::string& namespaceFilter;
+    const std::string& commandFilter;
+    const std::string& descriptionFilter;
+    MetaList* list;
+};
 
 } // namespace
 
@@ -98,7 +130,13 @@ void CommandList::AddChildren(const std::string& namespaceFilter, const std::str
             }
             break;
         case NamespaceType:
-            AddChildren(namespaceFilter, commandFilter, descriptionFilter, child.get(), list);
+            if (auto* deferred = dynamic_cast<DeferredNamespace*>(child.get());
+                deferred != nullptr && !deferred->IsExpanded()) {
+                DeferredRows rows(*this, namespaceFilter, commandFilter, descriptionFilter, list);
+                deferred->ListCommands(rows);
+            } else {
+                AddChildren(namespaceFilter, commandFilter, descriptionFilter, child.get(), list);
+            }
             break;
         default:
             break;

@@ -1,5 +1,6 @@
 // Tests of the descriptor cache: restored loads equal fresh ones, and every stale, foreign or damaged
 // entry is noticed, ignored and rewritten.
+#include <corvane/dispatch.h>
 #include <corvane/plugins.h>
 
 #include "test_support.h"
@@ -217,12 +218,16 @@ TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritt
         {"truncated in the header", damage(0, "", 12)},
         {"truncated in the index", damage(0, "", good.size() / 10)},
         {"truncated in the texts", damage(0, "", good.size() - 1)},
-        {"another version", damage(good.find("cache 1"), "cache 0", good.size())},
+        {"another version", damage(good.find("cache 3"), "cache 2", good.size())},
         {"index end past the file", damage(8, std::string(8, '\x7f'), good.size())},
         {"entry text past the file",
          damage(good.find("d.xml") + 5 + kIdentityBytes, std::string(8, '\x7f'), good.size())},
-        {"registration count too large",
+        // Then the plan: one top-level namespace, the registration at place 0.
+        {"plan count too large",
          damage(good.find("d.xml") + 5 + kIdentityBytes + 16, "\xff\xff", good.size())},
+        {"plan naming a command", damage(good.find("d.xml") + 5 + kIdentityBytes + 20, "\x01", good.size())},
+        {"registration count too large",
+         damage(good.find("d.xml") + 5 + kIdentityBytes + 24, "\xff\xff", good.size())},
         {"a symbolic link", [&] {
              ::rename(cache.c_str(), (cache + ".real").c_str());
              ::symlink((cache + ".real").c_str(), cache.c_str());
@@ -265,6 +270,121 @@ TEST_F(DescriptorCacheTest, RestoredCommandsReadTheKeptTextAndReleaseIt) {
         EXPECT_EQ(fdsBefore + 1, CorvaneTest::CountOpenFds());
     }
     EXPECT_EQ(fdsBefore, CorvaneTest::CountOpenFds());
+}
+
+std::string Plugin(const std::string& namespaces, const std::string& commands) {
+    return "<p><version>1.0.0</version><namespaces>" + namespaces + "</namespaces><commands>" + commands +
+           "</commands></p>";
+}
+std::string Ns(const std::string& path, const std::string& description) {
+    return "<namespace path=\"" + path + "\"><description>" + description + "</description></namespace>";
+}
+std::string Cmd(const std::string& path) {
+    return "<command path=\"" + path + "\"><description>Does " + path +
+           ".</description><input-spec/><output-spec><string/></output-spec><format-parameters/>"
+           "<execute>echo</execute></command>";
+}
+
+// The tree below `node`: every node's path, kind and description, and whether its parent is `node`.
+std::string DumpTree(const std::shared_ptr<NamespaceNode>& node) {
+    std::string text;
+    for (const auto& child : node->GetNamespaceNodes()) {
+        text += child->GetPathString('.') + " " + std::to_string(child->GetType()) + " " +
+                child->GetDescription() + (child->GetParent() == node ? "" : " (parent?)") + "\n" +
+                DumpTree(child);
+    }
+    return text;
+}
+
+std::string Listed(Dispatcher& dispatcher, const std::string& filter, const std::string& value) {
+    std::list<std::string> path = {"varnok", "command", "list"};
+    auto listing = std::dynamic_pointer_cast<Command>(dispatcher.GetRootNamespace()->ResolveNode(path));
+    auto input = CommandInput::New();
+    if (!filter.empty()) {
+        input->AddParameter(filter, value);
+    }
+    input->SetInputSpec(listing->GetInputSpec());
+    auto output = CommandOutput::New();
+    listing->Execute(input, output);
+    std::string text;
+    auto rows = std::dynamic_pointer_cast<Corvane::MetaObj::MetaList>(output->GetRootObject());
+    for (const auto& row : rows->GetObjects()) {
+        auto record = std::dynamic_pointer_cast<Corvane::MetaObj::MetaStruct>(row);
+        text += record->GetField("Namespace")->ToString() + "|" + record->GetField("Command")->ToString() +
+                "|" + record->GetField("Description")->ToString() + "\n";
+    }
+    return text;
+}
+
+bool IsDeferred(const std::shared_ptr<NamespaceNode>& node) {
+    return std::string(typeid(*node).name()).find("RestoredNamespace") != std::string::npos;
+}
+
+// Top-level namespaces restored from the cache make their subtrees when first looked into: the
+// listing, the tree and every refusal are those of a load without the cache, including where other
+// descriptors share, extend or clash with a subtree not made yet.
+TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) {
+    // Commands out of name order, a namespace and a command told apart only by the full stop.
+    plugins.WriteFile("a.xml",
+                      Plugin(Ns("a", "Ay.") + Ns("a.y", "Why.") + Ns("a.y.deep", "Deep."),
+                             Cmd("a.y.z") + Cmd("a.b") + Cmd("a.y.deep.q") + Cmd("a.y.a") + Cmd("a.y0")));
+    plugins.WriteFile("b.xml", Plugin(Ns("a", "Ay."), Cmd("a.c")));                       // shares a
+    plugins.WriteFile("c.xml", Plugin(Ns("a", "Ay."), Cmd("a.y.z")));                     // clashes below a
+    plugins.WriteFile("d.xml", Plugin(Ns("t", "Tee."), Cmd("t.run") + Cmd("t.run.sub"))); // fails alone
+    plugins.WriteFile("e.xml", Plugin(Ns("e", "Ee."), Cmd("top") + Cmd("e.x"))); // a top-level command
+    plugins.WriteFile("f.xml", Plugin(Ns("f", "Ef.") + Ns("f", "Ef."), Cmd("f.x")));
+    plugins.WriteFile("g.xml", Plugin(Ns("a", "Other."), Cmd("a.g"))); // another description
+    plugins.WriteFile("h.xml", Plugin(Ns("h", "Aitch."), Cmd("h.x")));
+    plugins.WriteFile("i.xml", Plugin(Ns("i", "Eye."), Cmd("h.w"))); // into h from outside
+    Settle();
+    const std::vector<std::pair<std::string, std::string>> filters = {
+        {"", ""}, {"namespace-filter", "a.y"}, {"command-filter", "x"}, {"description-filter", "a.y."}};
+    std::string expected;
+    for (const char* run : {"without the cache", "filling it", "using it"}) {
+        if (std::string(run) == "without the cache") {
+            ::setenv("VARNOK_NO_CACHE", "1", 1);
+        } else {
+            ::unsetenv("VARNOK_NO_CACHE");
+        }
+        std::string outcome;
+        {
+            Dispatcher dispatcher;
+            outcome = CorvaneTest::CaptureFd(2, [&] { dispatcher.AddExternalDirectory(plugins.Path()); });
+            const auto root = dispatcher.GetRootNamespace();
+            if (std::string(run) == "using it") {
+                EXPECT_TRUE(IsDeferred(root->GetNamespaceNode("f")));
+                EXPECT_FALSE(IsDeferred(root->GetNamespaceNode("e")));
+            }
+            // Listed before anything else looks into the tree.
+            for (const auto& [filter, value] : filters) {
+                outcome += Listed(dispatcher, filter, value) + "--\n";
+            }
+            outcome += DumpTree(root);
+        }
+        DescriptorCache::WriteChanges();
+        if (expected.empty()) {
+            expected = outcome;
+            EXPECT_NE(std::string::npos,
+                      expected.find("a.y.deep|q|Does a.y.deep.q.\na.y|z|Does a.y.z.\na|y0|"));
+            EXPECT_NE(std::string::npos, expected.find("Varnok path is already registered: a.y.z"));
+            EXPECT_NE(std::string::npos, expected.find("h.w 2 Does h.w."));
+        }
+        EXPECT_EQ(expected, outcome) << run;
+    }
+    // A restored plugin's registrations are the nodes the tree holds, all in place.
+    Dispatcher dispatcher;
+    auto plugin = XmlPlugin::New(plugins.Path() + "/a.xml");
+    plugin->Initialize();
+    plugin->RegisterNamespaces(dispatcher.GetRootNamespace());
+    ASSERT_TRUE(IsDeferred(dispatcher.GetRootNamespace()->GetNamespaceNode("a")));
+    for (const auto& [path, node] : plugin->GetPendingRegistrations()) {
+        std::list<std::string> words;
+        for (std::size_t start = 0, dot = 0; dot != std::string::npos; start = dot + 1) {
+            dot = path.find('.', start);
+            words.push_back(path.substr(start, dot - start));
+        }
+        EXPECT_EQ(node, dispatcher.GetRootNamespace()->ResolveNode(words)) << path;
+    }
 }
 
 } // namespace

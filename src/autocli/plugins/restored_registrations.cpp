@@ -1,0 +1,181 @@
+// RestoredRegistrations and RestoredNamespace: registering a restored descriptor's top-level
+// namespaces at once and the rest when first looked into.
+#include "restored_registrations.h"
+
+#include "descriptor_cache_format.h"
+
+#include <algorithm>
+#include <string_view>
+#include <typeinfo>
+
+namespace Corvane::AutoCli {
+namespace DescriptorCache {
+
+RestoredRegistrations::RestoredRegistrations(std::shared_ptr<const RestoredDescriptor> descriptor)
+    : descriptor(std::move(descriptor)) {}
+
+RestoredRegistrations::~RestoredRegistrations() = default;
+
+bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& root) {
+    std::uint32_t count = 0;
+    std::string_view places;
+    if (registered || decoded || !root || typeid(*root) != typeid(RootNamespace) ||
+        !ReadPlan(descriptor->registrations, count, places)) {
+        return false;
+    }
+    // Calls `use` with each top-level namespace the plan names, in order; false when the plan does
+    // not match the registrations. They usually come first, so the walks are short.
+    const auto forEachTop = [&](const auto& use) {
+        RegistrationCursor cursor(descriptor->registrations);
+        RegistrationView view;
+        std::uint32_t found = 0;
+        for (std::uint32_t i = 0; found < count && cursor.Next(view); ++i) {
+            if (i == PlanPlace(places, found)) {
+                use(i, view);
+                ++found;
+            }
+        }
+        return found == count;
+    };
+    // Into the real root as into an empty one: none of the top-level names may be there yet.
+    bool fresh = true;
+    if (!forEachTop([&](std::uint32_t, const RegistrationView& top) {
+            fresh = fresh && !root->HasNamespaceNode(std::string(top.path));
+        }) ||
+        !fresh) {
+        return false;
+    }
+    registered = true;
+    deferred.reserve(count);
+    forEachTop([&](std::uint32_t place, const RegistrationView& top) {
+        auto node = std::make_shared<RestoredNamespace>(descriptor, shared_from_this(), place);
+        node->SetDescription(std::string(top.description));
+        root->RegisterNamespaceNode(node, std::string(top.path));
+        deferred.emplace_back(place, std::move(node));
+    });
+    return true;
+}
+
+const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Decoded() {
+    if (!decoded) {
+        nodes = descriptor->Decode();
+        for (const auto& entry : deferred) {
+            nodes.at(entry.first).second = entry.second;
+        }
+        decoded = true;
+    }
+    return nodes;
+}
+
+const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
+    // Copied: expanding a namespace can end with the last owner of this object.
+    const auto namespaces = deferred;
+    for (const auto& entry : namespaces) {
+        entry.second->Expand();
+    }
+    return Decoded();
+}
+
+RestoredNamespace::RestoredNamespace(std::shared_ptr<const RestoredDescriptor> descriptor,
+                                     const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index)
+    : descriptor(std::move(descriptor)), owner(owner), index(index) {}
+
+RestoredNamespace::~RestoredNamespace() = default;
+
+void RestoredNamespace::Expand() {
+    if (expanded) {
+        return;
+    }
+    expanded = true;
+    // The plugin's own nodes when it is still there, so that it and the tree share them.
+    std::vector<XmlPlugin::Registration> local;
+    const std::vector<XmlPlugin::Registration>* nodes = nullptr;
+    if (std::shared_ptr<RestoredRegistrations> registrations = owner.lock()) {
+        nodes = &registrations->Decoded();
+    } else {
+        local = descriptor->Decode();
+        nodes = &local;
+    }
+    const std::string& name = GetName();
+    for (std::size_t i = 0; i < nodes->size(); ++i) {
+        const std::string& path = (*nodes)[i].first;
+        if (i == index || path.size() <= name.size() || path.compare(0, name.size(), name) != 0 ||
+            path[name.size()] != '.') {
+            continue;
+        }
+        // The dry run made sure every parent is registered before its children.
+        std::shared_ptr<NamespaceNode> parent = GetThis();
+        std::size_t start = name.size() + 1;
+        for (std::size_t dot = path.find('.', start); dot != std::string::npos; dot = path.find('.', start)) {
+            parent = parent->GetNamespaceNode(path.substr(start, dot - start));
+            if (!parent) {
+                throw CorvaneException("Unable to find the namespace of " + path +
+                                       " in the cached declarations of " + descriptor->fileName);
+            }
+            start = dot + 1;
+        }
+        parent->RegisterNamespaceNode((*nodes)[i].second, path.substr(start));
+    }
+}
+
+void RestoredNamespace::ListCommands(CommandVisitor& visitor) {
+    const std::string& name = GetName();
+    std::vector<RegistrationView> wanted;
+    RegistrationCursor cursor(descriptor->registrations);
+    RegistrationView view;
+    while (cursor.Next(view)) {
+        if (view.command && view.path.size() > name.size() && view.path[name.size()] == '.' &&
+            view.path.compare(0, name.size(), name) == 0) {
+            const std::size_t dot = view.path.rfind('.');
+            if (visitor.Wants(view.path.substr(0, dot), view.path.substr(dot + 1), view.description)) {
+                wanted.push_back(view);
+            }
+        }
+    }
+    // Names hold only letters and digits, which sort after the full stop: the byte-wise order of the
+    // paths is the depth-first walk of the tree in name order.
+    std::sort(wanted.begin(), wanted.end(),
+              [](const RegistrationView& a, const RegistrationView& b) { return a.path < b.path; });
+    for (const RegistrationView& command : wanted) {
+        const std::size_t dot = command.path.rfind('.');
+        visitor.Visit(command.path.substr(0, dot), command.path.substr(dot + 1), command.description);
+    }
+}
+
+bool RestoredNamespace::HasNamespaceNode(const std::string& name) {
+    Expand();
+    return DeferredNamespace::HasNamespaceNode(name);
+}
+
+std::vector<std::string> RestoredNamespace::GetNamespaceNodeNames() {
+    Expand();
+    return DeferredNamespace::GetNamespaceNodeNames();
+}
+
+std::vector<std::shared_ptr<NamespaceNode>> RestoredNamespace::GetNamespaceNodes() {
+    Expand();
+    return DeferredNamespace::GetNamespaceNodes();
+}
+
+std::shared_ptr<NamespaceNode> RestoredNamespace::GetNamespaceNode(const std::string& name) {
+    Expand();
+    return DeferredNamespace::GetNamespaceNode(name);
+}
+
+void RestoredNamespace::RegisterNamespaceNode(std::shared_ptr<NamespaceNode> node, std::string name) {
+    Expand();
+    DeferredNamespace::RegisterNamespaceNode(std::move(node), std::move(name));
+}
+
+std::shared_ptr<NamespaceNode> RestoredNamespace::ResolveNode(std::list<std::string>& path) {
+    Expand();
+    return DeferredNamespace::ResolveNode(path);
+}
+
+std::shared_ptr<NamespaceNode> RestoredNamespace::SubNamespace(const std::string& name) {
+    Expand();
+    return DeferredNamespace::SubNamespace(name);
+}
+
+} // namespace DescriptorCache
+} // namespace Corvane::AutoCli

@@ -1,0 +1,90 @@
+// What a descriptor restored from the cache declares, registered as namespaces whose subtrees are
+// made from the cache entry when first looked into.
+#pragma once
+
+#include <corvane/plugins.h>
+
+#include "autocli/tree/deferred_namespace.h"
+#include "descriptor_cache.h"
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Corvane::AutoCli {
+namespace DescriptorCache {
+
+class RestoredNamespace;
+
+/// The registrations of one restored descriptor, kept by its XmlPlugin. They stay in cache form
+/// until something needs them as nodes. When the plugin registers them into a dispatcher's root
+/// and that registration can be told in advance to succeed without touching anything already in
+/// the tree, only the top-level namespaces are registered, as RestoredNamespace nodes that make
+/// the rest on first use; the tree then looks exactly as if everything had been registered at once.
+class RestoredRegistrations : public std::enable_shared_from_this<RestoredRegistrations> {
+public:
+    explicit RestoredRegistrations(std::shared_ptr<const RestoredDescriptor> descriptor);
+    ~RestoredRegistrations();
+    RestoredRegistrations(const RestoredRegistrations&) = delete;
+    RestoredRegistrations& operator=(const RestoredRegistrations&) = delete;
+
+    /// Registers the top-level namespaces below `root` as deferred nodes and returns true when that
+    /// stands for registering everything at once: this is the first registration, `root` is a plain
+    /// RootNamespace holding none of the top-level names, and the entry's plan (made when it was
+    /// stored) says that registering into an empty root succeeds. Otherwise does nothing and
+    /// returns false.
+    bool RegisterDeferred(const std::shared_ptr<Namespace>& root);
+
+    /// Every registration as a node, in the order of the descriptor, after every deferred namespace
+    /// has made its subtree: the nodes the tree holds.
+    const std::vector<XmlPlugin::Registration>& Nodes();
+
+private:
+    friend class RestoredNamespace;
+
+    // The nodes, decoded once, the deferred namespaces in the places of their entries.
+    const std::vector<XmlPlugin::Registration>& Decoded();
+
+    std::shared_ptr<const RestoredDescriptor> descriptor;
+    std::vector<std::pair<std::size_t, std::shared_ptr<RestoredNamespace>>> deferred;
+    std::vector<XmlPlugin::Registration> nodes;
+    bool decoded = false;
+    bool registered = false;
+};
+
+/// A top-level namespace of a restored descriptor, registered before what lies below it.
+class RestoredNamespace : public DeferredNamespace {
+public:
+    /// `index` is the place of the namespace's own entry among the registrations.
+    RestoredNamespace(std::shared_ptr<const RestoredDescriptor> descriptor,
+                      const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index);
+    ~RestoredNamespace() override;
+
+    bool IsExpanded() const override { return expanded; }
+    void ListCommands(CommandVisitor& visitor) override;
+    /// Registers the descriptor's entries below this namespace, as registering them at once would
+    /// have. Does nothing the second time.
+    void Expand();
+
+    bool HasNamespaceNode(const std::string& name) override;
+    std::vector<std::string> GetNamespaceNodeNames() override;
+    std::vector<std::shared_ptr<NamespaceNode>> GetNamespaceNodes() override;
+    std::shared_ptr<NamespaceNode> GetNamespaceNode(const std::string& name) override;
+    using DeferredNamespace::RegisterNamespaceNode;
+    void RegisterNamespaceNode(std::shared_ptr<NamespaceNode> node, std::string name) override;
+    std::shared_ptr<NamespaceNode> ResolveNode(std::list<std::string>& path) override;
+    std::shared_ptr<NamespaceNode> SubNamespace(const std::string& name) override;
+
+private:
+    std::shared_ptr<const RestoredDescriptor> descriptor;
+    // Weak: the registrations hold this node among their own.
+    std::weak_ptr<RestoredRegistrations> owner;
+    std::size_t index;
+    bool expanded = false;
+};
+
+} // namespace DescriptorCache
+} // namespace Corvane::AutoCli
