@@ -53,19 +53,11 @@ void Dispatcher::AddExternalDirectoryInt(const std::string& directory, bool repo
     }
     // Entries are not checked for being regular files: anything whose name lacks both suffixes is
     // ignored by AddPlugin, and a directory named like a descriptor fails to load with a message.
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
-            continue;
-        }
-        names.emplace_back(entry->d_name);
-    }
-    // The first file to register a name wins, so the order must not depend on the file system. The
-    // names sort as the paths they end.
-    std::sort(names.begin(), names.end());
-    DescriptorCache::DirectoryScan scan(directory, ::dirfd(dir.get()));
+    // The first file to register a name wins, so the order must not depend on the file system: the
+    // names come in byte-wise order, which is that of the paths they end.
+    DescriptorCache::DirectoryScan scan(directory, dir.get());
     std::string path;
-    for (const std::string& name : names) {
+    for (const std::string_view name : scan.Names()) {
         path.assign(directory).append(1, '/').append(name);
         try {
             AddPlugin(path);

@@ -226,13 +226,54 @@ std::shared_ptr<DirectoryCache> DirectoryOf(const std::string& cacheDirectory, c
 
 } // namespace
 
-DirectoryScan::DirectoryScan(const std::string& directory, int fd)
-    : directory(directory), fd(fd), outer(innermostScan), cacheDirectory(CacheDirectory()) {
+DirectoryScan::DirectoryScan(const std::string& directory, DIR* dir)
+    : directory(directory), dir(dir), fd(::dirfd(dir)), outer(innermostScan),
+      cacheDirectory(CacheDirectory()) {
     innermostScan = this;
+    if (!cacheDirectory.empty() && !directory.empty()) {
+        try {
+            std::string name;
+            cache = DirectoryOf(cacheDirectory, directory + "/-", name);
+        } catch (const std::exception&) {
+            cache.reset();
+        }
+    }
 }
 
 DirectoryScan::~DirectoryScan() {
     innermostScan = outer;
+}
+
+const std::vector<std::string_view>& DirectoryScan::Names() {
+    // The clock first, as for descriptors: a listing is kept only when the directory last changed
+    // before it, so that a change after it always gives the directory other times.
+    timespec now{};
+    struct stat status {};
+    const bool known =
+        cache && ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ::fstat(fd, &status) == 0;
+    const FileIdentity identity = known ? IdentityOf(status) : FileIdentity{};
+    if (known) {
+        if (const std::vector<std::string_view>* kept = cache->Listing(identity)) {
+            names = *kept;
+            return names;
+        }
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            read.emplace_back(entry->d_name);
+        }
+    }
+    std::sort(read.begin(), read.end());
+    names.assign(read.begin(), read.end());
+    if (known && Earlier(identity.mtimeSec, identity.mtimeNsec, now) &&
+        Earlier(identity.ctimeSec, identity.ctimeNsec, now)) {
+        try {
+            cache->KeepListing(identity, read);
+        } catch (const std::exception&) {
+            // Listed again next time.
+        }
+    }
+    return names;
 }
 
 const DirectoryScan* DirectoryScan::Of(const std::string& fileName) {
@@ -257,13 +298,6 @@ Lookup::Lookup(const std::string& fileName) : fileName(fileName) {
         // A file of the directory being loaded is looked up by name in it, and the directory's
         // cache is found once for all its files.
         if (const DirectoryScan* scan = DirectoryScan::Of(fileName)) {
-            if (scan->cacheDirectory.empty()) {
-                return;
-            }
-            if (!scan->cache) {
-                std::string name;
-                scan->cache = DirectoryOf(scan->cacheDirectory, fileName, name);
-            }
             baseName = fileName.substr(scan->directory.size() + 1);
             found = scan->cache;
             if (!found || ::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0 ||

@@ -3,6 +3,7 @@
 
 #include <corvane/plugins.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -98,15 +99,21 @@ private:
     bool storable = false;
 };
 
-/// While it lives, look-ups of files named `directory` + "/" + name find them by name in the open
-/// directory `fd` (the one being listed) instead of by their whole path, and share what the cache
-/// has for the directory. Made by the loop that loads a plugin directory; scans nest.
+/// The loading of one plugin directory. It gives the names of the directory's entries, kept in the
+/// cache while the directory stays the same (device, inode, size, modification and change times),
+/// and while it lives, look-ups of files named `directory` + "/" + name find them by name in the
+/// open directory instead of by their whole path, and share what the cache has for the directory.
+/// Scans nest.
 class DirectoryScan {
 public:
-    DirectoryScan(const std::string& directory, int fd);
+    /// `dir` is the open directory; it stays open and owned by the caller.
+    DirectoryScan(const std::string& directory, DIR* dir);
     ~DirectoryScan();
     DirectoryScan(const DirectoryScan&) = delete;
     DirectoryScan& operator=(const DirectoryScan&) = delete;
+
+    /// The names of the directory's entries, "." and ".." left out, in byte-wise order.
+    const std::vector<std::string_view>& Names();
 
     /// The innermost scan of the directory `fileName` is directly in, or null.
     static const DirectoryScan* Of(const std::string& fileName);
@@ -115,10 +122,13 @@ private:
     friend class Lookup;
 
     const std::string& directory;
+    DIR* dir;
     int fd;
     const DirectoryScan* outer;
-    std::string cacheDirectory;                    // decided when the scan begins
-    mutable std::shared_ptr<DirectoryCache> cache; // found at the first look-up
+    std::string cacheDirectory;            // decided when the scan begins
+    std::shared_ptr<DirectoryCache> cache; // empty when the cache is off
+    std::vector<std::string> read;         // the names read from the directory
+    std::vector<std::string_view> names;
 };
 
 // Below: the pieces the look-up is made of, shared by the sources of the cache and its tests.

@@ -87,6 +87,21 @@ const EntryData* DirectoryCache::Find(const std::string& name) const {
     return &*found;
 }
 
+const std::vector<std::string_view>* DirectoryCache::Listing(const FileIdentity& identity) {
+    if (!listing.known || listing.identity != identity) {
+        return nullptr;
+    }
+    listingUsed = true;
+    return &listing.names;
+}
+
+void DirectoryCache::KeepListing(const FileIdentity& identity, std::vector<std::string> names) {
+    newIdentity = identity;
+    newNames = std::move(names);
+    newListing = true;
+    changed = true;
+}
+
 void DirectoryCache::Drop(const std::string& name) {
     added.erase(name);
     dropped.insert(name);
@@ -134,7 +149,16 @@ void DirectoryCache::WriteIfChanged() {
     }
     std::sort(keep.begin(), keep.end(),
               [](const EntryData& a, const EntryData& b) { return a.name < b.name; });
-    Replace(EncodeIndex(directory, keep), keep);
+    // The listing learnt now, else the one read that was found to be still true, else none.
+    DirectoryListing kept;
+    if (newListing) {
+        kept.known = true;
+        kept.identity = newIdentity;
+        kept.names.assign(newNames.begin(), newNames.end());
+    } else if (listingUsed) {
+        kept = listing;
+    }
+    Replace(EncodeIndex(directory, kept, keep), keep);
 }
 
 void DirectoryCache::Load() {
@@ -178,7 +202,7 @@ void DirectoryCache::Load() {
         indexText = *copy;
         indexOwner = std::move(copy);
     }
-    if (!DecodeIndex(indexText, size, directory, entries)) {
+    if (!DecodeIndex(indexText, size, directory, listing, entries)) {
         entries.clear();
         return;
     }

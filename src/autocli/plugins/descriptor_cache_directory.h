@@ -40,6 +40,11 @@ public:
     const std::shared_ptr<const TextSource>& Source() const { return source; }
     /// Owns the bytes the entries point into.
     const std::shared_ptr<const void>& Index() const { return indexOwner; }
+    /// The names of the directory's entries kept from an earlier run, or null when none were kept
+    /// for a directory of this identity.
+    const std::vector<std::string_view>* Listing(const FileIdentity& identity);
+    /// Keeps the names of the directory's entries, read while it had `identity`, for later runs.
+    void KeepListing(const FileIdentity& identity, std::vector<std::string> names);
     /// Forgets the entry of `name`: the file is rewritten without it.
     void Drop(const std::string& name);
     /// Keeps a new entry for `name`, written when the process ends.
@@ -77,7 +82,12 @@ private:
     std::shared_ptr<const void> indexOwner;
     std::string_view indexText;
     std::vector<EntryData> entries; // in byte-wise order of their names
-    mutable std::size_t next = 0;   // the entry after the one found last
+    DirectoryListing listing;       // read from the file
+    bool listingUsed = false;       // and found to be the directory's still
+    std::vector<std::string> newNames;
+    FileIdentity newIdentity;
+    bool newListing = false;
+    mutable std::size_t next = 0; // the entry after the one found last
     std::map<std::string, Added> added;
     std::set<std::string> dropped;
     bool changed = false;

@@ -98,6 +98,16 @@ bool ReadDefaults(std::string_view kept, const Formatter& formatter, const Param
     return in.AtEnd();
 }
 
+// A name readdir can give, "." and ".." apart.
+bool IsEntryName(std::string_view name) {
+    for (const char c : name) {
+        if (c == '/' || c == '\0') {
+            return false;
+        }
+    }
+    return !name.empty() && name != "." && name != "..";
+}
+
 // The registrations of an entry without the plan in front of them; empty when malformed.
 std::string_view WithoutPlan(std::string_view blob) {
     Reader in(blob);
@@ -360,11 +370,19 @@ bool RegistrationCursor::Next(RegistrationView& view) {
     return true;
 }
 
-std::string EncodeIndex(const std::string& directory, const std::vector<EntryData>& entries) {
+std::string EncodeIndex(const std::string& directory, const DirectoryListing& listing,
+                        const std::vector<EntryData>& entries) {
     std::string index(kMagic, sizeof kMagic);
     Put(index, std::uint64_t{0}); // the index end, filled in below
     PutString(index, CacheVersion());
     PutString(index, directory);
+    Put(index, listing.known ? static_cast<std::uint32_t>(listing.names.size()) : kNoPlan);
+    if (listing.known) {
+        PutIdentity(index, listing.identity);
+        for (const std::string_view name : listing.names) {
+            PutString(index, name);
+        }
+    }
     Put(index, static_cast<std::uint32_t>(entries.size()));
     std::vector<std::size_t> offsetPositions;
     offsetPositions.reserve(entries.size());
@@ -396,7 +414,7 @@ std::uint64_t IndexEnd(std::string_view head) {
 }
 
 bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::string& directory,
-                 std::vector<EntryData>& entries) {
+                 DirectoryListing& listing, std::vector<EntryData>& entries) {
     if (IndexEnd(index) != index.size()) {
         return false;
     }
@@ -404,8 +422,28 @@ bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::stri
     std::string_view version;
     std::string_view owner;
     std::uint32_t count = 0;
+    std::uint32_t names = 0;
     if (!in.GetString(version) || version != CacheVersion() || !in.GetString(owner) || owner != directory ||
-        !in.Get(count)) {
+        !in.Get(names)) {
+        return false;
+    }
+    DirectoryListing found;
+    found.known = names != kNoPlan;
+    if (found.known) {
+        if (!in.GetIdentity(found.identity) || names > index.size()) {
+            return false;
+        }
+        found.names.reserve(names);
+        for (std::uint32_t i = 0; i < names; ++i) {
+            std::string_view name;
+            if (!in.GetString(name) || !IsEntryName(name) ||
+                (!found.names.empty() && found.names.back() >= name)) {
+                return false;
+            }
+            found.names.push_back(name);
+        }
+    }
+    if (!in.Get(count)) {
         return false;
     }
     std::vector<EntryData> decoded;
@@ -481,6 +519,7 @@ bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::stri
     if (!in.AtEnd()) {
         return false;
     }
+    listing = std::move(found);
     entries = std::move(decoded);
     return true;
 }

@@ -13,7 +13,10 @@ namespace Corvane::AutoCli {
 namespace DescriptorCache {
 
 // A cache file, all numbers in the host's byte order (the magic tells another order apart):
-//   magic (8 bytes), index end (u64: where the texts begin), version, directory, entry count (u32),
+//   magic (8 bytes), index end (u64: where the texts begin), version, directory,
+//   listing: name count (u32; 0xffffffff for none), the directory's identity (7 x u64) and its
+//            names in byte-wise order,
+//   entry count (u32),
 //   entries: name, identity (7 x u64), text offset and size (u64, from the start of the file),
 //            plan: count (u32; 0xffffffff for none), then the places of the top-level namespaces
 //            among the registrations (u32 each, increasing),
@@ -23,6 +26,14 @@ namespace DescriptorCache {
 //   then the descriptor texts.
 // Strings are a u32 length and the bytes. Commands are numbered by their order among the
 // registrations, which is the order of the `command` elements of the descriptor.
+
+/// The names of a plugin directory's entries ("." and ".." left out) in byte-wise order, as they
+/// were while the directory had `identity`.
+struct DirectoryListing {
+    bool known = false;
+    FileIdentity identity;
+    std::vector<std::string_view> names;
+};
 
 /// One entry of a cache file: the views point into the decoded index or into the caller's strings.
 struct EntryData {
@@ -76,7 +87,8 @@ private:
 
 /// The index of the file for `entries` (each with its `text`) of the absolute directory `directory`:
 /// the file is the index followed by the entries' texts in the same order.
-std::string EncodeIndex(const std::string& directory, const std::vector<EntryData>& entries);
+std::string EncodeIndex(const std::string& directory, const DirectoryListing& listing,
+                        const std::vector<EntryData>& entries);
 
 /// Where the index of a file whose first bytes are `head` ends; 0 when `head` is not the start of a
 /// cache file.
@@ -86,7 +98,7 @@ std::uint64_t IndexEnd(std::string_view head);
 /// an index of this version for `directory`, any entry lies outside the file or is malformed, or the
 /// entries are not in strictly increasing byte-wise order of their names.
 bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::string& directory,
-                 std::vector<EntryData>& entries);
+                 DirectoryListing& listing, std::vector<EntryData>& entries);
 
 } // namespace DescriptorCache
 } // namespace Corvane::AutoCli

@@ -11,6 +11,18 @@
 namespace Corvane::AutoCli {
 namespace DescriptorCache {
 
+namespace {
+
+// Where the last word of a command path below a top-level namespace begins, less one.
+std::size_t LastDot(std::string_view path) {
+    std::size_t dot = path.size();
+    while (dot > 0 && path[--dot] != '.') {
+    }
+    return dot;
+}
+
+} // namespace
+
 RestoredRegistrations::RestoredRegistrations(std::shared_ptr<const RestoredDescriptor> descriptor)
     : descriptor(std::move(descriptor)) {}
 
@@ -48,7 +60,7 @@ bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& r
     registered = true;
     deferred.reserve(count);
     forEachTop([&](std::uint32_t place, const RegistrationView& top) {
-        auto node = std::make_shared<RestoredNamespace>(descriptor, shared_from_this(), place);
+        auto node = std::make_shared<RestoredNamespace>(descriptor, shared_from_this(), place, count == 1);
         node->SetDescription(std::string(top.description));
         root->RegisterNamespaceNode(node, std::string(top.path));
         deferred.emplace_back(place, std::move(node));
@@ -77,8 +89,9 @@ const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
 }
 
 RestoredNamespace::RestoredNamespace(std::shared_ptr<const RestoredDescriptor> descriptor,
-                                     const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index)
-    : descriptor(std::move(descriptor)), owner(owner), index(index) {}
+                                     const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index,
+                                     bool sole)
+    : descriptor(std::move(descriptor)), owner(owner), index(index), sole(sole) {}
 
 RestoredNamespace::~RestoredNamespace() = default;
 
@@ -118,18 +131,20 @@ void RestoredNamespace::Expand() {
     }
 }
 
-void RestoredNamespace::ListCommands(CommandVisitor& visitor) {
+void RestoredNamespace::ListCommands(const CommandFilters& filters, CommandVisitor& visitor) {
     const std::string& name = GetName();
     std::vector<RegistrationView> wanted;
     RegistrationCursor cursor(descriptor->registrations);
     RegistrationView view;
     while (cursor.Next(view)) {
-        if (view.command && view.path.size() > name.size() && view.path[name.size()] == '.' &&
-            view.path.compare(0, name.size(), name) == 0) {
-            const std::size_t dot = view.path.rfind('.');
-            if (visitor.Wants(view.path.substr(0, dot), view.path.substr(dot + 1), view.description)) {
-                wanted.push_back(view);
-            }
+        // Every command of a descriptor with one top-level namespace lies below it.
+        if (!view.command || (!sole && (view.path.size() <= name.size() || view.path[name.size()] != '.' ||
+                                        view.path.compare(0, name.size(), name) != 0))) {
+            continue;
+        }
+        const std::size_t dot = LastDot(view.path);
+        if (filters.Pass(view.path.substr(0, dot), view.path.substr(dot + 1), view.description)) {
+            wanted.push_back(view);
         }
     }
     // Names hold only letters and digits, which sort after the full stop: the byte-wise order of the
@@ -137,7 +152,7 @@ void RestoredNamespace::ListCommands(CommandVisitor& visitor) {
     std::sort(wanted.begin(), wanted.end(),
               [](const RegistrationView& a, const RegistrationView& b) { return a.path < b.path; });
     for (const RegistrationView& command : wanted) {
-        const std::size_t dot = command.path.rfind('.');
+        const std::size_t dot = LastDot(command.path);
         visitor.Visit(command.path.substr(0, dot), command.path.substr(dot + 1), command.description);
     }
 }

@@ -58,13 +58,14 @@ private:
 /// A top-level namespace of a restored descriptor, registered before what lies below it.
 class RestoredNamespace : public DeferredNamespace {
 public:
-    /// `index` is the place of the namespace's own entry among the registrations.
+    /// `index` is the place of the namespace's own entry among the registrations; `sole` tells that
+    /// it is the descriptor's only top-level namespace.
     RestoredNamespace(std::shared_ptr<const RestoredDescriptor> descriptor,
-                      const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index);
+                      const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index, bool sole);
     ~RestoredNamespace() override;
 
     bool IsExpanded() const override { return expanded; }
-    void ListCommands(CommandVisitor& visitor) override;
+    void ListCommands(const CommandFilters& filters, CommandVisitor& visitor) override;
     /// Registers the descriptor's entries below this namespace, as registering them at once would
     /// have. Does nothing the second time.
     void Expand();
@@ -83,6 +84,7 @@ private:
     // Weak: the registrations hold this node among their own.
     std::weak_ptr<RestoredRegistrations> owner;
     std::size_t index;
+    bool sole;
     bool expanded = false;
 };
 

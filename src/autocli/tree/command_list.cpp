@@ -22,24 +22,11 @@ std::shared_ptr<CallSpec::ParameterSpec> Filter(const char* name, const char* sh
     return parameter;
 }
 
-// Case-sensitive; the empty filter occurs everywhere.
-bool Passes(std::string_view text, const std::string& filter) {
-    return filter.empty() || text.find(filter) != std::string_view::npos;
-}
-
 // The commands of a subtree not built yet, read from where it is kept, in the order and with the
 // values AddChildren would give them.
 class DeferredRows : public DeferredNamespace::CommandVisitor {
 public:
-    DeferredRows(CommandList& command, const std::string& namespaceFilter, const std::string& commandFilter,
-                 const std::string& descriptionFilter, MetaList* list)
-        : command(command), namespaceFilter(namespaceFilter), commandFilter(commandFilter),
-          descriptionFilter(descriptionFilter), list(list) {}
-
-    bool Wants(std::string_view path, std::string_view name, std::string_view description) override {
-        return Passes(path, namespaceFilter) && Passes(name, commandFilter) &&
-               Passes(description, descriptionFilter);
-    }
+    DeferredRows(CommandList& command, MetaList* list) : command(command), list(list) {}
 
     void Visit(std::string_view path, std::string_view name, std::string_view description) override {
         std::shared_ptr<MetaStruct> element = command.GetOutputStructure();
@@ -51,9 +38,6 @@ public:
 
 private:
     CommandList& command;
-    const std::string& namespaceFilter;
-    const std::string& commandFilter;
-    const std::string& descriptionFilter;
     MetaList* list;
 };
 
@@ -114,14 +98,14 @@ void CommandList::AddChildren(const std::string& namespaceFilter, const std::str
         return;
     }
     const std::string path = node->GetPathString('.');
-    const bool namespacePasses = Passes(path, namespaceFilter);
+    const bool namespacePasses = PassesFilter(path, namespaceFilter);
     const std::vector<std::shared_ptr<NamespaceNode>> children = node->GetNamespaceNodes();
     list->Reserve(list->GetCount() + children.size());
     for (const std::shared_ptr<NamespaceNode>& child : children) {
         switch (child->GetType()) {
         case CommandType:
-            if (namespacePasses && Passes(child->GetName(), commandFilter) &&
-                Passes(child->GetDescription(), descriptionFilter)) {
+            if (namespacePasses && PassesFilter(child->GetName(), commandFilter) &&
+                PassesFilter(child->GetDescription(), descriptionFilter)) {
                 std::shared_ptr<MetaStruct> element = GetOutputStructure();
                 element->SetField("Command", child->GetName());
                 element->SetField("Namespace", path);
@@ -132,8 +116,9 @@ void CommandList::AddChildren(const std::string& namespaceFilter, const std::str
         case NamespaceType:
             if (auto* deferred = dynamic_cast<DeferredNamespace*>(child.get());
                 deferred != nullptr && !deferred->IsExpanded()) {
-                DeferredRows rows(*this, namespaceFilter, commandFilter, descriptionFilter, list);
-                deferred->ListCommands(rows);
+                DeferredRows rows(*this, list);
+                deferred->ListCommands(CommandFilters{namespaceFilter, commandFilter, descriptionFilter},
+                                       rows);
             } else {
                 AddChildren(namespaceFilter, commandFilter, descriptionFilter, child.get(), list);
             }

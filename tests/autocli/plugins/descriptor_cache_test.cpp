@@ -387,4 +387,40 @@ TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) 
     }
 }
 
+// The names of a plugin directory are kept with it: files added, removed or renamed since are
+// noticed, however soon after the listing was kept.
+TEST_F(DescriptorCacheTest, APluginDirectoryListingIsReadAgainOnceTheDirectoryChanged) {
+    const auto top = [&](const std::string& name) { return Plugin(Ns(name, "N."), Cmd(name + ".run")); };
+    const auto loaded = [&] {
+        Dispatcher dispatcher;
+        const std::string err =
+            CorvaneTest::CaptureFd(2, [&] { dispatcher.AddExternalDirectory(plugins.Path()); });
+        std::string names;
+        for (const auto& name : dispatcher.GetRootNamespace()->GetNamespaceNodeNames()) {
+            names += name + " ";
+        }
+        DescriptorCache::WriteChanges();
+        return err + names;
+    };
+    plugins.WriteFile("a.xml", top("alpha"));
+    plugins.WriteFile("b.xml", top("beta"));
+    Settle();
+    EXPECT_EQ("alpha beta varnok ", loaded());
+    EXPECT_EQ("alpha beta varnok ", loaded()); // from the kept listing
+    plugins.WriteFile("c.xml", top("gamma"));
+    EXPECT_EQ("alpha beta gamma varnok ", loaded());
+    ::unlink((plugins.Path() + "/a.xml").c_str());
+    EXPECT_EQ("beta gamma varnok ", loaded());
+    ::rename((plugins.Path() + "/b.xml").c_str(), (plugins.Path() + "/d.txt").c_str());
+    EXPECT_EQ("gamma varnok ", loaded());
+    Settle();
+    EXPECT_EQ("gamma varnok ", loaded());
+    plugins.MakeDir("e.xml");
+    EXPECT_EQ("Error loading plugin " + plugins.Path() +
+                  "/e.xml skipping.  Error was: Unable to handle XML Plugin " + plugins.Path() +
+                  "/e.xml.  There was an error while parsing: Unable to parse XML descriptor: " +
+                  plugins.Path() + "/e.xml\ngamma varnok ",
+              loaded());
+}
+
 } // namespace
