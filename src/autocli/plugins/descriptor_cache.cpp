@@ -254,8 +254,7 @@ const std::vector<std::string_view>& DirectoryScan::Names() {
     const FileIdentity identity = known ? IdentityOf(status) : FileIdentity{};
     if (known) {
         if (const std::vector<std::string_view>* kept = cache->Listing(identity)) {
-            names = *kept;
-            return names;
+            return *kept; // the cache, and so the names, live as long as this scan
         }
     }
     while (const dirent* entry = ::readdir(dir)) {
@@ -330,7 +329,7 @@ Lookup::Lookup(const std::string& fileName) : fileName(fileName) {
 
 Lookup::~Lookup() = default;
 
-bool Lookup::Restore(std::shared_ptr<const RestoredDescriptor>& restored) {
+bool Lookup::Restore(RestoredDescriptor& restored) {
     if (!directory || !identityKnown) {
         return false;
     }
@@ -343,14 +342,12 @@ bool Lookup::Restore(std::shared_ptr<const RestoredDescriptor>& restored) {
             directory->Drop(baseName);
             return false;
         }
-        auto found = std::make_shared<RestoredDescriptor>();
-        found->index = directory->Index();
-        found->registrations = entry->registrations;
-        found->source = directory->Source();
-        found->textOffset = entry->textOffset;
-        found->textSize = entry->textSize;
-        found->fileName = fileName;
-        restored = std::move(found);
+        restored.index = directory->Index();
+        restored.registrations = entry->registrations;
+        restored.source = directory->Source();
+        restored.textOffset = entry->textOffset;
+        restored.textSize = entry->textSize;
+        restored.fileName = fileName;
         return true;
     } catch (const std::exception&) {
         return false;

@@ -83,7 +83,7 @@ public:
 
     /// Sets `restored` to the valid entry of the file and returns true; false, with `restored`
     /// untouched, when there is none.
-    bool Restore(std::shared_ptr<const RestoredDescriptor>& restored);
+    bool Restore(RestoredDescriptor& restored);
 
     /// Keeps `pending`, read from `text`, for later runs, unless the file changed since the look-up
     /// began or was changed too recently for its times to tell a later change apart. The entry is

@@ -187,8 +187,7 @@ void DirectoryCache::Load() {
     // The index is mapped in one call rather than copied into fresh memory page by page: with
     // thousands of descriptors it is megabytes, read at every start. The file is never written
     // in place (see Replace), so the mapping keeps what was opened.
-    void* mapped =
-        ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* mapped = ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE, fd, 0);
     if (mapped != MAP_FAILED) {
         indexOwner = std::make_shared<const MappedIndex>(mapped, static_cast<std::size_t>(indexEnd));
         indexText = std::string_view(static_cast<const char*>(mapped), static_cast<std::size_t>(indexEnd));

@@ -23,7 +23,7 @@ std::size_t LastDot(std::string_view path) {
 
 } // namespace
 
-RestoredRegistrations::RestoredRegistrations(std::shared_ptr<const RestoredDescriptor> descriptor)
+RestoredRegistrations::RestoredRegistrations(RestoredDescriptor descriptor)
     : descriptor(std::move(descriptor)) {}
 
 RestoredRegistrations::~RestoredRegistrations() = default;
@@ -32,13 +32,13 @@ bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& r
     std::uint32_t count = 0;
     std::string_view places;
     if (registered || decoded || !root || typeid(*root) != typeid(RootNamespace) ||
-        !ReadPlan(descriptor->registrations, count, places)) {
+        !ReadPlan(descriptor.registrations, count, places)) {
         return false;
     }
     // Calls `use` with each top-level namespace the plan names, in order; false when the plan does
     // not match the registrations. They usually come first, so the walks are short.
     const auto forEachTop = [&](const auto& use) {
-        RegistrationCursor cursor(descriptor->registrations);
+        RegistrationCursor cursor(descriptor.registrations);
         RegistrationView view;
         std::uint32_t found = 0;
         for (std::uint32_t i = 0; found < count && cursor.Next(view); ++i) {
@@ -58,83 +58,89 @@ bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& r
         return false;
     }
     registered = true;
-    deferred.reserve(count);
     forEachTop([&](std::uint32_t place, const RegistrationView& top) {
-        auto node = std::make_shared<RestoredNamespace>(descriptor, shared_from_this(), place, count == 1);
+        auto node = std::make_shared<RestoredNamespace>(shared_from_this(), place, count == 1);
         node->SetDescription(std::string(top.description));
         root->RegisterNamespaceNode(node, std::string(top.path));
-        deferred.emplace_back(place, std::move(node));
+        if (first.expired() && more.empty()) {
+            first = node;
+            firstPlace = place;
+        } else {
+            more.emplace_back(place, node);
+        }
     });
     return true;
 }
 
-const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Decoded() {
+const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
     if (!decoded) {
-        nodes = descriptor->Decode();
-        for (const auto& entry : deferred) {
-            nodes.at(entry.first).second = entry.second;
-        }
+        nodes = descriptor.Decode();
         decoded = true;
+    }
+    // The deferred namespaces still there take the places of their entries and make their subtrees
+    // (each then lets go of this object, which its caller keeps).
+    std::vector<std::shared_ptr<RestoredNamespace>> waiting;
+    const auto take = [&](std::size_t place, const std::weak_ptr<RestoredNamespace>& deferred) {
+        if (std::shared_ptr<RestoredNamespace> node = deferred.lock()) {
+            nodes.at(place).second = node;
+            if (!node->IsExpanded()) {
+                waiting.push_back(std::move(node));
+            }
+        }
+    };
+    take(firstPlace, first);
+    for (const auto& [place, deferred] : more) {
+        take(place, deferred);
+    }
+    for (const auto& node : waiting) {
+        node->RegisterBelow(nodes);
     }
     return nodes;
 }
 
-const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
-    // Copied: expanding a namespace can end with the last owner of this object.
-    const auto namespaces = deferred;
-    for (const auto& entry : namespaces) {
-        entry.second->Expand();
-    }
-    return Decoded();
-}
-
-RestoredNamespace::RestoredNamespace(std::shared_ptr<const RestoredDescriptor> descriptor,
-                                     const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index,
+RestoredNamespace::RestoredNamespace(std::shared_ptr<RestoredRegistrations> owner, std::size_t place,
                                      bool sole)
-    : descriptor(std::move(descriptor)), owner(owner), index(index), sole(sole) {}
+    : owner(std::move(owner)), place(place), sole(sole) {}
 
 RestoredNamespace::~RestoredNamespace() = default;
 
 void RestoredNamespace::Expand() {
-    if (expanded) {
-        return;
+    if (owner) {
+        // Every deferred namespace of the descriptor makes its subtree now.
+        const std::shared_ptr<RestoredRegistrations> registrations = owner;
+        registrations->Nodes();
     }
-    expanded = true;
-    // The plugin's own nodes when it is still there, so that it and the tree share them.
-    std::vector<XmlPlugin::Registration> local;
-    const std::vector<XmlPlugin::Registration>* nodes = nullptr;
-    if (std::shared_ptr<RestoredRegistrations> registrations = owner.lock()) {
-        nodes = &registrations->Decoded();
-    } else {
-        local = descriptor->Decode();
-        nodes = &local;
-    }
+}
+
+void RestoredNamespace::RegisterBelow(const std::vector<XmlPlugin::Registration>& nodes) {
+    const std::shared_ptr<RestoredRegistrations> registrations = std::move(owner);
     const std::string& name = GetName();
-    for (std::size_t i = 0; i < nodes->size(); ++i) {
-        const std::string& path = (*nodes)[i].first;
-        if (i == index || path.size() <= name.size() || path.compare(0, name.size(), name) != 0 ||
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const std::string& path = nodes[i].first;
+        if (i == place || path.size() <= name.size() || path.compare(0, name.size(), name) != 0 ||
             path[name.size()] != '.') {
             continue;
         }
-        // The dry run made sure every parent is registered before its children.
+        // The plan made sure every parent is registered before its children.
         std::shared_ptr<NamespaceNode> parent = GetThis();
         std::size_t start = name.size() + 1;
         for (std::size_t dot = path.find('.', start); dot != std::string::npos; dot = path.find('.', start)) {
             parent = parent->GetNamespaceNode(path.substr(start, dot - start));
             if (!parent) {
                 throw CorvaneException("Unable to find the namespace of " + path +
-                                       " in the cached declarations of " + descriptor->fileName);
+                                       " in the cached declarations of " +
+                                       registrations->Descriptor().fileName);
             }
             start = dot + 1;
         }
-        parent->RegisterNamespaceNode((*nodes)[i].second, path.substr(start));
+        parent->RegisterNamespaceNode(nodes[i].second, path.substr(start));
     }
 }
 
 void RestoredNamespace::ListCommands(const CommandFilters& filters, CommandVisitor& visitor) {
     const std::string& name = GetName();
     std::vector<RegistrationView> wanted;
-    RegistrationCursor cursor(descriptor->registrations);
+    RegistrationCursor cursor(owner->Descriptor().registrations);
     RegistrationView view;
     while (cursor.Next(view)) {
         // Every command of a descriptor with one top-level namespace lies below it.

@@ -24,9 +24,12 @@ class RestoredNamespace;
 /// and that registration can be told in advance to succeed without touching anything already in
 /// the tree, only the top-level namespaces are registered, as RestoredNamespace nodes that make
 /// the rest on first use; the tree then looks exactly as if everything had been registered at once.
+///
+/// A deferred namespace holds these registrations until it has made its subtree; they refer to it
+/// only weakly until then, so neither keeps the other alive.
 class RestoredRegistrations : public std::enable_shared_from_this<RestoredRegistrations> {
 public:
-    explicit RestoredRegistrations(std::shared_ptr<const RestoredDescriptor> descriptor);
+    explicit RestoredRegistrations(RestoredDescriptor descriptor);
     ~RestoredRegistrations();
     RestoredRegistrations(const RestoredRegistrations&) = delete;
     RestoredRegistrations& operator=(const RestoredRegistrations&) = delete;
@@ -39,17 +42,17 @@ public:
     bool RegisterDeferred(const std::shared_ptr<Namespace>& root);
 
     /// Every registration as a node, in the order of the descriptor, after every deferred namespace
-    /// has made its subtree: the nodes the tree holds.
+    /// still in the tree has made its subtree: the nodes the tree holds.
     const std::vector<XmlPlugin::Registration>& Nodes();
 
+    const RestoredDescriptor& Descriptor() const { return descriptor; }
+
 private:
-    friend class RestoredNamespace;
-
-    // The nodes, decoded once, the deferred namespaces in the places of their entries.
-    const std::vector<XmlPlugin::Registration>& Decoded();
-
-    std::shared_ptr<const RestoredDescriptor> descriptor;
-    std::vector<std::pair<std::size_t, std::shared_ptr<RestoredNamespace>>> deferred;
+    RestoredDescriptor descriptor;
+    // The deferred namespaces and the places of their entries; usually just one.
+    std::weak_ptr<RestoredNamespace> first;
+    std::size_t firstPlace = 0;
+    std::vector<std::pair<std::size_t, std::weak_ptr<RestoredNamespace>>> more;
     std::vector<XmlPlugin::Registration> nodes;
     bool decoded = false;
     bool registered = false;
@@ -58,16 +61,15 @@ private:
 /// A top-level namespace of a restored descriptor, registered before what lies below it.
 class RestoredNamespace : public DeferredNamespace {
 public:
-    /// `index` is the place of the namespace's own entry among the registrations; `sole` tells that
+    /// `place` is the place of the namespace's own entry among the registrations; `sole` tells that
     /// it is the descriptor's only top-level namespace.
-    RestoredNamespace(std::shared_ptr<const RestoredDescriptor> descriptor,
-                      const std::shared_ptr<RestoredRegistrations>& owner, std::size_t index, bool sole);
+    RestoredNamespace(std::shared_ptr<RestoredRegistrations> owner, std::size_t place, bool sole);
     ~RestoredNamespace() override;
 
-    bool IsExpanded() const override { return expanded; }
+    bool IsExpanded() const override { return !owner; }
     void ListCommands(const CommandFilters& filters, CommandVisitor& visitor) override;
-    /// Registers the descriptor's entries below this namespace, as registering them at once would
-    /// have. Does nothing the second time.
+    /// Registers what the descriptor declares below this namespace (below every top-level namespace
+    /// of the descriptor), as registering it at once would have. Does nothing the second time.
     void Expand();
 
     bool HasNamespaceNode(const std::string& name) override;
@@ -80,12 +82,15 @@ public:
     std::shared_ptr<NamespaceNode> SubNamespace(const std::string& name) override;
 
 private:
-    std::shared_ptr<const RestoredDescriptor> descriptor;
-    // Weak: the registrations hold this node among their own.
-    std::weak_ptr<RestoredRegistrations> owner;
-    std::size_t index;
+    friend class RestoredRegistrations;
+
+    // Registers the entries below this namespace from `nodes`, the descriptor's nodes in order, and
+    // lets go of the registrations.
+    void RegisterBelow(const std::vector<XmlPlugin::Registration>& nodes);
+
+    std::shared_ptr<RestoredRegistrations> owner; // empty once the subtree is made
+    std::size_t place;
     bool sole;
-    bool expanded = false;
 };
 
 } // namespace DescriptorCache

@@ -91,7 +91,11 @@ bool IsTopLevelNamespacePair(NamespaceNode& parent, NamespaceNode& existing, Nam
 } // namespace
 
 std::shared_ptr<XmlPlugin> XmlPlugin::New(const std::string& fileName) {
-    return std::shared_ptr<XmlPlugin>(new XmlPlugin(fileName));
+    // One allocation for the plugin and its count: directories hold thousands of descriptors.
+    struct Made : XmlPlugin {
+        explicit Made(const std::string& fileName) : XmlPlugin(fileName) {}
+    };
+    return std::make_shared<Made>(fileName);
 }
 
 XmlPlugin::XmlPlugin(const std::string& fileName) : fileName(fileName) {}
@@ -138,7 +142,7 @@ void XmlPlugin::Initialize() {
     pending.clear();
     restored.reset();
     DescriptorCache::Lookup cached(fileName);
-    std::shared_ptr<const DescriptorCache::RestoredDescriptor> entry;
+    DescriptorCache::RestoredDescriptor entry;
     if (cached.Restore(entry)) {
         restored = std::make_shared<DescriptorCache::RestoredRegistrations>(std::move(entry));
         return;
