@@ -3,6 +3,7 @@
 
 #include "descriptor_cache_directory.h"
 #include "descriptor_cache_format.h"
+#include "object_arena.h"
 
 #include <boost/version.hpp>
 #include <libxml/xmlversion.h>
@@ -254,6 +255,7 @@ const std::vector<std::string_view>& DirectoryScan::Names() {
     const FileIdentity identity = known ? IdentityOf(status) : FileIdentity{};
     if (known) {
         if (const std::vector<std::string_view>* kept = cache->Listing(identity)) {
+            MakeArena(kept->size());
             return *kept; // the cache, and so the names, live as long as this scan
         }
     }
@@ -264,6 +266,7 @@ const std::vector<std::string_view>& DirectoryScan::Names() {
     }
     std::sort(read.begin(), read.end());
     names.assign(read.begin(), read.end());
+    MakeArena(names.size());
     if (known && Earlier(identity.mtimeSec, identity.mtimeNsec, now) &&
         Earlier(identity.ctimeSec, identity.ctimeNsec, now)) {
         try {
@@ -273,6 +276,19 @@ const std::vector<std::string_view>& DirectoryScan::Names() {
         }
     }
     return names;
+}
+
+void DirectoryScan::MakeArena(std::size_t files) {
+    // Only descriptors restored from the cache are many small objects that live together.
+    constexpr std::size_t kArenaFiles = 1000;
+    if (cache && files >= kArenaFiles) {
+        arena = ObjectArena::New();
+    }
+}
+
+std::shared_ptr<ObjectArena> DirectoryScan::ArenaFor(const std::string& fileName) {
+    const DirectoryScan* scan = innermostScan != nullptr ? Of(fileName) : nullptr;
+    return scan != nullptr ? scan->arena : nullptr;
 }
 
 const DirectoryScan* DirectoryScan::Of(const std::string& fileName) {
@@ -299,6 +315,7 @@ Lookup::Lookup(const std::string& fileName) : fileName(fileName) {
         if (const DirectoryScan* scan = DirectoryScan::Of(fileName)) {
             baseName = fileName.substr(scan->directory.size() + 1);
             found = scan->cache;
+            arena = scan->arena;
             if (!found || ::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0 ||
                 ::fstatat(scan->fd, baseName.c_str(), &status, 0) != 0) {
                 return;
@@ -348,6 +365,7 @@ bool Lookup::Restore(RestoredDescriptor& restored) {
         restored.textOffset = entry->textOffset;
         restored.textSize = entry->textSize;
         restored.fileName = fileName;
+        restored.arena = arena;
         return true;
     } catch (const std::exception&) {
         return false;

@@ -13,6 +13,9 @@
 #include <vector>
 
 namespace Corvane::AutoCli {
+
+class ObjectArena;
+
 namespace DescriptorCache {
 
 /// What decides whether a descriptor is still the one a cache entry was made from. The change time
@@ -58,7 +61,8 @@ struct RestoredDescriptor {
     std::shared_ptr<const TextSource> source;
     std::uint64_t textOffset = 0;
     std::uint64_t textSize = 0;
-    std::string fileName; ///< the descriptor's path as given to XmlPlugin
+    std::string fileName;               ///< the descriptor's path as given to XmlPlugin
+    std::shared_ptr<ObjectArena> arena; ///< where objects made for the entry go; null for the heap
 
     /// The registrations as nodes, in the order they were read from the file.
     std::vector<XmlPlugin::Registration> Decode() const;
@@ -92,6 +96,7 @@ public:
 
 private:
     std::shared_ptr<DirectoryCache> directory; // empty when the cache is off
+    std::shared_ptr<ObjectArena> arena;
     std::string fileName;
     std::string baseName;
     FileIdentity identity;
@@ -117,9 +122,14 @@ public:
 
     /// The innermost scan of the directory `fileName` is directly in, or null.
     static const DirectoryScan* Of(const std::string& fileName);
+    /// Where the objects loaded from the file `fileName` are best made: the arena of the scan of its
+    /// directory when that directory is large, else null (the heap).
+    static std::shared_ptr<ObjectArena> ArenaFor(const std::string& fileName);
 
 private:
     friend class Lookup;
+
+    void MakeArena(std::size_t files);
 
     const std::string& directory;
     DIR* dir;
@@ -127,6 +137,7 @@ private:
     const DirectoryScan* outer;
     std::string cacheDirectory;            // decided when the scan begins
     std::shared_ptr<DirectoryCache> cache; // empty when the cache is off
+    std::shared_ptr<ObjectArena> arena;    // for a large directory
     std::vector<std::string> read;         // the names read from the directory
     std::vector<std::string_view> names;
 };

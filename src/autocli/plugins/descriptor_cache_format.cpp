@@ -334,42 +334,6 @@ RegistrationCursor::RegistrationCursor(std::string_view registrations) : data(Wi
     }
 }
 
-bool RegistrationCursor::Next(RegistrationView& view) {
-    // Read in place: listings walk every registration of thousands of entries.
-    const auto take = [this](std::size_t size) -> const char* {
-        if (data.size() - pos < size) {
-            return nullptr;
-        }
-        const char* at = data.data() + pos;
-        pos += size;
-        return at;
-    };
-    const auto string = [&take](std::string_view& text) {
-        std::uint32_t size = 0;
-        const char* at = take(sizeof size);
-        if (at == nullptr) {
-            return false;
-        }
-        std::memcpy(&size, at, sizeof size);
-        at = take(size);
-        text = std::string_view(at, at != nullptr ? size : 0);
-        return at != nullptr;
-    };
-    const char* kind = left > 0 ? take(1) : nullptr;
-    if (kind == nullptr || !string(view.path) || !string(view.description)) {
-        left = 0;
-        return false;
-    }
-    view.command = static_cast<std::uint8_t>(*kind) == kCommand;
-    std::string_view defaults;
-    if (view.command && !string(defaults)) {
-        left = 0;
-        return false;
-    }
-    --left;
-    return true;
-}
-
 std::string EncodeIndex(const std::string& directory, const DirectoryListing& listing,
                         const std::vector<EntryData>& entries) {
     std::string index(kMagic, sizeof kMagic);

@@ -4,6 +4,7 @@
 #include "descriptor_cache.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -84,6 +85,42 @@ private:
     std::size_t pos = 0;
     std::uint32_t left = 0;
 };
+
+// In the header, to be inlined: listings call it for every registration of thousands of entries.
+inline bool RegistrationCursor::Next(RegistrationView& view) {
+    const auto take = [this](std::size_t size) -> const char* {
+        if (data.size() - pos < size) {
+            return nullptr;
+        }
+        const char* at = data.data() + pos;
+        pos += size;
+        return at;
+    };
+    const auto string = [&take](std::string_view& text) {
+        std::uint32_t size = 0;
+        const char* at = take(sizeof size);
+        if (at == nullptr) {
+            return false;
+        }
+        std::memcpy(&size, at, sizeof size);
+        at = take(size);
+        text = std::string_view(at, at != nullptr ? size : 0);
+        return at != nullptr;
+    };
+    const char* kind = left > 0 ? take(1) : nullptr;
+    if (kind == nullptr || !string(view.path) || !string(view.description)) {
+        left = 0;
+        return false;
+    }
+    view.command = static_cast<std::uint8_t>(*kind) == 1; // a command, not a namespace
+    std::string_view defaults;
+    if (view.command && !string(defaults)) {
+        left = 0;
+        return false;
+    }
+    --left;
+    return true;
+}
 
 /// The index of the file for `entries` (each with its `text`) of the absolute directory `directory`:
 /// the file is the index followed by the entries' texts in the same order.

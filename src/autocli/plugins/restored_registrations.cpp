@@ -3,6 +3,7 @@
 #include "restored_registrations.h"
 
 #include "descriptor_cache_format.h"
+#include "object_arena.h"
 
 #include <algorithm>
 #include <string_view>
@@ -59,7 +60,7 @@ bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& r
     }
     registered = true;
     forEachTop([&](std::uint32_t place, const RegistrationView& top) {
-        auto node = std::make_shared<RestoredNamespace>(shared_from_this(), place, count == 1);
+        auto node = MakeSharedIn<RestoredNamespace>(descriptor.arena, shared_from_this(), place, count == 1);
         node->SetDescription(std::string(top.description));
         root->RegisterNamespaceNode(node, std::string(top.path));
         if (first.expired() && more.empty()) {

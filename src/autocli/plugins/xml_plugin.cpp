@@ -3,6 +3,7 @@
 
 #include "descriptor_cache.h"
 #include "file_access.h"
+#include "object_arena.h"
 #include "restored_registrations.h"
 #include "xml_document.h"
 #include "xml_plugin_internal.h"
@@ -91,11 +92,11 @@ bool IsTopLevelNamespacePair(NamespaceNode& parent, NamespaceNode& existing, Nam
 } // namespace
 
 std::shared_ptr<XmlPlugin> XmlPlugin::New(const std::string& fileName) {
-    // One allocation for the plugin and its count: directories hold thousands of descriptors.
+    // One allocation for the plugin and its count, in the arena of a large directory being loaded.
     struct Made : XmlPlugin {
         explicit Made(const std::string& fileName) : XmlPlugin(fileName) {}
     };
-    return std::make_shared<Made>(fileName);
+    return MakeSharedIn<Made>(DescriptorCache::DirectoryScan::ArenaFor(fileName), fileName);
 }
 
 XmlPlugin::XmlPlugin(const std::string& fileName) : fileName(fileName) {}
@@ -144,7 +145,8 @@ void XmlPlugin::Initialize() {
     DescriptorCache::Lookup cached(fileName);
     DescriptorCache::RestoredDescriptor entry;
     if (cached.Restore(entry)) {
-        restored = std::make_shared<DescriptorCache::RestoredRegistrations>(std::move(entry));
+        std::shared_ptr<ObjectArena> arena = entry.arena;
+        restored = MakeSharedIn<DescriptorCache::RestoredRegistrations>(arena, std::move(entry));
         return;
     }
     LIBXML_TEST_VERSION

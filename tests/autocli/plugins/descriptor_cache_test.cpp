@@ -16,10 +16,12 @@ CORVANE_API void WriteChanges();
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <thread>
 #include <typeinfo>
 
@@ -421,6 +423,53 @@ TEST_F(DescriptorCacheTest, APluginDirectoryListingIsReadAgainOnceTheDirectoryCh
                   "/e.xml.  There was an error while parsing: Unable to parse XML descriptor: " +
                   plugins.Path() + "/e.xml\ngamma varnok ",
               loaded());
+}
+
+// A directory large enough for its restored objects to be made in blocks of their own: the same
+// tree as without the cache, usable after the directory is loaded, and every block given back with
+// the dispatcher.
+TEST_F(DescriptorCacheTest, ALargeDirectoryRestoresAsASmallOneDoesAndReleasesItsMemory) {
+    for (int i = 0; i < 1100; ++i) {
+        const std::string name = "n" + std::to_string(i);
+        plugins.WriteFile(name + ".xml", Plugin(Ns(name, "N.") + Ns(name + ".sub", "S."),
+                                                Cmd(name + ".sub.x") + Cmd(name + ".run")));
+    }
+    Settle();
+    const auto mappings = [] {
+        std::ifstream maps("/proc/self/maps");
+        return std::count(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>(), '\n');
+    };
+    std::string expected;
+    for (const char* run : {"without the cache", "filling it", "using it"}) {
+        if (std::string(run) == "without the cache") {
+            ::setenv("VARNOK_NO_CACHE", "1", 1);
+        } else {
+            ::unsetenv("VARNOK_NO_CACHE");
+        }
+        [[maybe_unused]] const auto before = mappings();
+        std::string outcome;
+        {
+            Dispatcher dispatcher;
+            outcome = CorvaneTest::CaptureFd(2, [&] { dispatcher.AddExternalDirectory(plugins.Path()); });
+            outcome += Listed(dispatcher, "command-filter", "x").substr(0, 200);
+            std::list<std::string> path = {"n777", "sub", "x"};
+            outcome += dispatcher.GetRootNamespace()->ResolveNode(path)->GetPathString('.');
+            outcome += std::to_string(DumpTree(dispatcher.GetRootNamespace()).size());
+        }
+        DescriptorCache::WriteChanges();
+        // By the last run the libraries read on first use are loaded. The sanitizers' allocator maps
+        // memory of its own, and no arena is used under it.
+#if !defined(__SANITIZE_ADDRESS__)
+        if (std::string(run) == "using it") {
+            EXPECT_EQ(before, mappings());
+        }
+#endif
+        if (expected.empty()) {
+            expected = outcome;
+            EXPECT_EQ(0u, expected.find("n0.sub|x|Does n0.sub.x.\nn1.sub|x|")) << expected;
+        }
+        EXPECT_EQ(expected, outcome) << run;
+    }
 }
 
 } // namespace
