@@ -36,7 +36,7 @@ namespace DescriptorCache {
 namespace {
 
 // Raised whenever the layout of cache files or what an entry means changes.
-constexpr const char* kCacheFormat = "3";
+constexpr const char* kCacheFormat = "4";
 
 bool Earlier(std::int64_t sec, std::int64_t nsec, const timespec& than) {
     return sec < than.tv_sec || (sec == than.tv_sec && nsec < than.tv_nsec);

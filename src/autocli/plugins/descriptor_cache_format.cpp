@@ -108,20 +108,6 @@ bool IsEntryName(std::string_view name) {
     return !name.empty() && name != "." && name != "..";
 }
 
-// The registrations of an entry without the plan in front of them; empty when malformed.
-std::string_view WithoutPlan(std::string_view blob) {
-    Reader in(blob);
-    std::uint32_t planned = 0;
-    if (!in.Get(planned)) {
-        return {};
-    }
-    const std::size_t skip = planned == kNoPlan ? 0 : std::size_t{planned} * sizeof planned;
-    if (blob.size() - in.Position() < skip) {
-        return {};
-    }
-    return blob.substr(in.Position() + skip);
-}
-
 // A path whose words are all valid names, so that registering it uses exactly these words.
 bool IsPlainPath(std::string_view path) {
     std::string word;
@@ -207,16 +193,60 @@ bool PlanDeferred(std::string_view registrations, std::vector<std::uint32_t>& to
     return true;
 }
 
-bool ReadPlan(std::string_view registrations, std::uint32_t& count, std::string_view& places) {
-    Reader in(registrations);
+bool SplitEntry(std::string_view blob, EntryParts& parts) {
+    Reader in(blob);
     std::uint32_t planned = 0;
-    if (!in.Get(planned) || planned == kNoPlan ||
-        registrations.size() - in.Position() < std::size_t{planned} * sizeof planned) {
+    if (!in.Get(planned)) {
         return false;
     }
-    count = planned;
-    places = registrations.substr(in.Position(), std::size_t{planned} * sizeof planned);
+    parts.planned = planned != kNoPlan;
+    parts.tops = parts.planned ? planned : 0;
+    const std::size_t places = std::size_t{parts.tops} * sizeof planned;
+    if (blob.size() - in.Position() < places) {
+        return false;
+    }
+    parts.places = blob.substr(in.Position(), places);
+    Reader rest(blob.substr(in.Position() + places));
+    if (!rest.GetString(parts.registrations)) {
+        return false;
+    }
+    parts.listing = blob.substr(in.Position() + places + rest.Position());
+    return parts.planned || parts.listing.empty();
+}
+
+bool ReadPlan(std::string_view blob, std::uint32_t& count, std::string_view& places) {
+    EntryParts parts;
+    if (!SplitEntry(blob, parts) || !parts.planned) {
+        return false;
+    }
+    count = parts.tops;
+    places = parts.places;
     return true;
+}
+
+bool FindListing(std::string_view blob, std::uint32_t top, std::string_view& registrations,
+                 std::string_view& listed) {
+    EntryParts parts;
+    if (!SplitEntry(blob, parts) || top >= parts.tops) {
+        return false;
+    }
+    Reader in(parts.listing);
+    for (std::uint32_t t = 0;; ++t) {
+        std::uint32_t count = 0;
+        if (!in.Get(count) ||
+            parts.listing.size() - in.Position() < std::size_t{count} * sizeof(ListedCommand)) {
+            return false;
+        }
+        if (t == top) {
+            registrations = parts.registrations;
+            listed = parts.listing.substr(in.Position(), std::size_t{count} * sizeof(ListedCommand));
+            return true;
+        }
+        ListedCommand skipped;
+        for (std::uint32_t c = 0; c < count; ++c) {
+            in.Get(skipped);
+        }
+    }
 }
 
 std::uint32_t PlanPlace(std::string_view places, std::uint32_t i) {
@@ -232,6 +262,12 @@ bool FileIdentity::operator==(const FileIdentity& other) const {
 }
 
 bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, std::string& result) {
+    // Where each command's path and description are among the registrations, for the listing.
+    struct Listed {
+        std::string_view path;
+        ListedCommand where;
+    };
+    std::vector<Listed> commands;
     std::string out;
     Put(out, static_cast<std::uint32_t>(pending.size()));
     for (const XmlPlugin::Registration& entry : pending) {
@@ -245,7 +281,13 @@ bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, st
             auto* command = static_cast<ExtensionCommand*>(node);
             const FormatParameters defaults = command->GetDefaultOutputFormatParameters();
             Put(out, kCommand);
+            Listed listed{entry.first, {}};
+            listed.where.pathOffset = static_cast<std::uint32_t>(out.size() + sizeof(std::uint32_t));
+            listed.where.pathSize = static_cast<std::uint32_t>(entry.first.size());
+            listed.where.nameStart = static_cast<std::uint32_t>(entry.first.rfind('.') + 1);
             PutString(out, entry.first);
+            listed.where.descriptionOffset = static_cast<std::uint32_t>(out.size() + sizeof(std::uint32_t));
+            listed.where.descriptionSize = static_cast<std::uint32_t>(command->GetDescription().size());
             PutString(out, command->GetDescription());
             std::string kept;
             PutString(kept, defaults.GetFormatter());
@@ -255,25 +297,55 @@ bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, st
                 PutString(kept, parameter.second);
             }
             PutString(out, kept);
+            commands.push_back(listed);
         } else {
             return false;
         }
     }
     std::vector<std::uint32_t> tops;
-    if (PlanDeferred(out, tops)) {
-        Put(result, static_cast<std::uint32_t>(tops.size()));
-        for (const std::uint32_t top : tops) {
-            Put(result, top);
-        }
-    } else {
+    if (!PlanDeferred(out, tops)) {
         Put(result, kNoPlan);
+        PutString(result, out);
+        return true;
     }
-    result += out;
+    Put(result, static_cast<std::uint32_t>(tops.size()));
+    for (const std::uint32_t top : tops) {
+        Put(result, top);
+    }
+    PutString(result, out);
+    // The commands below each top-level namespace in the order a walk of the tree meets them: names
+    // hold only letters and digits, which sort after the full stop, so that is the byte-wise order
+    // of the paths.
+    std::sort(commands.begin(), commands.end(),
+              [](const Listed& a, const Listed& b) { return a.path < b.path; });
+    RegistrationCursor cursor(out);
+    RegistrationView view;
+    for (std::uint32_t i = 0, next = 0; next < tops.size() && cursor.Next(view); ++i) {
+        if (i != tops[next]) {
+            continue;
+        }
+        ++next;
+        std::vector<const Listed*> below;
+        for (const Listed& command : commands) {
+            if (command.path.size() > view.path.size() && command.path[view.path.size()] == '.' &&
+                command.path.compare(0, view.path.size(), view.path) == 0) {
+                below.push_back(&command);
+            }
+        }
+        Put(result, static_cast<std::uint32_t>(below.size()));
+        for (const Listed* command : below) {
+            Put(result, command->where);
+        }
+    }
     return true;
 }
 
 bool DecodeRegistrations(const RestoredDescriptor& entry, std::vector<XmlPlugin::Registration>& out) {
-    Reader in(WithoutPlan(entry.registrations));
+    EntryParts parts;
+    if (!SplitEntry(entry.registrations, parts)) {
+        return false;
+    }
+    Reader in(parts.registrations);
     std::uint32_t count = 0;
     if (!in.Get(count)) {
         return false;
@@ -327,7 +399,7 @@ bool DecodeRegistrations(const RestoredDescriptor& entry, std::vector<XmlPlugin:
     return true;
 }
 
-RegistrationCursor::RegistrationCursor(std::string_view registrations) : data(WithoutPlan(registrations)) {
+RegistrationCursor::RegistrationCursor(std::string_view registrations) : data(registrations) {
     if (data.size() >= sizeof left) {
         std::memcpy(&left, data.data(), sizeof left);
         pos = sizeof left;
@@ -356,7 +428,7 @@ std::string EncodeIndex(const std::string& directory, const DirectoryListing& li
         offsetPositions.push_back(index.size());
         Put(index, std::uint64_t{0});
         Put(index, static_cast<std::uint64_t>(entry.text.size()));
-        index.append(entry.registrations.data(), entry.registrations.size());
+        PutString(index, entry.registrations);
     }
     const std::uint64_t indexEnd = index.size();
     std::memcpy(&index[sizeof kMagic], &indexEnd, sizeof indexEnd);
@@ -376,6 +448,71 @@ std::uint64_t IndexEnd(std::string_view head) {
     std::memcpy(&end, head.data() + sizeof kMagic, sizeof end);
     return end >= kHeadSize ? end : 0;
 }
+
+namespace {
+
+// The registrations of an entry: every record of a kind it knows, its format defaults complete; the
+// plan's places naming one-word namespaces in increasing order; every listed command inside them.
+bool IsEntryValid(std::string_view blob) {
+    EntryParts parts;
+    if (!SplitEntry(blob, parts)) {
+        return false;
+    }
+    Reader in(parts.registrations);
+    Reader plan(parts.places);
+    std::uint32_t registrations = 0;
+    if (!in.Get(registrations)) {
+        return false;
+    }
+    std::uint32_t nextTop = 0;
+    std::uint32_t wanted = 0; // the place of planned entry nextTop
+    if (parts.tops > 0) {
+        plan.Get(wanted);
+    }
+    for (std::uint32_t r = 0; r < registrations; ++r) {
+        std::uint8_t kind = 0;
+        std::string_view path;
+        std::string_view skipped;
+        if (!in.Get(kind) || (kind != kNamespace && kind != kCommand) || !in.GetString(path) ||
+            !in.GetString(skipped)) {
+            return false;
+        }
+        if (nextTop < parts.tops && r > wanted) {
+            return false; // places out of order
+        }
+        if (nextTop < parts.tops && r == wanted) {
+            if (kind != kNamespace || path.empty() || path.find('.') != std::string_view::npos) {
+                return false;
+            }
+            if (++nextTop < parts.tops) {
+                plan.Get(wanted);
+            }
+        }
+        const auto ignore = [](std::string_view...) {};
+        if (kind == kCommand && (!in.GetString(skipped) || !ReadDefaults(skipped, ignore, ignore))) {
+            return false;
+        }
+    }
+    if (nextTop != parts.tops || !in.AtEnd()) {
+        return false;
+    }
+    Reader listing(parts.listing);
+    for (std::uint32_t t = 0; t < parts.tops; ++t) {
+        std::uint32_t count = 0;
+        if (!listing.Get(count)) {
+            return false;
+        }
+        for (std::uint32_t c = 0; c < count; ++c) {
+            ListedCommand where;
+            if (!listing.Get(where) || !IsListedInside(where, parts.registrations.size())) {
+                return false;
+            }
+        }
+    }
+    return listing.AtEnd();
+}
+
+} // namespace
 
 bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::string& directory,
                  DirectoryListing& listing, std::vector<EntryData>& entries) {
@@ -418,61 +555,9 @@ bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::stri
             !in.Get(entry.textSize)) {
             return false;
         }
-        // The plan and the registrations run up to the next entry: their own counts say how far.
-        const std::size_t start = in.Position();
-        std::uint32_t planned = 0;
-        if (!in.Get(planned)) {
+        if (!in.GetString(entry.registrations) || !IsEntryValid(entry.registrations)) {
             return false;
         }
-        const std::uint32_t tops = planned == kNoPlan ? 0 : planned;
-        // The places are read a second time, in step with the registrations they name.
-        Reader plan(index.substr(kHeadSize + in.Position()));
-        std::uint32_t place = 0;
-        for (std::uint32_t t = 0; t < tops; ++t) {
-            if (!in.Get(place)) {
-                return false;
-            }
-        }
-        std::uint32_t registrations = 0;
-        if (!in.Get(registrations)) {
-            return false;
-        }
-        std::uint32_t nextTop = 0;
-        std::uint32_t wanted = 0; // the place of planned entry nextTop
-        if (tops > 0) {
-            plan.Get(place);
-            wanted = place;
-        }
-        for (std::uint32_t r = 0; r < registrations; ++r) {
-            std::uint8_t kind = 0;
-            std::string_view path;
-            std::string_view skipped;
-            if (!in.Get(kind) || (kind != kNamespace && kind != kCommand) || !in.GetString(path) ||
-                !in.GetString(skipped)) {
-                return false;
-            }
-            // A planned top-level entry is a namespace with a one-word path.
-            if (nextTop < tops && r > wanted) {
-                return false; // places out of order
-            }
-            if (nextTop < tops && r == wanted) {
-                if (kind != kNamespace || path.empty() || path.find('.') != std::string_view::npos) {
-                    return false;
-                }
-                if (++nextTop < tops) {
-                    plan.Get(place);
-                    wanted = place;
-                }
-            }
-            const auto ignore = [](std::string_view...) {};
-            if (kind == kCommand && (!in.GetString(skipped) || !ReadDefaults(skipped, ignore, ignore))) {
-                return false;
-            }
-        }
-        if (nextTop != tops) {
-            return false;
-        }
-        entry.registrations = index.substr(kHeadSize + start, in.Position() - start);
         if (entry.textOffset < index.size() || entry.textOffset > fileSize ||
             entry.textSize > fileSize - entry.textOffset ||
             (!decoded.empty() && decoded.back().name >= entry.name)) {

@@ -19,14 +19,39 @@ namespace DescriptorCache {
 //            names in byte-wise order,
 //   entry count (u32),
 //   entries: name, identity (7 x u64), text offset and size (u64, from the start of the file),
+//            and as one string:
 //            plan: count (u32; 0xffffffff for none), then the places of the top-level namespaces
 //            among the registrations (u32 each, increasing),
-//            registrations: count (u32), then for each: kind (u8: 0 namespace, 1 command), path,
-//            description, and for a command its format defaults as one string: its formatter and
-//            parameter count (u32) with key/value pairs,
+//            registrations, as one string: count (u32), then for each: kind (u8: 0 namespace,
+//            1 command), path, description, and for a command its format defaults as one string:
+//            its formatter and parameter count (u32) with key/value pairs,
+//            with a plan, for each top-level namespace: the number of commands below it (u32) and
+//            where each one's path, name and description are among the registrations
+//            (ListedCommand), in the order a walk of the tree meets them,
 //   then the descriptor texts.
 // Strings are a u32 length and the bytes. Commands are numbered by their order among the
 // registrations, which is the order of the `command` elements of the descriptor.
+
+/// Where a listed command's texts are, in bytes from the start of the registrations.
+struct ListedCommand {
+    std::uint32_t pathOffset = 0;
+    std::uint32_t pathSize = 0;
+    std::uint32_t nameStart = 0; ///< where the name begins within the path
+    std::uint32_t descriptionOffset = 0;
+    std::uint32_t descriptionSize = 0;
+};
+
+/// The parts of an entry's registrations string (EntryData::registrations).
+struct EntryParts {
+    bool planned = false;
+    std::uint32_t tops = 0;
+    std::string_view places;
+    std::string_view registrations; ///< what RegistrationCursor reads
+    std::string_view listing;
+};
+
+/// Splits an entry's registrations string into its parts; false when it is malformed.
+bool SplitEntry(std::string_view blob, EntryParts& parts);
 
 /// The names of a plugin directory's entries ("." and ".." left out) in byte-wise order, as they
 /// were while the directory had `identity`.
@@ -56,9 +81,46 @@ bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, st
 /// subtrees later. False otherwise.
 bool PlanDeferred(std::string_view registrations, std::vector<std::uint32_t>& tops);
 
-/// The plan stored in front of an entry's registrations: the number of top-level namespaces and
-/// their places (read with PlanPlace); false when the entry has none.
-bool ReadPlan(std::string_view registrations, std::uint32_t& count, std::string_view& places);
+/// The plan of an entry: the number of top-level namespaces and their places (read with
+/// PlanPlace); false when the entry has none.
+bool ReadPlan(std::string_view blob, std::uint32_t& count, std::string_view& places);
+
+/// The listed commands below top-level namespace `top` (counted in the plan from 0) of an entry, as
+/// ListedCommand records, and the registrations they point into; false when there are none.
+bool FindListing(std::string_view blob, std::uint32_t top, std::string_view& registrations,
+                 std::string_view& listed);
+
+/// A listed command whose path, name and description lie within `size` bytes of registrations.
+inline bool IsListedInside(const ListedCommand& where, std::size_t size) {
+    return where.pathOffset <= size && where.pathSize <= size - where.pathOffset && where.nameStart > 0 &&
+           where.nameStart < where.pathSize && where.descriptionOffset <= size &&
+           where.descriptionSize <= size - where.descriptionOffset;
+}
+
+/// Calls `use` with the path of the namespace holding it, the name and the description of every
+/// command below top-level namespace `top` of an entry, in the order a walk of the tree meets them;
+/// false when the entry has no such listing. In the header, to be inlined: listings call `use` for
+/// every command of thousands of entries.
+template <typename Use> bool ForEachListed(std::string_view blob, std::uint32_t top, const Use& use) {
+    std::string_view registrations;
+    std::string_view listed;
+    if (!FindListing(blob, top, registrations, listed)) {
+        return false;
+    }
+    for (std::size_t at = 0; at < listed.size(); at += sizeof(ListedCommand)) {
+        ListedCommand where;
+        std::memcpy(&where, listed.data() + at, sizeof where);
+        if (!IsListedInside(where, registrations.size())) {
+            return false;
+        }
+        const char* path = registrations.data() + where.pathOffset;
+        use(std::string_view(path, where.nameStart - 1),
+            std::string_view(path + where.nameStart, where.pathSize - where.nameStart),
+            std::string_view(registrations.data() + where.descriptionOffset, where.descriptionSize));
+    }
+    return true;
+}
+
 /// The place of top-level namespace `i` of `places` from ReadPlan.
 std::uint32_t PlanPlace(std::string_view places, std::uint32_t i);
 
@@ -72,8 +134,8 @@ struct RegistrationView {
     std::string_view description;
 };
 
-/// Reads the registrations of an entry one by one, without making anything. Only for registrations
-/// that DecodeIndex accepted.
+/// Reads registrations (EntryParts::registrations) one by one, without making anything. Only for
+/// registrations that DecodeIndex accepted.
 class RegistrationCursor {
 public:
     explicit RegistrationCursor(std::string_view registrations);

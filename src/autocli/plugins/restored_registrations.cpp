@@ -12,39 +12,27 @@
 namespace Corvane::AutoCli {
 namespace DescriptorCache {
 
-namespace {
-
-// Where the last word of a command path below a top-level namespace begins, less one.
-std::size_t LastDot(std::string_view path) {
-    std::size_t dot = path.size();
-    while (dot > 0 && path[--dot] != '.') {
-    }
-    return dot;
-}
-
-} // namespace
-
 RestoredRegistrations::RestoredRegistrations(RestoredDescriptor descriptor)
     : descriptor(std::move(descriptor)) {}
 
 RestoredRegistrations::~RestoredRegistrations() = default;
 
 bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& root) {
-    std::uint32_t count = 0;
-    std::string_view places;
+    EntryParts parts;
     if (registered || decoded || !root || typeid(*root) != typeid(RootNamespace) ||
-        !ReadPlan(descriptor.registrations, count, places)) {
+        !SplitEntry(descriptor.registrations, parts) || !parts.planned) {
         return false;
     }
+    const std::uint32_t count = parts.tops;
     // Calls `use` with each top-level namespace the plan names, in order; false when the plan does
     // not match the registrations. They usually come first, so the walks are short.
     const auto forEachTop = [&](const auto& use) {
-        RegistrationCursor cursor(descriptor.registrations);
+        RegistrationCursor cursor(parts.registrations);
         RegistrationView view;
         std::uint32_t found = 0;
         for (std::uint32_t i = 0; found < count && cursor.Next(view); ++i) {
-            if (i == PlanPlace(places, found)) {
-                use(i, view);
+            if (i == PlanPlace(parts.places, found)) {
+                use(i, found, view);
                 ++found;
             }
         }
@@ -52,17 +40,17 @@ bool RestoredRegistrations::RegisterDeferred(const std::shared_ptr<Namespace>& r
     };
     // Into the real root as into an empty one: none of the top-level names may be there yet.
     bool fresh = true;
-    if (!forEachTop([&](std::uint32_t, const RegistrationView& top) {
+    if (!forEachTop([&](std::uint32_t, std::uint32_t, const RegistrationView& top) {
             fresh = fresh && !root->HasNamespaceNode(std::string(top.path));
         }) ||
         !fresh) {
         return false;
     }
     registered = true;
-    forEachTop([&](std::uint32_t place, const RegistrationView& top) {
-        auto node = MakeSharedIn<RestoredNamespace>(descriptor.arena, shared_from_this(), place, count == 1);
-        node->SetDescription(std::string(top.description));
-        root->RegisterNamespaceNode(node, std::string(top.path));
+    forEachTop([&](std::uint32_t place, std::uint32_t top, const RegistrationView& view) {
+        auto node = MakeSharedIn<RestoredNamespace>(descriptor.arena, shared_from_this(), place, top);
+        node->SetDescription(std::string(view.description));
+        root->RegisterNamespaceNode(node, std::string(view.path));
         if (first.expired() && more.empty()) {
             first = node;
             firstPlace = place;
@@ -100,8 +88,8 @@ const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
 }
 
 RestoredNamespace::RestoredNamespace(std::shared_ptr<RestoredRegistrations> owner, std::size_t place,
-                                     bool sole)
-    : owner(std::move(owner)), place(place), sole(sole) {}
+                                     std::uint32_t top)
+    : owner(std::move(owner)), place(place), top(top) {}
 
 RestoredNamespace::~RestoredNamespace() = default;
 
@@ -139,29 +127,13 @@ void RestoredNamespace::RegisterBelow(const std::vector<XmlPlugin::Registration>
 }
 
 void RestoredNamespace::ListCommands(const CommandFilters& filters, CommandVisitor& visitor) {
-    const std::string& name = GetName();
-    std::vector<RegistrationView> wanted;
-    RegistrationCursor cursor(owner->Descriptor().registrations);
-    RegistrationView view;
-    while (cursor.Next(view)) {
-        // Every command of a descriptor with one top-level namespace lies below it.
-        if (!view.command || (!sole && (view.path.size() <= name.size() || view.path[name.size()] != '.' ||
-                                        view.path.compare(0, name.size(), name) != 0))) {
-            continue;
-        }
-        const std::size_t dot = LastDot(view.path);
-        if (filters.Pass(view.path.substr(0, dot), view.path.substr(dot + 1), view.description)) {
-            wanted.push_back(view);
-        }
-    }
-    // Names hold only letters and digits, which sort after the full stop: the byte-wise order of the
-    // paths is the depth-first walk of the tree in name order.
-    std::sort(wanted.begin(), wanted.end(),
-              [](const RegistrationView& a, const RegistrationView& b) { return a.path < b.path; });
-    for (const RegistrationView& command : wanted) {
-        const std::size_t dot = LastDot(command.path);
-        visitor.Visit(command.path.substr(0, dot), command.path.substr(dot + 1), command.description);
-    }
+    // The entry lists the commands below each top-level namespace in the order of the walk.
+    ForEachListed(owner->Descriptor().registrations, top,
+                  [&](std::string_view path, std::string_view name, std::string_view description) {
+                      if (filters.Pass(path, name, description)) {
+                          visitor.Visit(path, name, description);
+                      }
+                  });
 }
 
 bool RestoredNamespace::HasNamespaceNode(const std::string& name) {

@@ -8,6 +8,7 @@
 #include "descriptor_cache.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
@@ -61,9 +62,9 @@ private:
 /// A top-level namespace of a restored descriptor, registered before what lies below it.
 class RestoredNamespace : public DeferredNamespace {
 public:
-    /// `place` is the place of the namespace's own entry among the registrations; `sole` tells that
-    /// it is the descriptor's only top-level namespace.
-    RestoredNamespace(std::shared_ptr<RestoredRegistrations> owner, std::size_t place, bool sole);
+    /// `place` is the place of the namespace's own entry among the registrations, `top` its place
+    /// among the descriptor's top-level namespaces.
+    RestoredNamespace(std::shared_ptr<RestoredRegistrations> owner, std::size_t place, std::uint32_t top);
     ~RestoredNamespace() override;
 
     bool IsExpanded() const override { return !owner; }
@@ -90,7 +91,7 @@ private:
 
     std::shared_ptr<RestoredRegistrations> owner; // empty once the subtree is made
     std::size_t place;
-    bool sole;
+    std::uint32_t top;
 };
 
 } // namespace DescriptorCache

@@ -220,16 +220,19 @@ TEST_F(DescriptorCacheTest, ForeignWritableAndDamagedEntriesAreIgnoredAndRewritt
         {"truncated in the header", damage(0, "", 12)},
         {"truncated in the index", damage(0, "", good.size() / 10)},
         {"truncated in the texts", damage(0, "", good.size() - 1)},
-        {"another version", damage(good.find("cache 3"), "cache 2", good.size())},
+        {"another version", damage(good.find("cache 4"), "cache 3", good.size())},
         {"index end past the file", damage(8, std::string(8, '\x7f'), good.size())},
         {"entry text past the file",
          damage(good.find("d.xml") + 5 + kIdentityBytes, std::string(8, '\x7f'), good.size())},
-        // Then the plan: one top-level namespace, the registration at place 0.
+        // Then, as one string, the plan (one top-level namespace, the registration at place 0), the
+        // registrations as one string, and where the listed command's texts are.
         {"plan count too large",
-         damage(good.find("d.xml") + 5 + kIdentityBytes + 16, "\xff\xff", good.size())},
-        {"plan naming a command", damage(good.find("d.xml") + 5 + kIdentityBytes + 20, "\x01", good.size())},
+         damage(good.find("d.xml") + 5 + kIdentityBytes + 20, "\xff\xff", good.size())},
+        {"plan naming a command", damage(good.find("d.xml") + 5 + kIdentityBytes + 24, "\x01", good.size())},
         {"registration count too large",
-         damage(good.find("d.xml") + 5 + kIdentityBytes + 24, "\xff\xff", good.size())},
+         damage(good.find("d.xml") + 5 + kIdentityBytes + 32, "\xff\xff", good.size())},
+        {"listed description past the registrations",
+         damage(good.find("<p><version>") - 4, "\xff\xff", good.size())},
         {"a symbolic link", [&] {
              ::rename(cache.c_str(), (cache + ".real").c_str());
              ::symlink((cache + ".real").c_str(), cache.c_str());
