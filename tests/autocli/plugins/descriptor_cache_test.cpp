@@ -341,6 +341,9 @@ TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) 
     plugins.WriteFile("g.xml", Plugin(Ns("a", "Other."), Cmd("a.g"))); // another description
     plugins.WriteFile("h.xml", Plugin(Ns("h", "Aitch."), Cmd("h.x")));
     plugins.WriteFile("i.xml", Plugin(Ns("i", "Eye."), Cmd("h.w"))); // into h from outside
+    // Two top-level namespaces, each with its own listing; looking into one makes both.
+    plugins.WriteFile("j.xml", Plugin(Ns("jb", "Jb.") + Ns("ja", "Ja.") + Ns("ja.in", "In."),
+                                      Cmd("jb.z") + Cmd("ja.in.y") + Cmd("jb.a") + Cmd("ja.x")));
     Settle();
     const std::vector<std::pair<std::string, std::string>> filters = {
         {"", ""}, {"namespace-filter", "a.y"}, {"command-filter", "x"}, {"description-filter", "a.y."}};
@@ -358,6 +361,7 @@ TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) 
             const auto root = dispatcher.GetRootNamespace();
             if (std::string(run) == "using it") {
                 EXPECT_TRUE(IsDeferred(root->GetNamespaceNode("f")));
+                EXPECT_TRUE(IsDeferred(root->GetNamespaceNode("ja")));
                 EXPECT_FALSE(IsDeferred(root->GetNamespaceNode("e")));
             }
             // Listed before anything else looks into the tree.
@@ -373,22 +377,28 @@ TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) 
                       expected.find("a.y.deep|q|Does a.y.deep.q.\na.y|z|Does a.y.z.\na|y0|"));
             EXPECT_NE(std::string::npos, expected.find("Varnok path is already registered: a.y.z"));
             EXPECT_NE(std::string::npos, expected.find("h.w 2 Does h.w."));
+            EXPECT_NE(std::string::npos,
+                      expected.find("ja.in|y|Does ja.in.y.\nja|x|Does ja.x.\njb|a|Does jb.a.\njb|z|"));
         }
         EXPECT_EQ(expected, outcome) << run;
     }
-    // A restored plugin's registrations are the nodes the tree holds, all in place.
-    Dispatcher dispatcher;
-    auto plugin = XmlPlugin::New(plugins.Path() + "/a.xml");
-    plugin->Initialize();
-    plugin->RegisterNamespaces(dispatcher.GetRootNamespace());
-    ASSERT_TRUE(IsDeferred(dispatcher.GetRootNamespace()->GetNamespaceNode("a")));
-    for (const auto& [path, node] : plugin->GetPendingRegistrations()) {
-        std::list<std::string> words;
-        for (std::size_t start = 0, dot = 0; dot != std::string::npos; start = dot + 1) {
-            dot = path.find('.', start);
-            words.push_back(path.substr(start, dot - start));
+    // A restored plugin's registrations are the nodes the tree holds, all in place: every deferred
+    // namespace has made its subtree before they are given out.
+    for (const char* file : {"a.xml", "j.xml"}) {
+        Dispatcher dispatcher;
+        auto plugin = XmlPlugin::New(plugins.Path() + "/" + file);
+        plugin->Initialize();
+        plugin->RegisterNamespaces(dispatcher.GetRootNamespace());
+        const auto top = dispatcher.GetRootNamespace()->GetNamespaceNodes().front();
+        ASSERT_TRUE(IsDeferred(top)) << file;
+        for (const auto& [path, node] : plugin->GetPendingRegistrations()) {
+            std::list<std::string> words;
+            for (std::size_t start = 0, dot = 0; dot != std::string::npos; start = dot + 1) {
+                dot = path.find('.', start);
+                words.push_back(path.substr(start, dot - start));
+            }
+            EXPECT_EQ(node, dispatcher.GetRootNamespace()->ResolveNode(words)) << path;
         }
-        EXPECT_EQ(node, dispatcher.GetRootNamespace()->ResolveNode(words)) << path;
     }
 }
 
