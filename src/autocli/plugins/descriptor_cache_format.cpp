@@ -547,6 +547,9 @@ bool DecodeIndex(std::string_view index, std::uint64_t fileSize, const std::stri
     if (!in.Get(count)) {
         return false;
     }
+    if (count > index.size()) {
+        return false; // more entries than bytes
+    }
     std::vector<EntryData> decoded;
     decoded.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {

@@ -12,6 +12,15 @@
 namespace Corvane::AutoCli {
 namespace DescriptorCache {
 
+namespace {
+
+[[noreturn]] void ThrowMissingNamespace(const std::string& path, const std::string& fileName) {
+    throw CorvaneException("Unable to find the namespace of " + path + " in the cached declarations of " +
+                           fileName);
+}
+
+} // namespace
+
 RestoredRegistrations::RestoredRegistrations(RestoredDescriptor descriptor)
     : descriptor(std::move(descriptor)) {}
 
@@ -66,8 +75,9 @@ const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
         nodes = descriptor.Decode();
         decoded = true;
     }
-    // The deferred namespaces still there take the places of their entries and make their subtrees
-    // (each then lets go of this object, which its caller keeps).
+    // The deferred namespaces still there take the places of their entries and make their subtrees.
+    // They let go of this object (which its caller keeps) first: `nodes` holds them, and a
+    // registration that fails half-way must not leave one holding it in turn.
     std::vector<std::shared_ptr<RestoredNamespace>> waiting;
     const auto take = [&](std::size_t place, const std::weak_ptr<RestoredNamespace>& deferred) {
         if (std::shared_ptr<RestoredNamespace> node = deferred.lock()) {
@@ -82,7 +92,10 @@ const std::vector<XmlPlugin::Registration>& RestoredRegistrations::Nodes() {
         take(place, deferred);
     }
     for (const auto& node : waiting) {
-        node->RegisterBelow(nodes);
+        node->owner.reset();
+    }
+    for (const auto& node : waiting) {
+        node->RegisterBelow(nodes, descriptor.fileName);
     }
     return nodes;
 }
@@ -101,8 +114,8 @@ void RestoredNamespace::Expand() {
     }
 }
 
-void RestoredNamespace::RegisterBelow(const std::vector<XmlPlugin::Registration>& nodes) {
-    const std::shared_ptr<RestoredRegistrations> registrations = std::move(owner);
+void RestoredNamespace::RegisterBelow(const std::vector<XmlPlugin::Registration>& nodes,
+                                      const std::string& fileName) {
     const std::string& name = GetName();
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const std::string& path = nodes[i].first;
@@ -116,9 +129,7 @@ void RestoredNamespace::RegisterBelow(const std::vector<XmlPlugin::Registration>
         for (std::size_t dot = path.find('.', start); dot != std::string::npos; dot = path.find('.', start)) {
             parent = parent->GetNamespaceNode(path.substr(start, dot - start));
             if (!parent) {
-                throw CorvaneException("Unable to find the namespace of " + path +
-                                       " in the cached declarations of " +
-                                       registrations->Descriptor().fileName);
+                ThrowMissingNamespace(path, fileName);
             }
             start = dot + 1;
         }

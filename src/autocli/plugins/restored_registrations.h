@@ -85,9 +85,9 @@ public:
 private:
     friend class RestoredRegistrations;
 
-    // Registers the entries below this namespace from `nodes`, the descriptor's nodes in order, and
-    // lets go of the registrations.
-    void RegisterBelow(const std::vector<XmlPlugin::Registration>& nodes);
+    // Registers the entries below this namespace from `nodes`, the nodes of the descriptor
+    // `fileName` in order, once it has let go of the registrations.
+    void RegisterBelow(const std::vector<XmlPlugin::Registration>& nodes, const std::string& fileName);
 
     std::shared_ptr<RestoredRegistrations> owner; // empty once the subtree is made
     std::size_t place;

@@ -485,4 +485,36 @@ TEST_F(DescriptorCacheTest, ALargeDirectoryRestoresAsASmallOneDoesAndReleasesIts
     }
 }
 
+// An entry changed behind the cache's back so that its subtree cannot be registered: building it
+// fails with a message, and nothing it made is left holding itself once the tree goes.
+TEST_F(DescriptorCacheTest, AnEntryWhoseSubtreeCannotBeBuiltFailsAndLeavesNothingBehind) {
+    Write("d.xml", Plugin(Ns("zeta", "Z.") + Ns("alpha", "A."), Cmd("zeta.run") + Cmd("alpha.get")));
+    LoadOnce(plugins.Path() + "/d.xml"); // fills the cache
+    std::string cache = CorvaneTest::ReadFile(CacheFile());
+    const std::size_t at = cache.find("zeta.run"); // in the index, before the kept text
+    ASSERT_LT(at, cache.find("<p>"));
+    cache.replace(at, 8, "zeta.r!n");
+    std::ofstream(CacheFile(), std::ios::binary | std::ios::trunc) << cache;
+
+    std::weak_ptr<NamespaceNode> zeta;
+    std::weak_ptr<NamespaceNode> alpha;
+    {
+        Dispatcher dispatcher;
+        EXPECT_EQ("", CorvaneTest::CaptureFd(2, [&] { dispatcher.AddExternalDirectory(plugins.Path()); }));
+        zeta = dispatcher.GetRootNamespace()->GetNamespaceNode("zeta");
+        alpha = dispatcher.GetRootNamespace()->GetNamespaceNode("alpha");
+        ASSERT_TRUE(IsDeferred(zeta.lock()));
+        try {
+            zeta.lock()->GetNamespaceNodes();
+            ADD_FAILURE() << "the subtree was built";
+        } catch (const Corvane::CorvaneException& e) {
+            EXPECT_NE(std::string::npos, std::string(e.what()).find("Invalid name for namespace 'r!n'"))
+                << e.what();
+        }
+    }
+    DescriptorCache::WriteChanges();
+    EXPECT_TRUE(zeta.expired());
+    EXPECT_TRUE(alpha.expired());
+}
+
 } // namespace
