@@ -259,15 +259,17 @@ const std::vector<std::string_view>& DirectoryScan::Names() {
             return *kept; // the cache, and so the names, live as long as this scan
         }
     }
+    errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
             read.emplace_back(entry->d_name);
         }
     }
+    const bool complete = errno == 0; // a listing cut short by an error is used, never kept
     std::sort(read.begin(), read.end());
     names.assign(read.begin(), read.end());
     MakeArena(names.size());
-    if (known && Earlier(identity.mtimeSec, identity.mtimeNsec, now) &&
+    if (known && complete && Earlier(identity.mtimeSec, identity.mtimeNsec, now) &&
         Earlier(identity.ctimeSec, identity.ctimeNsec, now)) {
         try {
             cache->KeepListing(identity, read);

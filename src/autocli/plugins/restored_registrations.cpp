@@ -138,6 +138,9 @@ void RestoredNamespace::RegisterBelow(const std::vector<XmlPlugin::Registration>
 }
 
 void RestoredNamespace::ListCommands(const CommandFilters& filters, CommandVisitor& visitor) {
+    if (!owner) {
+        return; // built: its commands are in the tree
+    }
     // The entry lists the commands below each top-level namespace in the order of the walk.
     ForEachListed(owner->Descriptor().registrations, top,
                   [&](std::string_view path, std::string_view name, std::string_view description) {
