@@ -1,9 +1,9 @@
-// Descriptor cache files: encoding entries and decoding them with every length checked.
+// Descriptor cache files: encoding the index and its entries, and decoding the index with every
+// length checked.
 #include "descriptor_cache_format.h"
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 
 namespace Corvane::AutoCli {
@@ -13,10 +13,6 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'N', 'K', 'D', 'C', 0x01, 0x02, 0x03};
 constexpr std::size_t kHeadSize = sizeof kMagic + sizeof(std::uint64_t);
-constexpr std::uint8_t kNamespace = 0;
-constexpr std::uint8_t kCommand = 1;
-// The plan count of an entry that cannot be registered in deferred form.
-constexpr std::uint32_t kNoPlan = 0xffffffff;
 
 template <typename T> void Put(std::string& out, T value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -37,67 +33,6 @@ void PutIdentity(std::string& out, const FileIdentity& id) {
     Put(out, id.ctimeNsec);
 }
 
-// Reads from a byte range; after the first read past its end every read fails.
-class Reader {
-public:
-    explicit Reader(std::string_view data) : data(data) {}
-
-    template <typename T> bool Get(T& value) {
-        if (!ok || data.size() - pos < sizeof value) {
-            return ok = false;
-        }
-        std::memcpy(&value, data.data() + pos, sizeof value);
-        pos += sizeof value;
-        return true;
-    }
-
-    bool GetString(std::string_view& text) {
-        std::uint32_t size = 0;
-        if (!Get(size) || data.size() - pos < size) {
-            return ok = false;
-        }
-        text = data.substr(pos, size);
-        pos += size;
-        return true;
-    }
-
-    bool GetIdentity(FileIdentity& id) {
-        return Get(id.device) && Get(id.inode) && Get(id.size) && Get(id.mtimeSec) && Get(id.mtimeNsec) &&
-               Get(id.ctimeSec) && Get(id.ctimeNsec);
-    }
-
-    std::size_t Position() const { return pos; }
-    bool AtEnd() const { return ok && pos == data.size(); }
-
-private:
-    std::string_view data;
-    std::size_t pos = 0;
-    bool ok = true;
-};
-
-// Reads the format defaults a command keeps after its description, as one string so that walks
-// over the registrations step over them at once: the formatter, the parameter count and the
-// key/value pairs, exactly. False when they are malformed.
-template <typename Formatter, typename Parameter>
-bool ReadDefaults(std::string_view kept, const Formatter& formatter, const Parameter& parameter) {
-    Reader in(kept);
-    std::string_view name;
-    std::uint32_t count = 0;
-    if (!in.GetString(name) || !in.Get(count)) {
-        return false;
-    }
-    formatter(name);
-    for (std::uint32_t p = 0; p < count; ++p) {
-        std::string_view key;
-        std::string_view value;
-        if (!in.GetString(key) || !in.GetString(value)) {
-            return false;
-        }
-        parameter(key, value);
-    }
-    return in.AtEnd();
-}
-
 // A name readdir can give, "." and ".." apart.
 bool IsEntryName(std::string_view name) {
     for (const char c : name) {
@@ -108,152 +43,7 @@ bool IsEntryName(std::string_view name) {
     return !name.empty() && name != "." && name != "..";
 }
 
-// A path whose words are all valid names, so that registering it uses exactly these words.
-bool IsPlainPath(std::string_view path) {
-    std::string word;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t stop = std::min(path.find('.', start), path.size());
-        word.assign(path.data() + start, stop - start);
-        if (!AutoCli_IsValidName(word)) {
-            return false;
-        }
-        if (stop == path.size()) {
-            return true;
-        }
-        start = stop + 1;
-    }
-}
-
-// The paths a dry run of a registration has registered so far, with what each is.
-class DryRun {
-public:
-    struct Node {
-        bool command;
-        std::string_view description;
-    };
-
-    const Node* Find(std::string_view path) const {
-        auto found = byPath.find(path);
-        return found != byPath.end() ? &found->second : nullptr;
-    }
-    void Add(std::string_view path, Node node) { byPath.emplace(path, node); }
-
-private:
-    std::unordered_map<std::string_view, Node> byPath;
-};
-
 } // namespace
-
-bool PlanDeferred(std::string_view registrations, std::vector<std::uint32_t>& tops) {
-    // Follows XmlPlugin::RegisterNamespaces into an empty root and gives up wherever that would
-    // throw; the top-level namespaces are those it registers there.
-    Reader in(registrations);
-    std::uint32_t count = 0;
-    if (!in.Get(count)) {
-        return false;
-    }
-    DryRun run;
-    std::vector<std::uint32_t> found;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint8_t kind = 0;
-        std::string_view path;
-        std::string_view description;
-        std::string_view defaults;
-        if (!in.Get(kind) || !in.GetString(path) || !in.GetString(description)) {
-            return false;
-        }
-        const bool command = kind == kCommand;
-        if ((command && !in.GetString(defaults)) || !IsPlainPath(path)) {
-            return false;
-        }
-        const std::size_t dot = path.rfind('.');
-        const DryRun::Node* existing = run.Find(path);
-        if (dot == std::string_view::npos) {
-            if (command) {
-                return false;
-            }
-            if (existing != nullptr) {
-                // Shared with an earlier entry, or a duplicate the real registration refuses.
-                if (existing->command || existing->description != description) {
-                    return false;
-                }
-                continue;
-            }
-            found.push_back(i);
-        } else {
-            const DryRun::Node* parent = run.Find(path.substr(0, dot));
-            if (parent == nullptr || parent->command || existing != nullptr) {
-                return false;
-            }
-        }
-        run.Add(path, DryRun::Node{command, description});
-    }
-    tops = std::move(found);
-    return true;
-}
-
-bool SplitEntry(std::string_view blob, EntryParts& parts) {
-    Reader in(blob);
-    std::uint32_t planned = 0;
-    if (!in.Get(planned)) {
-        return false;
-    }
-    parts.planned = planned != kNoPlan;
-    parts.tops = parts.planned ? planned : 0;
-    const std::size_t places = std::size_t{parts.tops} * sizeof planned;
-    if (blob.size() - in.Position() < places) {
-        return false;
-    }
-    parts.places = blob.substr(in.Position(), places);
-    Reader rest(blob.substr(in.Position() + places));
-    if (!rest.GetString(parts.registrations)) {
-        return false;
-    }
-    parts.listing = blob.substr(in.Position() + places + rest.Position());
-    return parts.planned || parts.listing.empty();
-}
-
-bool ReadPlan(std::string_view blob, std::uint32_t& count, std::string_view& places) {
-    EntryParts parts;
-    if (!SplitEntry(blob, parts) || !parts.planned) {
-        return false;
-    }
-    count = parts.tops;
-    places = parts.places;
-    return true;
-}
-
-bool FindListing(std::string_view blob, std::uint32_t top, std::string_view& registrations,
-                 std::string_view& listed) {
-    EntryParts parts;
-    if (!SplitEntry(blob, parts) || top >= parts.tops) {
-        return false;
-    }
-    Reader in(parts.listing);
-    for (std::uint32_t t = 0;; ++t) {
-        std::uint32_t count = 0;
-        if (!in.Get(count) ||
-            parts.listing.size() - in.Position() < std::size_t{count} * sizeof(ListedCommand)) {
-            return false;
-        }
-        if (t == top) {
-            registrations = parts.registrations;
-            listed = parts.listing.substr(in.Position(), std::size_t{count} * sizeof(ListedCommand));
-            return true;
-        }
-        ListedCommand skipped;
-        for (std::uint32_t c = 0; c < count; ++c) {
-            in.Get(skipped);
-        }
-    }
-}
-
-std::uint32_t PlanPlace(std::string_view places, std::uint32_t i) {
-    std::uint32_t place = 0;
-    std::memcpy(&place, places.data() + std::size_t{i} * sizeof place, sizeof place);
-    return place;
-}
 
 bool FileIdentity::operator==(const FileIdentity& other) const {
     return device == other.device && inode == other.inode && size == other.size &&
@@ -340,72 +130,6 @@ bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, st
     return true;
 }
 
-bool DecodeRegistrations(const RestoredDescriptor& entry, std::vector<XmlPlugin::Registration>& out) {
-    EntryParts parts;
-    if (!SplitEntry(entry.registrations, parts)) {
-        return false;
-    }
-    Reader in(parts.registrations);
-    std::uint32_t count = 0;
-    if (!in.Get(count)) {
-        return false;
-    }
-    auto text = std::make_shared<KeptText>();
-    text->source = entry.source;
-    text->offset = entry.textOffset;
-    text->size = entry.textSize;
-    text->fileName = entry.fileName;
-    std::vector<XmlPlugin::Registration> restored;
-    restored.reserve(count);
-    unsigned commands = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint8_t kind = 0;
-        std::string_view path;
-        std::string_view description;
-        if (!in.Get(kind) || !in.GetString(path) || !in.GetString(description)) {
-            return false;
-        }
-        if (kind == kNamespace) {
-            std::shared_ptr<Namespace> created = Namespace::New();
-            created->SetDescription(std::string(description));
-            restored.emplace_back(std::string(path), std::move(created));
-            continue;
-        }
-        std::string_view kept;
-        if (kind != kCommand || !in.GetString(kept)) {
-            return false;
-        }
-        auto command = std::make_shared<CachedExtensionCommand>(text, commands++);
-        command->SetDescription(std::string(description));
-        const bool read = ReadDefaults(
-            kept,
-            [&](std::string_view formatter) {
-                if (!formatter.empty()) {
-                    command->SetDefaultOutputFormatter(std::string(formatter));
-                }
-            },
-            [&](std::string_view key, std::string_view value) {
-                command->SetDefaultOutputParameter(std::string(key), std::string(value));
-            });
-        if (!read) {
-            return false;
-        }
-        restored.emplace_back(std::string(path), std::move(command));
-    }
-    if (!in.AtEnd()) {
-        return false;
-    }
-    out = std::move(restored);
-    return true;
-}
-
-RegistrationCursor::RegistrationCursor(std::string_view registrations) : data(registrations) {
-    if (data.size() >= sizeof left) {
-        std::memcpy(&left, data.data(), sizeof left);
-        pos = sizeof left;
-    }
-}
-
 std::string EncodeIndex(const std::string& directory, const DirectoryListing& listing,
                         const std::vector<EntryData>& entries) {
     std::string index(kMagic, sizeof kMagic);
@@ -458,42 +182,32 @@ bool IsEntryValid(std::string_view blob) {
     if (!SplitEntry(blob, parts)) {
         return false;
     }
-    Reader in(parts.registrations);
     Reader plan(parts.places);
-    std::uint32_t registrations = 0;
-    if (!in.Get(registrations)) {
-        return false;
-    }
     std::uint32_t nextTop = 0;
     std::uint32_t wanted = 0; // the place of planned entry nextTop
     if (parts.tops > 0) {
         plan.Get(wanted);
     }
-    for (std::uint32_t r = 0; r < registrations; ++r) {
-        std::uint8_t kind = 0;
-        std::string_view path;
-        std::string_view skipped;
-        if (!in.Get(kind) || (kind != kNamespace && kind != kCommand) || !in.GetString(path) ||
-            !in.GetString(skipped)) {
-            return false;
-        }
+    RegistrationCursor cursor(parts.registrations);
+    RegistrationView view;
+    const auto ignore = [](std::string_view...) {};
+    for (std::uint32_t r = 0; cursor.Next(view); ++r) {
         if (nextTop < parts.tops && r > wanted) {
             return false; // places out of order
         }
         if (nextTop < parts.tops && r == wanted) {
-            if (kind != kNamespace || path.empty() || path.find('.') != std::string_view::npos) {
+            if (view.command || view.path.empty() || view.path.find('.') != std::string_view::npos) {
                 return false;
             }
             if (++nextTop < parts.tops) {
                 plan.Get(wanted);
             }
         }
-        const auto ignore = [](std::string_view...) {};
-        if (kind == kCommand && (!in.GetString(skipped) || !ReadDefaults(skipped, ignore, ignore))) {
+        if (view.command && !ReadDefaults(view.defaults, ignore, ignore)) {
             return false;
         }
     }
-    if (nextTop != parts.tops || !in.AtEnd()) {
+    if (nextTop != parts.tops || !cursor.Finished()) {
         return false;
     }
     Reader listing(parts.listing);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "descriptor_cache.h"
+#include "descriptor_cache_reader.h"
 
 #include <cstdint>
 #include <cstring>
@@ -81,10 +82,6 @@ bool EncodeRegistrations(const std::vector<XmlPlugin::Registration>& pending, st
 /// subtrees later. False otherwise.
 bool PlanDeferred(std::string_view registrations, std::vector<std::uint32_t>& tops);
 
-/// The plan of an entry: the number of top-level namespaces and their places (read with
-/// PlanPlace); false when the entry has none.
-bool ReadPlan(std::string_view blob, std::uint32_t& count, std::string_view& places);
-
 /// The listed commands below top-level namespace `top` (counted in the plan from 0) of an entry, as
 /// ListedCommand records, and the registrations they point into; false when there are none.
 bool FindListing(std::string_view blob, std::uint32_t top, std::string_view& registrations,
@@ -121,7 +118,7 @@ template <typename Use> bool ForEachListed(std::string_view blob, std::uint32_t 
     return true;
 }
 
-/// The place of top-level namespace `i` of `places` from ReadPlan.
+/// The place of top-level namespace `i` of EntryParts::places.
 std::uint32_t PlanPlace(std::string_view places, std::uint32_t i);
 
 /// Rebuilds the registrations of `entry`; false, with `out` unchanged, when they are malformed.
@@ -132,52 +129,34 @@ struct RegistrationView {
     bool command = false;
     std::string_view path;
     std::string_view description;
+    std::string_view defaults; ///< a command's format defaults, for ReadDefaults
 };
 
-/// Reads registrations (EntryParts::registrations) one by one, without making anything. Only for
-/// registrations that DecodeIndex accepted.
+/// Reads registrations (EntryParts::registrations) one by one, without making anything.
 class RegistrationCursor {
 public:
-    explicit RegistrationCursor(std::string_view registrations);
-    /// The next registration; false at the end (or on malformed data).
+    explicit RegistrationCursor(std::string_view registrations) : in(registrations) { in.Get(left); }
+
+    /// The next registration; false at the end, or for a record of an unknown kind or cut short.
     bool Next(RegistrationView& view);
+    /// Every registration the count announces was read, and nothing follows them.
+    bool Finished() const { return left == 0 && in.AtEnd(); }
 
 private:
-    std::string_view data;
-    std::size_t pos = 0;
+    Reader in;
     std::uint32_t left = 0;
 };
 
 // In the header, to be inlined: listings call it for every registration of thousands of entries.
 inline bool RegistrationCursor::Next(RegistrationView& view) {
-    const auto take = [this](std::size_t size) -> const char* {
-        if (data.size() - pos < size) {
-            return nullptr;
-        }
-        const char* at = data.data() + pos;
-        pos += size;
-        return at;
-    };
-    const auto string = [&take](std::string_view& text) {
-        std::uint32_t size = 0;
-        const char* at = take(sizeof size);
-        if (at == nullptr) {
-            return false;
-        }
-        std::memcpy(&size, at, sizeof size);
-        at = take(size);
-        text = std::string_view(at, at != nullptr ? size : 0);
-        return at != nullptr;
-    };
-    const char* kind = left > 0 ? take(1) : nullptr;
-    if (kind == nullptr || !string(view.path) || !string(view.description)) {
-        left = 0;
+    std::uint8_t kind = 0;
+    if (left == 0 || !in.Get(kind) || (kind != kNamespace && kind != kCommand) || !in.GetString(view.path) ||
+        !in.GetString(view.description)) {
         return false;
     }
-    view.command = static_cast<std::uint8_t>(*kind) == 1; // a command, not a namespace
-    std::string_view defaults;
-    if (view.command && !string(defaults)) {
-        left = 0;
+    view.command = kind == kCommand;
+    view.defaults = {};
+    if (view.command && !in.GetString(view.defaults)) {
         return false;
     }
     --left;
