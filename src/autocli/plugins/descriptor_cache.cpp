@@ -3,7 +3,6 @@
 
 #include "descriptor_cache_directory.h"
 #include "descriptor_cache_format.h"
-#include "object_arena.h"
 
 #include <boost/version.hpp>
 #include <libxml/xmlversion.h>
@@ -37,10 +36,6 @@ namespace {
 
 // Raised whenever the layout of cache files or what an entry means changes.
 constexpr const char* kCacheFormat = "4";
-
-bool Earlier(std::int64_t sec, std::int64_t nsec, const timespec& than) {
-    return sec < than.tv_sec || (sec == than.tv_sec && nsec < than.tv_nsec);
-}
 
 std::string FindCacheDirectory(const char* disabled, const char* xdg, const char* home) {
     if (disabled != nullptr && *disabled != '\0' && std::strcmp(disabled, "0") != 0) {
@@ -200,12 +195,10 @@ void WriteChanges() {
     Registry::Get().WriteAll();
 }
 
-namespace {
+bool Earlier(std::int64_t sec, std::int64_t nsec, const timespec& than) {
+    return sec < than.tv_sec || (sec == than.tv_sec && nsec < than.tv_nsec);
+}
 
-const DirectoryScan* innermostScan = nullptr;
-
-// The directory cache of the absolute directory of `fileName`, and its base name; empty when the
-// name has none.
 std::shared_ptr<DirectoryCache> DirectoryOf(const std::string& cacheDirectory, const std::string& fileName,
                                             std::string& baseName) {
     std::string absolute;
@@ -223,86 +216,6 @@ std::shared_ptr<DirectoryCache> DirectoryOf(const std::string& cacheDirectory, c
         return nullptr;
     }
     return Registry::Get().Find(cacheDirectory, slash == 0 ? std::string_view("/") : path.substr(0, slash));
-}
-
-} // namespace
-
-DirectoryScan::DirectoryScan(const std::string& directory, DIR* dir)
-    : directory(directory), dir(dir), fd(::dirfd(dir)), outer(innermostScan),
-      cacheDirectory(CacheDirectory()) {
-    innermostScan = this;
-    if (!cacheDirectory.empty() && !directory.empty()) {
-        try {
-            std::string name;
-            cache = DirectoryOf(cacheDirectory, directory + "/-", name);
-        } catch (const std::exception&) {
-            cache.reset();
-        }
-    }
-}
-
-DirectoryScan::~DirectoryScan() {
-    innermostScan = outer;
-}
-
-const std::vector<std::string_view>& DirectoryScan::Names() {
-    // The clock first, as for descriptors: a listing is kept only when the directory last changed
-    // before it, so that a change after it always gives the directory other times.
-    timespec now{};
-    struct stat status {};
-    const bool known =
-        cache && ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ::fstat(fd, &status) == 0;
-    const FileIdentity identity = known ? IdentityOf(status) : FileIdentity{};
-    if (known) {
-        if (const std::vector<std::string_view>* kept = cache->Listing(identity)) {
-            MakeArena(kept->size());
-            return *kept; // the cache, and so the names, live as long as this scan
-        }
-    }
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            read.emplace_back(entry->d_name);
-        }
-    }
-    const bool complete = errno == 0; // a listing cut short by an error is used, never kept
-    std::sort(read.begin(), read.end());
-    names.assign(read.begin(), read.end());
-    MakeArena(names.size());
-    if (known && complete && Earlier(identity.mtimeSec, identity.mtimeNsec, now) &&
-        Earlier(identity.ctimeSec, identity.ctimeNsec, now)) {
-        try {
-            cache->KeepListing(identity, read);
-        } catch (const std::exception&) {
-            // Listed again next time.
-        }
-    }
-    return names;
-}
-
-void DirectoryScan::MakeArena(std::size_t files) {
-    // Only descriptors restored from the cache are many small objects that live together.
-    constexpr std::size_t kArenaFiles = 1000;
-    if (cache && files >= kArenaFiles) {
-        arena = ObjectArena::New();
-    }
-}
-
-std::shared_ptr<ObjectArena> DirectoryScan::ArenaFor(const std::string& fileName) {
-    const DirectoryScan* scan = innermostScan != nullptr ? Of(fileName) : nullptr;
-    return scan != nullptr ? scan->arena : nullptr;
-}
-
-const DirectoryScan* DirectoryScan::Of(const std::string& fileName) {
-    for (const DirectoryScan* scan = innermostScan; scan != nullptr; scan = scan->outer) {
-        const std::size_t length = scan->directory.size();
-        if (fileName.size() > length + 1 && fileName[length] == '/' &&
-            fileName.compare(0, length, scan->directory) == 0 &&
-            fileName.find('/', length + 1) == std::string::npos) {
-            return scan;
-        }
-    }
-    return nullptr;
 }
 
 Lookup::Lookup(const std::string& fileName) : fileName(fileName) {

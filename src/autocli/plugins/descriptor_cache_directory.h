@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -16,6 +18,14 @@
 
 namespace Corvane::AutoCli {
 namespace DescriptorCache {
+
+/// Whether the time `sec`.`nsec` is before `than`.
+bool Earlier(std::int64_t sec, std::int64_t nsec, const timespec& than);
+
+/// The directory cache of the absolute directory of `fileName` and, in `baseName`, the name in it;
+/// null when the name has no base name or the working directory cannot be had.
+std::shared_ptr<DirectoryCache> DirectoryOf(const std::string& cacheDirectory, const std::string& fileName,
+                                            std::string& baseName);
 
 /// What `status` says about a file's identity.
 FileIdentity IdentityOf(const struct stat& status);
