@@ -325,6 +325,25 @@ bool IsDeferred(const std::shared_ptr<NamespaceNode>& node) {
     return std::string(typeid(*node).name()).find("RestoredNamespace") != std::string::npos;
 }
 
+// Runs `load` without the cache, filling it and using it, the cache files written after each run,
+// expects the same outcome every time and returns it.
+std::string SameEachWay(const std::function<std::string(const std::string& run)>& load) {
+    std::string expected;
+    for (const char* run : {"without the cache", "filling it", "using it"}) {
+        if (std::string(run) == "without the cache") {
+            ::setenv("VARNOK_NO_CACHE", "1", 1);
+        } else {
+            ::unsetenv("VARNOK_NO_CACHE");
+        }
+        const std::string outcome = load(run);
+        if (expected.empty()) {
+            expected = outcome;
+        }
+        EXPECT_EQ(expected, outcome) << run;
+    }
+    return expected;
+}
+
 // Top-level namespaces restored from the cache make their subtrees when first looked into: the
 // listing, the tree and every refusal are those of a load without the cache, including where other
 // descriptors share, extend or clash with a subtree not made yet.
@@ -347,19 +366,13 @@ TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) 
     Settle();
     const std::vector<std::pair<std::string, std::string>> filters = {
         {"", ""}, {"namespace-filter", "a.y"}, {"command-filter", "x"}, {"description-filter", "a.y."}};
-    std::string expected;
-    for (const char* run : {"without the cache", "filling it", "using it"}) {
-        if (std::string(run) == "without the cache") {
-            ::setenv("VARNOK_NO_CACHE", "1", 1);
-        } else {
-            ::unsetenv("VARNOK_NO_CACHE");
-        }
+    const std::string expected = SameEachWay([&](const std::string& run) {
         std::string outcome;
         {
             Dispatcher dispatcher;
             outcome = CorvaneTest::CaptureFd(2, [&] { dispatcher.AddExternalDirectory(plugins.Path()); });
             const auto root = dispatcher.GetRootNamespace();
-            if (std::string(run) == "using it") {
+            if (run == "using it") {
                 EXPECT_TRUE(IsDeferred(root->GetNamespaceNode("f")));
                 EXPECT_TRUE(IsDeferred(root->GetNamespaceNode("ja")));
                 EXPECT_FALSE(IsDeferred(root->GetNamespaceNode("e")));
@@ -371,17 +384,13 @@ TEST_F(DescriptorCacheTest, DeferredNamespacesGiveTheTreeOfARegistrationAtOnce) 
             outcome += DumpTree(root);
         }
         DescriptorCache::WriteChanges();
-        if (expected.empty()) {
-            expected = outcome;
-            EXPECT_NE(std::string::npos,
-                      expected.find("a.y.deep|q|Does a.y.deep.q.\na.y|z|Does a.y.z.\na|y0|"));
-            EXPECT_NE(std::string::npos, expected.find("Varnok path is already registered: a.y.z"));
-            EXPECT_NE(std::string::npos, expected.find("h.w 2 Does h.w."));
-            EXPECT_NE(std::string::npos,
-                      expected.find("ja.in|y|Does ja.in.y.\nja|x|Does ja.x.\njb|a|Does jb.a.\njb|z|"));
-        }
-        EXPECT_EQ(expected, outcome) << run;
-    }
+        return outcome;
+    });
+    EXPECT_NE(std::string::npos, expected.find("a.y.deep|q|Does a.y.deep.q.\na.y|z|Does a.y.z.\na|y0|"));
+    EXPECT_NE(std::string::npos, expected.find("Varnok path is already registered: a.y.z"));
+    EXPECT_NE(std::string::npos, expected.find("h.w 2 Does h.w."));
+    EXPECT_NE(std::string::npos,
+              expected.find("ja.in|y|Does ja.in.y.\nja|x|Does ja.x.\njb|a|Does jb.a.\njb|z|"));
     // A restored plugin's registrations are the nodes the tree holds, all in place: every deferred
     // namespace has made its subtree before they are given out.
     for (const char* file : {"a.xml", "j.xml"}) {
@@ -452,13 +461,7 @@ TEST_F(DescriptorCacheTest, ALargeDirectoryRestoresAsASmallOneDoesAndReleasesIts
         std::ifstream maps("/proc/self/maps");
         return std::count(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>(), '\n');
     };
-    std::string expected;
-    for (const char* run : {"without the cache", "filling it", "using it"}) {
-        if (std::string(run) == "without the cache") {
-            ::setenv("VARNOK_NO_CACHE", "1", 1);
-        } else {
-            ::unsetenv("VARNOK_NO_CACHE");
-        }
+    const std::string expected = SameEachWay([&]([[maybe_unused]] const std::string& run) {
         [[maybe_unused]] const auto before = mappings();
         std::string outcome;
         {
@@ -473,16 +476,13 @@ TEST_F(DescriptorCacheTest, ALargeDirectoryRestoresAsASmallOneDoesAndReleasesIts
         // By the last run the libraries read on first use are loaded. The sanitizers' allocator maps
         // memory of its own, and no arena is used under it.
 #if !defined(__SANITIZE_ADDRESS__)
-        if (std::string(run) == "using it") {
+        if (run == "using it") {
             EXPECT_EQ(before, mappings());
         }
 #endif
-        if (expected.empty()) {
-            expected = outcome;
-            EXPECT_EQ(0u, expected.find("n0.sub|x|Does n0.sub.x.\nn1.sub|x|")) << expected;
-        }
-        EXPECT_EQ(expected, outcome) << run;
-    }
+        return outcome;
+    });
+    EXPECT_EQ(0u, expected.find("n0.sub|x|Does n0.sub.x.\nn1.sub|x|")) << expected;
 }
 
 // An entry changed behind the cache's back so that its subtree cannot be registered: building it
