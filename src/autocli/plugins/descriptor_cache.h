@@ -145,8 +145,9 @@ private:
 // Below: the pieces the look-up is made of, shared by the sources of the cache and its tests.
 
 /// The cache directory ($XDG_CACHE_HOME/varnok, else $HOME/.cache/varnok), created 0700 when
-/// missing; empty when the cache is off or the directory is not private to the effective user.
-/// Decided once per process.
+/// missing; empty when the cache is off, the base directory ($XDG_CACHE_HOME or $HOME/.cache, or,
+/// while it does not exist, the directory that would hold it) belongs to another user, or the
+/// directory is not private to the effective user. Decided once per process.
 const std::string& CacheDirectory();
 
 /// The version an entry must carry: the library's version, the layout of the cache files and the
