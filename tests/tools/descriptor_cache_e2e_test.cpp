@@ -113,6 +113,22 @@ TEST_F(DescriptorCacheE2e, OutputAndErrorsKeepTheirOrderOnAPipe) {
     EXPECT_EQ(0, piped.status);
 }
 
+// A plugin directory of `files` descriptors, each with a description of `padding` bytes, so that
+// its cache file is as large as a test needs.
+std::string LargePlugins(const CorvaneTest::TempDir& dir, int files, std::size_t padding) {
+    const std::string plugins = dir.MakeDir("plugins");
+    for (int i = 0; i < files; ++i) {
+        const std::string ns = "big" + std::to_string(i);
+        dir.WriteFile("plugins/" + ns + ".xml",
+                      "<p><version>1.0.0</version><namespaces><namespace path=\"" + ns + "\"><description>" +
+                          std::string(padding, 'd') + "</description></namespace></namespaces><commands>" +
+                          "<command path=\"" + ns + ".say\"><description>Says " + ns +
+                          ".</description><input-spec/><output-spec><string/></output-spec>"
+                          "<format-parameters/><execute>echo</execute></command></commands></p>");
+    }
+    return plugins;
+}
+
 // The names in `directory`, "." and ".." left out, in byte-wise order.
 std::vector<std::string> Entries(const std::string& directory) {
     std::vector<std::string> names;
@@ -127,6 +143,28 @@ std::vector<std::string> Entries(const std::string& directory) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+TEST_F(DescriptorCacheE2e, AFileSizeLimitFailsTheCacheWriteNotTheRun) {
+    const CorvaneTest::TempDir dir;
+    const std::string plugins = LargePlugins(dir, 40, 4000); // a cache file of about 160 kB
+    const std::vector<std::string> args = {"--plugin-dir", plugins, "varnok", "command", "list"};
+    ::setenv("VARNOK_NO_CACHE", "1", 1);
+    const Result fresh = RunVarnok(args);
+    ::unsetenv("VARNOK_NO_CACHE");
+    ASSERT_EQ(0, fresh.status);
+    std::vector<std::string> limited = {"-c", "ulimit -f 64 && exec \"$0\" \"$@\"",
+                                        VarnokTest::VarnokBinary()};
+    limited.insert(limited.end(), args.begin(), args.end());
+    const Result run = RunProgram("/bin/sh", limited);
+    EXPECT_EQ(fresh.out, run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(0, run.status);
+    // The file that could not be written whole is gone, temporary or not.
+    EXPECT_EQ(std::vector<std::string>{}, Entries(home.Path() + "/varnok"));
+    // Without the limit the cache is written and used as ever.
+    EXPECT_EQ(fresh.out, RunVarnok(args).out);
+    EXPECT_EQ(1u, Entries(home.Path() + "/varnok").size());
 }
 
 // Runs varnok as root with another user's home or cache directory: nothing is created or used there.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <utility>
 
 namespace Corvane::AutoCli {
@@ -30,6 +31,29 @@ bool WriteFully(int fd, std::string_view data) {
     }
     return true;
 }
+
+// Ignores a signal while it lives, then gives it back the disposition it had.
+class SignalIgnored {
+public:
+    explicit SignalIgnored(int signal) : signal(signal) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        saved = ::sigaction(signal, &ignore, &previous) == 0;
+    }
+    ~SignalIgnored() {
+        if (saved) {
+            ::sigaction(signal, &previous, nullptr);
+        }
+    }
+    SignalIgnored(const SignalIgnored&) = delete;
+    SignalIgnored& operator=(const SignalIgnored&) = delete;
+
+private:
+    int signal;
+    struct sigaction previous {};
+    bool saved = false;
+};
 
 } // namespace
 
@@ -221,9 +245,14 @@ void DirectoryCache::Replace(const std::string& index, const std::vector<EntryDa
     if (fd < 0) {
         return;
     }
-    bool written = WriteFully(fd, index);
-    for (auto entry = kept.begin(); written && entry != kept.end(); ++entry) {
-        written = WriteFully(fd, entry->text);
+    bool written = false;
+    {
+        // A file-size limit makes the write fail (EFBIG) instead of ending the process.
+        const SignalIgnored sizeLimit(SIGXFSZ);
+        written = WriteFully(fd, index);
+        for (auto entry = kept.begin(); written && entry != kept.end(); ++entry) {
+            written = WriteFully(fd, entry->text);
+        }
     }
     if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
