@@ -229,4 +229,67 @@ TEST_F(DescriptorCacheE2e, ACacheBaseOfAnotherUserIsNotUsed) {
     ::unsetenv("HOME");
 }
 
+// A plugin whose command `cut.now` changes the cache files under the run with `change` (given the
+// file as $1), and whose other commands, with those of `other.xml`, are used after it.
+std::string ChangingPlugins(const CorvaneTest::TempDir& dir, const std::string& cacheDirectory,
+                            std::string change) {
+    for (std::size_t at = change.find('<'); at != std::string::npos; at = change.find('<', at)) {
+        change.replace(at, 1, "&lt;");
+    }
+    const std::string plugins = dir.MakeDir("plugins");
+    dir.WriteFile(
+        "plugins/cut.xml",
+        R"(<p><version>1.0.0</version><namespaces><namespace path="cut"><description>C.</description>
+        </namespace></namespaces><commands><command path="cut.now"><description>Changes the cache.</description>
+        <input-spec/><output-spec><string/></output-spec><format-parameters><formatter>simple</formatter></format-parameters>
+        <execute>for f in )" +
+            cacheDirectory + R"(/varnok/*.desc; do [ -f "$f" ] &amp;&amp; sh -c ')" + change +
+            R"(' - "$f"; done; echo '&lt;output&gt;&lt;string&gt;changed&lt;/string&gt;&lt;/output&gt;'</execute>
+        </command></commands></p>)");
+    dir.WriteFile(
+        "plugins/other.xml",
+        R"(<p><version>1.0.0</version><namespaces><namespace path="other"><description>O.</description>
+        </namespace></namespaces><commands><command path="other.say"><description>Says it.</description>
+        <input-spec><parameter name="word" shortname="w" type="string" required="true"><description>W.</description>
+        </parameter></input-spec><output-spec><string/></output-spec><format-parameters><formatter>simple</formatter>
+        </format-parameters><execute>echo "&lt;output&gt;&lt;string&gt;$val{word}&lt;/string&gt;&lt;/output&gt;"</execute>
+        </command><command path="other.list"><description>Lists.</description><input-spec/>
+        <output-spec><string/></output-spec><format-parameters/><execute>echo</execute></command></commands></p>)");
+    return plugins;
+}
+
+TEST_F(DescriptorCacheE2e, ACacheFileChangedWhileABatchRunsNeitherCrashesNorMisleadsIt) {
+    const struct {
+        const char* what;
+        const char* change;
+    } cases[] = {
+        {"emptied in place", ": > \"$1\""},
+        {"cut in half in place", "truncate -s $(($(wc -c < \"$1\") / 2)) \"$1\""},
+        {"overwritten with zeros in place",
+         "dd if=/dev/zero of=\"$1\" bs=$(wc -c < \"$1\") count=1 conv=notrunc 2>/dev/null"},
+    };
+    for (const auto& c : cases) {
+        const CorvaneTest::TempDir dir;
+        const CorvaneTest::TempDir cache;
+        ::setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+        const std::string plugins = ChangingPlugins(dir, cache.Path(), c.change);
+        // The change comes first; then a listing from the cache, and commands not built yet.
+        const std::string input =
+            dir.WriteFile("batch.txt", "cut now\nvarnok command list\nother say -w one\n"
+                                       "other list --help\nother say -w two\n");
+        const std::vector<std::string> args = {"--plugin-dir", plugins, "--input", input};
+        ::setenv("VARNOK_NO_CACHE", "1", 1);
+        const Result fresh = RunVarnok(args);
+        ::unsetenv("VARNOK_NO_CACHE");
+        ASSERT_EQ(0, fresh.status) << c.what << fresh.err;
+        ASSERT_NE(std::string::npos, fresh.out.find("two")) << c.what;
+        for (const char* run : {"filling the cache", "with the cache changed under it", "after that"}) {
+            const Result cached = RunVarnok(args);
+            EXPECT_EQ(fresh.out, cached.out) << c.what << ": " << run;
+            EXPECT_EQ(fresh.err, cached.err) << c.what << ": " << run;
+            EXPECT_EQ(fresh.status, cached.status) << c.what << ": " << run;
+        }
+    }
+}
+
 } // namespace

@@ -296,6 +296,7 @@ bool Lookup::Restore(RestoredDescriptor& restored) {
         restored.textOffset = entry->textOffset;
         restored.textSize = entry->textSize;
         restored.fileName = fileName;
+        restored.identity = identity;
         restored.arena = arena;
         return true;
     } catch (const std::exception&) {

@@ -1,8 +1,10 @@
-// DirectoryCache: reading, mapping and rewriting the cache file of one plugin directory.
+// DirectoryCache: reading and rewriting the cache file of one plugin directory.
 #include "descriptor_cache_directory.h"
 
+#include "object_arena.h"
+
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -208,23 +210,21 @@ void DirectoryCache::Load() {
     if (indexEnd == 0 || indexEnd > size) {
         return;
     }
-    // The index is mapped in one call rather than copied into fresh memory page by page: with
-    // thousands of descriptors it is megabytes, read at every start. The file is never written
-    // in place (see Replace), so the mapping keeps what was opened.
-    void* mapped = ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapped != MAP_FAILED) {
-        indexOwner = std::make_shared<const MappedIndex>(mapped, static_cast<std::size_t>(indexEnd));
-        indexText = std::string_view(static_cast<const char*>(mapped), static_cast<std::size_t>(indexEnd));
-    } else {
-        const std::size_t head = index.size();
-        index.resize(static_cast<std::size_t>(indexEnd));
-        if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
-            return;
-        }
-        auto copy = std::make_shared<const std::string>(std::move(index));
-        indexText = *copy;
-        indexOwner = std::move(copy);
+    // The index is copied into memory: a mapping of the file would turn a file cut short under this
+    // process into a SIGBUS. The file is replaced by rename, never written in place by a writer of
+    // ours; one changed in place while it was read is not used. With thousands of descriptors the
+    // index is megabytes, read at every start: it then goes to memory in huge pages, left
+    // uninitialised before the read, which costs about what mapping the file did.
+    constexpr std::size_t kLargeIndex = std::size_t{1} << 20;
+    const auto length = static_cast<std::size_t>(indexEnd);
+    std::shared_ptr<char> copy = length >= kLargeIndex
+                                     ? MapHugeBlocks(length)
+                                     : std::shared_ptr<char>(new char[length], std::default_delete<char[]>());
+    if (!ReadFully(fd, 0, copy.get(), length) || !source->Unchanged()) {
+        return;
     }
+    indexText = std::string_view(copy.get(), length);
+    indexOwner = std::move(copy);
     if (!DecodeIndex(indexText, size, directory, listing, entries)) {
         entries.clear();
         return;
@@ -259,19 +259,31 @@ void DirectoryCache::Replace(const std::string& index, const std::vector<EntryDa
     }
 }
 
-DirectoryCache::MappedIndex::~MappedIndex() {
-    ::munmap(address, size);
+TextSource::TextSource(int fd) : fd(fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+        size = static_cast<std::uint64_t>(status.st_size);
+        mtimeSec = status.st_mtim.tv_sec;
+        mtimeNsec = status.st_mtim.tv_nsec;
+        known = true;
+    }
 }
-
-TextSource::TextSource(int fd) : fd(fd) {}
 
 TextSource::~TextSource() {
     ::close(fd);
 }
 
-bool TextSource::Read(std::uint64_t offset, std::uint64_t size, std::string& text) const {
-    text.assign(static_cast<std::size_t>(size), '\0');
-    return size == 0 || ReadFully(fd, offset, &text[0], size);
+bool TextSource::Read(std::uint64_t offset, std::uint64_t count, std::string& text) const {
+    text.assign(static_cast<std::size_t>(count), '\0');
+    return (count == 0 || ReadFully(fd, offset, &text[0], count)) && Unchanged();
+}
+
+bool TextSource::Unchanged() const {
+    // Not the change time: that moves when the file is only renamed over or removed, which leaves
+    // its bytes as they were.
+    struct stat status {};
+    return known && ::fstat(fd, &status) == 0 && static_cast<std::uint64_t>(status.st_size) == size &&
+           status.st_mtim.tv_sec == mtimeSec && status.st_mtim.tv_nsec == mtimeNsec;
 }
 
 } // namespace DescriptorCache

@@ -70,16 +70,6 @@ private:
         std::string registrations;
         std::string text;
     };
-    // The index of the cache file when it is mapped.
-    struct MappedIndex {
-        void* address;
-        std::size_t size;
-        MappedIndex(void* address, std::size_t size) : address(address), size(size) {}
-        MappedIndex(const MappedIndex&) = delete;
-        MappedIndex& operator=(const MappedIndex&) = delete;
-        ~MappedIndex();
-    };
-
     void Load();
     bool StillMatches(const std::string& name, const FileIdentity& identity) const;
     void Replace(const std::string& index, const std::vector<EntryData>& kept);
@@ -87,8 +77,8 @@ private:
     std::string directory;
     std::string path;
     std::shared_ptr<const TextSource> source;
-    // The index of the cache file, mapped or (where mapping fails) copied; entries point into it,
-    // and so do the descriptors restored from it, which share it.
+    // The index of the cache file, copied; entries point into it, and so do the descriptors restored
+    // from it, which share it.
     std::shared_ptr<const void> indexOwner;
     std::string_view indexText;
     std::vector<EntryData> entries; // in byte-wise order of their names
