@@ -292,4 +292,96 @@ TEST_F(DescriptorCacheE2e, ACacheFileChangedWhileABatchRunsNeitherCrashesNorMisl
     }
 }
 
+// Runs varnok until a run is killed while it writes its cache file, and returns the name of the
+// temporary file it left behind, or "" when no attempt caught a writer at work.
+std::string KillAWriter(const std::string& cacheDirectory, const std::vector<std::string>& args,
+                        pid_t& writer) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        for (const std::string& name : Entries(cacheDirectory)) {
+            ::unlink((cacheDirectory + "/" + name).c_str());
+        }
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        if (watch < 0 || ::inotify_add_watch(watch, cacheDirectory.c_str(), IN_CREATE) < 0) {
+            return "";
+        }
+        std::vector<std::string> words = args;
+        std::vector<char*> argv{const_cast<char*>("varnok")};
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        const std::string binary = VarnokTest::VarnokBinary();
+        writer = ::fork();
+        if (writer == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::execv(binary.c_str(), argv.data());
+            ::_exit(127);
+        }
+        // The first file made in the cache directory is the writer's temporary file.
+        alignas(inotify_event) char events[4096];
+        const ssize_t got = ::read(watch, events, sizeof events);
+        ::kill(writer, SIGKILL);
+        int status = 0;
+        ::waitpid(writer, &status, 0);
+        ::close(watch);
+        if (got <= 0 || !WIFSIGNALED(status)) {
+            continue;
+        }
+        for (const std::string& name : Entries(cacheDirectory)) {
+            if (name.find(".desc.") != std::string::npos) {
+                return name;
+            }
+        }
+    }
+    return "";
+}
+
+TEST_F(DescriptorCacheE2e, TheTemporaryFileOfAKilledWriterIsRemovedByALaterWriterOnceAbandoned) {
+    const CorvaneTest::TempDir dir;
+    const std::string plugins = LargePlugins(dir, 300, 20000); // a cache file of about 6 MB
+    const std::vector<std::string> args = {"--plugin-dir", plugins, "varnok", "command", "list", "-c", "zzz"};
+    const std::string cacheDirectory = home.MakeDir("varnok");
+    ASSERT_EQ(0, ::chmod(cacheDirectory.c_str(), 0700));
+    pid_t writer = 0;
+    const std::string left = KillAWriter(cacheDirectory, args, writer);
+    ASSERT_NE("", left) << "no writer was caught writing";
+    // Its name tells whose it was.
+    EXPECT_NE(std::string::npos, left.find(".desc." + std::to_string(writer) + ".")) << left;
+    const std::string leftPath = cacheDirectory + "/" + left;
+    // The file of a writer still running, however old, stays; so does a recent one.
+    const std::string running =
+        left.substr(0, left.find(".desc.")) + ".desc." + std::to_string(::getpid()) + ".Abc123";
+    const std::string runningPath = dir.WriteFile("running", "partial");
+    ASSERT_EQ(0, ::rename(runningPath.c_str(), (cacheDirectory + "/" + running).c_str()));
+    const auto age = [&](const std::string& path) {
+        struct timespec times[2] = {};
+        ::clock_gettime(CLOCK_REALTIME, &times[0]);
+        times[0].tv_sec -= 11 * 60;
+        times[1] = times[0];
+        ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, 0)) << path;
+    };
+    age(cacheDirectory + "/" + running);
+    Result next = RunVarnok(args); // writes the cache file: the killed writer's file is recent
+    EXPECT_EQ(0, next.status);
+    EXPECT_TRUE(VarnokTest::Exists(leftPath));
+    EXPECT_TRUE(VarnokTest::Exists(cacheDirectory + "/" + running));
+    age(leftPath);
+    EXPECT_EQ(0, RunVarnok(args).status); // a warm run writes nothing, and removes nothing
+    EXPECT_TRUE(VarnokTest::Exists(leftPath));
+    // Once a writer comes, the abandoned file goes and the running writer's stays.
+    for (const std::string& name : Entries(cacheDirectory)) {
+        if (name.find(".desc.") == std::string::npos) {
+            ::unlink((cacheDirectory + "/" + name).c_str());
+        }
+    }
+    next = RunVarnok(args);
+    EXPECT_EQ(0, next.status);
+    EXPECT_EQ("", next.err);
+    EXPECT_FALSE(VarnokTest::Exists(leftPath));
+    EXPECT_TRUE(VarnokTest::Exists(cacheDirectory + "/" + running));
+    EXPECT_EQ(2u, Entries(cacheDirectory).size()); // the new cache file and the running writer's
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "object_arena.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
+#include <string>
 #include <utility>
 
 namespace Corvane::AutoCli {
@@ -57,7 +60,60 @@ private:
     bool saved = false;
 };
 
+// The process id a temporary cache file's name carries ("NAME.desc.PID.XXXXXX"), 0 for a name of
+// another form (those of writers that did not put it there).
+pid_t WriterOf(std::string_view name) {
+    const std::size_t desc = name.find(".desc.");
+    if (desc == std::string_view::npos) {
+        return 0;
+    }
+    std::string_view rest = name.substr(desc + 6);
+    const std::size_t dot = rest.find('.');
+    if (dot == std::string_view::npos || dot == 0 || dot > 9) {
+        return 0;
+    }
+    pid_t pid = 0;
+    for (const char c : rest.substr(0, dot)) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
 } // namespace
+
+void RemoveAbandonedTemporaries(const std::string& cacheDirectory) {
+    // Writing a cache file takes milliseconds: one untouched for this long was left by a writer
+    // that was killed. A writer whose process still runs is waited for, whatever the age.
+    constexpr time_t kAbandonedAfter = 10 * 60;
+    DIR* dir = ::opendir(cacheDirectory.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        // Temporaries are the cache files' names and a suffix: "0123456789abcdef.desc.".
+        if (name.size() <= 22 || name.compare(16, 6, ".desc.") != 0) {
+            continue;
+        }
+        struct stat status {};
+        if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != ::geteuid() || status.st_mtim.tv_sec > now.tv_sec - kAbandonedAfter) {
+            continue;
+        }
+        const pid_t writer = WriterOf(name);
+        if (writer > 0 && (::kill(writer, 0) == 0 || errno != ESRCH)) {
+            continue;
+        }
+        ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 FileIdentity IdentityOf(const struct stat& status) {
     FileIdentity id;
@@ -240,7 +296,10 @@ bool DirectoryCache::StillMatches(const std::string& name, const FileIdentity& i
 
 // Writes the index, then the texts where they already are, instead of joining megabytes first.
 void DirectoryCache::Replace(const std::string& index, const std::vector<EntryData>& kept) {
-    std::string temporary = path + ".XXXXXX";
+    RemoveAbandonedTemporaries(path.substr(0, path.rfind('/')));
+    // The writer's process id is in the name, so that a later writer can tell a file left by a
+    // writer that was killed from one still being written.
+    std::string temporary = path + "." + std::to_string(::getpid()) + ".XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
     if (fd < 0) {
         return;

@@ -36,6 +36,10 @@ bool IsPrivate(const struct stat& status);
 /// Reads exactly `size` bytes at `offset`; false on an error or a file that ends first.
 bool ReadFully(int fd, std::uint64_t offset, char* buffer, std::uint64_t size);
 
+/// Removes from `cacheDirectory` the temporary files of writers that were killed while writing:
+/// those untouched for minutes whose writer, when the name tells it, no longer runs.
+void RemoveAbandonedTemporaries(const std::string& cacheDirectory);
+
 /// The cache file of one plugin directory: the entries read from it at the first look-up, and what
 /// this process learnt since, written back when the process ends.
 class DirectoryCache {
