@@ -177,6 +177,8 @@ TEST_F(DescriptorCacheE2e, ACacheBaseOfAnotherUserIsNotUsed) {
     const Result fresh = RunVarnok(args);
     ::unsetenv("VARNOK_NO_CACHE");
     constexpr uid_t kOther = 65534;
+    const char* previous = std::getenv("HOME");
+    const std::string ownHome = previous != nullptr ? previous : "";
     const struct {
         const char* what;
         bool xdg;            // the base is $XDG_CACHE_HOME, else $HOME/.cache
@@ -226,7 +228,11 @@ TEST_F(DescriptorCacheE2e, ACacheBaseOfAnotherUserIsNotUsed) {
             EXPECT_EQ(1u, Entries(base + "/varnok").size()) << c.what; // the cache file
         }
     }
-    ::unsetenv("HOME");
+    if (previous != nullptr) {
+        ::setenv("HOME", ownHome.c_str(), 1);
+    } else {
+        ::unsetenv("HOME");
+    }
 }
 
 // A plugin whose command `cut.now` changes the cache files under the run with `change` (given the

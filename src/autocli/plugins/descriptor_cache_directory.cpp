@@ -87,7 +87,7 @@ pid_t WriterOf(std::string_view name) {
 void RemoveAbandonedTemporaries(const std::string& cacheDirectory) {
     // Writing a cache file takes milliseconds: one untouched for this long was left by a writer
     // that was killed. A writer whose process still runs is waited for, whatever the age.
-    constexpr time_t kAbandonedAfter = 10 * 60;
+    constexpr time_t kAbandonedAfter = time_t{10} * 60;
     DIR* dir = ::opendir(cacheDirectory.c_str());
     if (dir == nullptr) {
         return;
