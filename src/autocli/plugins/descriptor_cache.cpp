@@ -50,13 +50,29 @@ std::string FindCacheDirectory(const char* disabled, const char* xdg, const char
     } else {
         return {};
     }
-    std::string directory = base + "/varnok";
+    // The base directory must be the effective user's: run with another user's home (as a
+    // privileged tool may leave it), nothing is created or used there. One not made yet is made only
+    // in a directory of the effective user's own.
     struct stat status {};
+    if (::stat(base.c_str(), &status) != 0) {
+        if (errno != ENOENT) {
+            return {};
+        }
+        const std::size_t last = base.find_last_not_of('/');
+        const std::size_t slash = last == std::string::npos ? 0 : base.rfind('/', last);
+        const std::string parent = slash == 0 || slash == std::string::npos ? "/" : base.substr(0, slash);
+        if (::stat(parent.c_str(), &status) != 0 || status.st_uid != ::geteuid()) {
+            return {};
+        }
+        ::mkdir(base.c_str(), 0700);
+    } else if (!S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()) {
+        return {};
+    }
+    std::string directory = base + "/varnok";
     if (::lstat(directory.c_str(), &status) != 0) {
         if (errno != ENOENT) {
             return {};
         }
-        ::mkdir(base.c_str(), 0700);
         if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
             return {};
         }
@@ -280,6 +296,7 @@ bool Lookup::Restore(RestoredDescriptor& restored) {
         restored.textOffset = entry->textOffset;
         restored.textSize = entry->textSize;
         restored.fileName = fileName;
+        restored.identity = identity;
         restored.arena = arena;
         return true;
     } catch (const std::exception&) {

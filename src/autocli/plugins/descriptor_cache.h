@@ -38,7 +38,8 @@ class DirectoryCache;
 
 /// A cache file kept open for the texts of its entries, which are read only when a command restored
 /// from it is used. The file is replaced by rename, never written in place, so what this descriptor
-/// reads stays the file it was opened as.
+/// reads stays the file it was opened as; one written in place all the same (its size or
+/// modification time no longer those it was opened with) gives nothing.
 class TextSource {
 public:
     explicit TextSource(int fd);
@@ -46,11 +47,18 @@ public:
     TextSource(const TextSource&) = delete;
     TextSource& operator=(const TextSource&) = delete;
 
-    /// The `size` bytes at `offset`; false when the file is shorter.
-    bool Read(std::uint64_t offset, std::uint64_t size, std::string& text) const;
+    /// The `count` bytes at `offset`; false when the file is shorter or was written since it was
+    /// opened.
+    bool Read(std::uint64_t offset, std::uint64_t count, std::string& text) const;
+    /// The file still has the size and modification time it was opened with.
+    bool Unchanged() const;
 
 private:
     int fd;
+    bool known = false;
+    std::uint64_t size = 0;
+    std::int64_t mtimeSec = 0;
+    std::int64_t mtimeNsec = 0;
 };
 
 /// A valid entry of a cache file, as Lookup::Restore finds it: what the descriptor declares, still in
@@ -62,6 +70,7 @@ struct RestoredDescriptor {
     std::uint64_t textOffset = 0;
     std::uint64_t textSize = 0;
     std::string fileName;               ///< the descriptor's path as given to XmlPlugin
+    FileIdentity identity;              ///< the descriptor's, as the entry has it
     std::shared_ptr<ObjectArena> arena; ///< where objects made for the entry go; null for the heap
 
     /// The registrations as nodes, in the order they were read from the file.
@@ -145,8 +154,9 @@ private:
 // Below: the pieces the look-up is made of, shared by the sources of the cache and its tests.
 
 /// The cache directory ($XDG_CACHE_HOME/varnok, else $HOME/.cache/varnok), created 0700 when
-/// missing; empty when the cache is off or the directory is not private to the effective user.
-/// Decided once per process.
+/// missing; empty when the cache is off, the base directory ($XDG_CACHE_HOME or $HOME/.cache, or,
+/// while it does not exist, the directory that would hold it) belongs to another user, or the
+/// directory is not private to the effective user. Decided once per process.
 const std::string& CacheDirectory();
 
 /// The version an entry must carry: the library's version, the layout of the cache files and the
@@ -165,7 +175,8 @@ struct KeptText {
     std::shared_ptr<const TextSource> source;
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
-    std::string fileName; ///< the descriptor's path as given to XmlPlugin
+    std::string fileName;  ///< the descriptor's path as given to XmlPlugin
+    FileIdentity identity; ///< the descriptor's, when the text was kept
 };
 
 /// A command restored from the cache: its description and default format parameters are set at

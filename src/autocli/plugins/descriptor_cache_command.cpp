@@ -1,7 +1,11 @@
 // CachedExtensionCommand: a command restored from the descriptor cache, read in full on first use.
 #include "descriptor_cache.h"
 
+#include "descriptor_cache_directory.h"
+#include "file_access.h"
 #include "xml_document.h"
+
+#include <sys/stat.h>
 
 #include <libxml/tree.h>
 
@@ -32,6 +36,19 @@ xmlNode* FindCommand(xmlNode* root, unsigned ordinal) {
         }
     }
     return nullptr;
+}
+
+// The descriptor's own text, when the cache file was cut short or written under this process: the
+// file is read if it still is the one the entry was made from, before and after the read.
+bool ReadUnchanged(const KeptText& text, std::string& descriptor) {
+    struct stat status {};
+    if (::stat(text.fileName.c_str(), &status) != 0 || IdentityOf(status) != text.identity ||
+        ReadRegularFile(text.fileName, static_cast<std::size_t>(text.size), descriptor) !=
+            FileReadResult::Ok) {
+        return false;
+    }
+    return descriptor.size() == text.size && ::stat(text.fileName.c_str(), &status) == 0 &&
+           IdentityOf(status) == text.identity;
 }
 
 } // namespace
@@ -68,7 +85,7 @@ void CachedExtensionCommand::Materialize() {
     // XmlPlugin's own parser and options, so the kept text gives the tree the first load walked.
     std::string descriptor;
     XmlDocPtr doc;
-    if (text->source->Read(text->offset, text->size, descriptor)) {
+    if (text->source->Read(text->offset, text->size, descriptor) || ReadUnchanged(*text, descriptor)) {
         doc = ParseXmlDocument(descriptor, fileName, nullptr);
     }
     xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;

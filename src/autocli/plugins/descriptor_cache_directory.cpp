@@ -1,12 +1,18 @@
-// DirectoryCache: reading, mapping and rewriting the cache file of one plugin directory.
+// DirectoryCache: reading and rewriting the cache file of one plugin directory.
 #include "descriptor_cache_directory.h"
 
+#include "object_arena.h"
+
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <string>
 #include <utility>
 
 namespace Corvane::AutoCli {
@@ -31,7 +37,83 @@ bool WriteFully(int fd, std::string_view data) {
     return true;
 }
 
+// Ignores a signal while it lives, then gives it back the disposition it had.
+class SignalIgnored {
+public:
+    explicit SignalIgnored(int signal) : signal(signal) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        saved = ::sigaction(signal, &ignore, &previous) == 0;
+    }
+    ~SignalIgnored() {
+        if (saved) {
+            ::sigaction(signal, &previous, nullptr);
+        }
+    }
+    SignalIgnored(const SignalIgnored&) = delete;
+    SignalIgnored& operator=(const SignalIgnored&) = delete;
+
+private:
+    int signal;
+    struct sigaction previous {};
+    bool saved = false;
+};
+
+// The process id a temporary cache file's name carries ("NAME.desc.PID.XXXXXX"), 0 for a name of
+// another form (those of writers that did not put it there).
+pid_t WriterOf(std::string_view name) {
+    const std::size_t desc = name.find(".desc.");
+    if (desc == std::string_view::npos) {
+        return 0;
+    }
+    std::string_view rest = name.substr(desc + 6);
+    const std::size_t dot = rest.find('.');
+    if (dot == std::string_view::npos || dot == 0 || dot > 9) {
+        return 0;
+    }
+    pid_t pid = 0;
+    for (const char c : rest.substr(0, dot)) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
 } // namespace
+
+void RemoveAbandonedTemporaries(const std::string& cacheDirectory) {
+    // Writing a cache file takes milliseconds: one untouched for this long was left by a writer
+    // that was killed. A writer whose process still runs is waited for, whatever the age.
+    constexpr time_t kAbandonedAfter = time_t{10} * 60;
+    DIR* dir = ::opendir(cacheDirectory.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        // Temporaries are the cache files' names and a suffix: "0123456789abcdef.desc.".
+        if (name.size() <= 22 || name.compare(16, 6, ".desc.") != 0) {
+            continue;
+        }
+        struct stat status {};
+        if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != ::geteuid() || status.st_mtim.tv_sec > now.tv_sec - kAbandonedAfter) {
+            continue;
+        }
+        const pid_t writer = WriterOf(name);
+        if (writer > 0 && (::kill(writer, 0) == 0 || errno != ESRCH)) {
+            continue;
+        }
+        ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 FileIdentity IdentityOf(const struct stat& status) {
     FileIdentity id;
@@ -184,23 +266,21 @@ void DirectoryCache::Load() {
     if (indexEnd == 0 || indexEnd > size) {
         return;
     }
-    // The index is mapped in one call rather than copied into fresh memory page by page: with
-    // thousands of descriptors it is megabytes, read at every start. The file is never written
-    // in place (see Replace), so the mapping keeps what was opened.
-    void* mapped = ::mmap(nullptr, static_cast<std::size_t>(indexEnd), PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapped != MAP_FAILED) {
-        indexOwner = std::make_shared<const MappedIndex>(mapped, static_cast<std::size_t>(indexEnd));
-        indexText = std::string_view(static_cast<const char*>(mapped), static_cast<std::size_t>(indexEnd));
-    } else {
-        const std::size_t head = index.size();
-        index.resize(static_cast<std::size_t>(indexEnd));
-        if (indexEnd > head && !ReadFully(fd, head, &index[head], indexEnd - head)) {
-            return;
-        }
-        auto copy = std::make_shared<const std::string>(std::move(index));
-        indexText = *copy;
-        indexOwner = std::move(copy);
+    // The index is copied into memory: a mapping of the file would turn a file cut short under this
+    // process into a SIGBUS. The file is replaced by rename, never written in place by a writer of
+    // ours; one changed in place while it was read is not used. With thousands of descriptors the
+    // index is megabytes, read at every start: it then goes to memory in huge pages, left
+    // uninitialised before the read, which costs about what mapping the file did.
+    constexpr std::size_t kLargeIndex = std::size_t{1} << 20;
+    const auto length = static_cast<std::size_t>(indexEnd);
+    std::shared_ptr<char> copy = length >= kLargeIndex
+                                     ? MapHugeBlocks(length)
+                                     : std::shared_ptr<char>(new char[length], std::default_delete<char[]>());
+    if (!ReadFully(fd, 0, copy.get(), length) || !source->Unchanged()) {
+        return;
     }
+    indexText = std::string_view(copy.get(), length);
+    indexOwner = std::move(copy);
     if (!DecodeIndex(indexText, size, directory, listing, entries)) {
         entries.clear();
         return;
@@ -216,33 +296,53 @@ bool DirectoryCache::StillMatches(const std::string& name, const FileIdentity& i
 
 // Writes the index, then the texts where they already are, instead of joining megabytes first.
 void DirectoryCache::Replace(const std::string& index, const std::vector<EntryData>& kept) {
-    std::string temporary = path + ".XXXXXX";
+    RemoveAbandonedTemporaries(path.substr(0, path.rfind('/')));
+    // The writer's process id is in the name, so that a later writer can tell a file left by a
+    // writer that was killed from one still being written.
+    std::string temporary = path + "." + std::to_string(::getpid()) + ".XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
     if (fd < 0) {
         return;
     }
-    bool written = WriteFully(fd, index);
-    for (auto entry = kept.begin(); written && entry != kept.end(); ++entry) {
-        written = WriteFully(fd, entry->text);
+    bool written = false;
+    {
+        // A file-size limit makes the write fail (EFBIG) instead of ending the process.
+        const SignalIgnored sizeLimit(SIGXFSZ);
+        written = WriteFully(fd, index);
+        for (auto entry = kept.begin(); written && entry != kept.end(); ++entry) {
+            written = WriteFully(fd, entry->text);
+        }
     }
     if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
     }
 }
 
-DirectoryCache::MappedIndex::~MappedIndex() {
-    ::munmap(address, size);
+TextSource::TextSource(int fd) : fd(fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+        size = static_cast<std::uint64_t>(status.st_size);
+        mtimeSec = status.st_mtim.tv_sec;
+        mtimeNsec = status.st_mtim.tv_nsec;
+        known = true;
+    }
 }
-
-TextSource::TextSource(int fd) : fd(fd) {}
 
 TextSource::~TextSource() {
     ::close(fd);
 }
 
-bool TextSource::Read(std::uint64_t offset, std::uint64_t size, std::string& text) const {
-    text.assign(static_cast<std::size_t>(size), '\0');
-    return size == 0 || ReadFully(fd, offset, &text[0], size);
+bool TextSource::Read(std::uint64_t offset, std::uint64_t count, std::string& text) const {
+    text.assign(static_cast<std::size_t>(count), '\0');
+    return (count == 0 || ReadFully(fd, offset, &text[0], count)) && Unchanged();
+}
+
+bool TextSource::Unchanged() const {
+    // Not the change time: that moves when the file is only renamed over or removed, which leaves
+    // its bytes as they were.
+    struct stat status {};
+    return known && ::fstat(fd, &status) == 0 && static_cast<std::uint64_t>(status.st_size) == size &&
+           status.st_mtim.tv_sec == mtimeSec && status.st_mtim.tv_nsec == mtimeNsec;
 }
 
 } // namespace DescriptorCache

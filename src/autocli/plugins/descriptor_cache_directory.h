@@ -36,6 +36,10 @@ bool IsPrivate(const struct stat& status);
 /// Reads exactly `size` bytes at `offset`; false on an error or a file that ends first.
 bool ReadFully(int fd, std::uint64_t offset, char* buffer, std::uint64_t size);
 
+/// Removes from `cacheDirectory` the temporary files of writers that were killed while writing:
+/// those untouched for minutes whose writer, when the name tells it, no longer runs.
+void RemoveAbandonedTemporaries(const std::string& cacheDirectory);
+
 /// The cache file of one plugin directory: the entries read from it at the first look-up, and what
 /// this process learnt since, written back when the process ends.
 class DirectoryCache {
@@ -70,16 +74,6 @@ private:
         std::string registrations;
         std::string text;
     };
-    // The index of the cache file when it is mapped.
-    struct MappedIndex {
-        void* address;
-        std::size_t size;
-        MappedIndex(void* address, std::size_t size) : address(address), size(size) {}
-        MappedIndex(const MappedIndex&) = delete;
-        MappedIndex& operator=(const MappedIndex&) = delete;
-        ~MappedIndex();
-    };
-
     void Load();
     bool StillMatches(const std::string& name, const FileIdentity& identity) const;
     void Replace(const std::string& index, const std::vector<EntryData>& kept);
@@ -87,8 +81,8 @@ private:
     std::string directory;
     std::string path;
     std::shared_ptr<const TextSource> source;
-    // The index of the cache file, mapped or (where mapping fails) copied; entries point into it,
-    // and so do the descriptors restored from it, which share it.
+    // The index of the cache file, copied; entries point into it, and so do the descriptors restored
+    // from it, which share it.
     std::shared_ptr<const void> indexOwner;
     std::string_view indexText;
     std::vector<EntryData> entries; // in byte-wise order of their names

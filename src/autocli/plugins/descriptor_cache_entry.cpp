@@ -71,6 +71,7 @@ bool DecodeRegistrations(const RestoredDescriptor& entry, std::vector<XmlPlugin:
     text->offset = entry.textOffset;
     text->size = entry.textSize;
     text->fileName = entry.fileName;
+    text->identity = entry.identity;
     std::vector<XmlPlugin::Registration> restored;
     unsigned commands = 0;
     RegistrationCursor cursor(parts.registrations);

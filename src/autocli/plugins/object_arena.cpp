@@ -1,4 +1,4 @@
-// ObjectArena: blocks of 2 MB, each mapped on its own and offered huge pages.
+// ObjectArena and MapHugeBlocks: memory in blocks of 2 MB, mapped on their own and offered huge pages.
 #include "object_arena.h"
 
 #include <sys/mman.h>
@@ -11,10 +11,11 @@ namespace {
 
 constexpr std::size_t kBlockSize = std::size_t{2} << 20;
 
-// A block aligned to its size: mapped twice as large, then trimmed.
-void* MapBlock() {
+// `size` bytes (a multiple of the block size) aligned to a block: mapped a block larger, then
+// trimmed.
+char* MapAligned(std::size_t size) {
     void* mapped =
-        ::mmap(nullptr, 2 * kBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        ::mmap(nullptr, size + kBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
         throw std::bad_alloc();
     }
@@ -25,10 +26,14 @@ void* MapBlock() {
     if (head > 0) {
         ::munmap(start, head);
     }
-    ::munmap(block + kBlockSize, kBlockSize - head);
-    // Only advice: without huge pages the block is backed page by page, as the heap would be.
-    ::madvise(block, kBlockSize, MADV_HUGEPAGE);
+    ::munmap(block + size, kBlockSize - head);
+    // Only advice: without huge pages the blocks are backed page by page, as the heap would be.
+    ::madvise(block, size, MADV_HUGEPAGE);
     return block;
+}
+
+void* MapBlock() {
+    return MapAligned(kBlockSize);
 }
 
 } // namespace
@@ -39,6 +44,11 @@ ObjectArena::~ObjectArena() {
     for (void* block : blocks) {
         ::munmap(block, kBlockSize);
     }
+}
+
+std::shared_ptr<char> MapHugeBlocks(std::size_t bytes) {
+    const std::size_t size = (bytes + kBlockSize - 1) / kBlockSize * kBlockSize;
+    return std::shared_ptr<char>(MapAligned(size), [size](char* block) { ::munmap(block, size); });
 }
 
 std::shared_ptr<ObjectArena> ObjectArena::New() {

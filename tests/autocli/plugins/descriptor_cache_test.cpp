@@ -13,10 +13,13 @@ CORVANE_API void WriteChanges();
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -515,6 +518,47 @@ TEST_F(DescriptorCacheTest, AnEntryWhoseSubtreeCannotBeBuiltFailsAndLeavesNothin
     DescriptorCache::WriteChanges();
     EXPECT_TRUE(zeta.expired());
     EXPECT_TRUE(alpha.expired());
+}
+
+std::atomic<int> sizeLimitSignals{0};
+void CountSizeLimitSignal(int) {
+    ++sizeLimitSignals;
+}
+
+// Writing a cache file past the file-size limit: the write fails without the signal reaching the
+// process, the signal's own handling is back afterwards, and nothing is left in the cache directory.
+TEST_F(DescriptorCacheTest, AWritePastTheFileSizeLimitFailsQuietlyAndLeavesTheSignalAsItWas) {
+    const std::string file = Write("d.xml", Descriptor(kCommand, std::string(8192, 'd')));
+    struct sigaction counting {};
+    counting.sa_handler = CountSizeLimitSignal;
+    sigemptyset(&counting.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(0, ::sigaction(SIGXFSZ, &counting, &before));
+    rlimit limit{};
+    ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &limit));
+    const rlimit unlimited = limit;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limit));
+    const std::string expected = LoadOnce(file).outcome; // fills the cache, which cannot be written
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &unlimited));
+    struct sigaction after {};
+    ASSERT_EQ(0, ::sigaction(SIGXFSZ, &before, &after));
+    EXPECT_EQ(0, sizeLimitSignals.load());
+    EXPECT_EQ(reinterpret_cast<void*>(&CountSizeLimitSignal), reinterpret_cast<void*>(after.sa_handler));
+    EXPECT_EQ("", CacheFile());
+    DIR* dir = ::opendir((home.Path() + "/varnok").c_str());
+    ASSERT_NE(nullptr, dir);
+    int names = 0;
+    while (::readdir(dir) != nullptr) {
+        ++names;
+    }
+    ::closedir(dir);
+    EXPECT_EQ(2, names); // "." and ".."
+    // Without the limit the entry is written and used.
+    EXPECT_FALSE(LoadOnce(file).restored);
+    const Load restored = LoadOnce(file);
+    EXPECT_TRUE(restored.restored);
+    EXPECT_EQ(expected, restored.outcome);
 }
 
 } // namespace
