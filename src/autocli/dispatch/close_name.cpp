@@ -70,7 +70,7 @@ namespace Detail {
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates, bool asOption) {
     const std::string closest = AutoCli_ClosestName(word, candidates);
     if (closest.empty()) {
-        return closest;
+        return std::string();
     }
     const char* dashes = !asOption ? "" : closest.size() == 1 ? "-" : "--";
     return std::string("Did you mean '") + dashes + closest + "'?";

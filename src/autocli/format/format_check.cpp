@@ -169,9 +169,10 @@ private:
             std::vector<std::string> candidates;
             const MetaObject* value = FindField(*found->second, field, table, candidates);
             if (value == nullptr) {
-                problems.push_back({"Unable to find field " + field + " of type " + found->first +
-                                        " in format parameter " + key,
-                                    field, std::move(candidates)});
+                std::string message = "Unable to find field " + field;
+                message += " of type " + found->first;
+                message += " in format parameter " + key;
+                problems.push_back({std::move(message), field, std::move(candidates)});
             } else if (format != nullptr) {
                 if (const char* reason = PrintfMisfit(*format, value->GetType())) {
                     problems.push_back({PrintfErrorText(key, reason), std::string(), {}});
