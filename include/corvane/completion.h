@@ -62,4 +62,12 @@ CORVANE_API Completion AutoCli_Complete(Dispatcher& dispatcher, const std::vecto
 /// holding either cannot be written and is left out.
 CORVANE_API void AutoCli_WriteCompletion(const Completion& completion, std::ostream& out);
 
+/// The candidate that `word`, which names none of them, most likely meant: the one nearest by edit
+/// distance when the distance is at most a third of the longer word (at least 2) and leaves some of
+/// both standing; otherwise the only candidate that begins with `word` when it has two characters or
+/// more. Empty when neither exists, when
+/// `word` is empty or is itself a candidate. Of equally near candidates the first in the list wins.
+CORVANE_API std::string AutoCli_ClosestName(const std::string& word,
+                                            const std::vector<std::string>& candidates);
+
 } // namespace Corvane::AutoCli

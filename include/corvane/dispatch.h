@@ -155,6 +155,16 @@ public:
     /// The registered formatters in byte-wise order of their names.
     std::vector<std::shared_ptr<Formatter>> GetFormatters();
 
+    /// Checks, before `command` runs, what its declared output allows: that the formatter `params`
+    /// names exists, that it can print the declared kind ("table" needs a list of structures), and, for
+    /// the formatters that read them, that every type and field named by fields:T, fields, header:T,
+    /// units:T.F and printf:T.F is declared and every printf format fits its field. Each problem is
+    /// added to `output`, followed by a "Did you mean" line where a close name exists; returns false
+    /// then. An empty formatter name, a command without a declared output, or a declaration that leaves
+    /// a structure open passes what cannot be told.
+    bool CheckFormatParameters(const std::shared_ptr<Command>& command, const FormatParameters& params,
+                               const std::shared_ptr<CallSpec::Output>& output);
+
     /// Prints `output` with the formatter `params` names. Prints nothing and returns true when no
     /// formatter is named; adds an error to `output` and returns false when the name is unknown.
     /// Otherwise returns true whatever the formatter reports; exceptions of the formatter propagate.
@@ -211,7 +221,8 @@ public:
     /// ends the process with exit(0).
     bool HandleDispatcherOptions(OptionParser& parser, FormatParameters& overrides,
                                  const std::shared_ptr<CallSpec::Output>& output);
-    /// Adds "Unknown dispatcher parameter: <name>" for every dispatcher option not understood.
+    /// Adds "Unknown dispatcher parameter: <name>" for every dispatcher option not understood, each
+    /// followed by a "Did you mean" line when a dispatcher option comes close.
     void ValidateDispatcherParameters(OptionParser& parser, const std::shared_ptr<CallSpec::Output>& output);
 
     /// Writes "Errors: " and every error of `output`, one per line, to standard error; nothing when
@@ -238,6 +249,12 @@ public:
     static void SetScreenWidth(int width);
 
 private:
+    /// Prints a command's result on standard output with the formatter `params` names (nothing when
+    /// none is named). False when the name is unknown (the error and a "Did you mean" line are added
+    /// to `output`) or when the formatter reports a problem it wrote in place of part of the result.
+    bool PrintResult(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                     DisplayContext& context);
+
     std::string name;
 };
 

@@ -79,7 +79,8 @@ public:
     explicit Formatter(const std::string& name);
     virtual ~Formatter();
 
-    /// Prints the root object of `output` to `out`. What the result means is up to each formatter.
+    /// Prints the root object of `output` to `out`. False tells the command-line front end that a
+    /// problem was written in place of part of the result, which makes the call fail.
     virtual bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                         DisplayContext& context, std::ostream& out) = 0;
 
@@ -120,6 +121,8 @@ public:
     SimpleFormatter();
     static std::shared_ptr<SimpleFormatter> New();
 
+    /// Returns false when it wrote a problem in place of a value (a field the field list names that
+    /// the structure lacks, a printf format that does not fit, a value not of its kind's class).
     bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                 DisplayContext& context, std::ostream& out) override;
 
@@ -138,8 +141,9 @@ public:
     TableFormatter();
     static std::shared_ptr<TableFormatter> New();
 
-    /// Returns false after printing an error line for a bad element or an unknown column; throws
-    /// CorvaneException when the root object is not a list of structures.
+    /// Returns false after printing an error line for a bad element or an unknown column, and after
+    /// printing a table with a printf error in some cell; throws CorvaneException when the root object
+    /// is not a list of structures.
     bool Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                 DisplayContext& context, std::ostream& out) override;
 };

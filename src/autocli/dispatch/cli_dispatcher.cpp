@@ -1,13 +1,78 @@
 // CliDispatcher: one command line from arguments to printed result, stream input and error printing.
 #include <corvane/dispatch.h>
 
+#include "autocli/dispatch/close_name.h"
+#include "autocli/dispatch/completion_internal.h"
+
 #include <tarvikaudit.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 
 namespace Corvane::AutoCli {
+
+namespace {
+
+// Resolves `path` from `root`. A word that names nothing leaves with the tree's message, and when a
+// child of the namespace it was looked for in comes close, a second line naming it.
+std::shared_ptr<NamespaceNode> ResolvePath(const std::shared_ptr<RootNamespace>& root,
+                                           const std::list<std::string>& path) {
+    std::list<std::string> words = path;
+    try {
+        return root->ResolveNode(words);
+    } catch (const CorvaneException& e) {
+        std::string hint;
+        try {
+            std::shared_ptr<NamespaceNode> node = root;
+            for (const std::string& word : path) {
+                std::shared_ptr<NamespaceNode> child = node->GetNamespaceNode(word);
+                if (!child) {
+                    hint = Detail::DidYouMean(word,
+                                              Detail::CandidateWords(CompletionDetail::Children(*node, "")));
+                    break;
+                }
+                node = child;
+            }
+        } catch (const std::exception&) {
+            hint.clear();
+        }
+        if (hint.empty()) {
+            throw;
+        }
+        throw CorvaneException(std::string(e.what()) + "\n" + hint);
+    }
+}
+
+// Puts after each "Unknown parameter : NAME" of an option the command does not declare either the
+// hint that a dispatcher option belongs before the namespaces, or the command's option it comes close to.
+void AddOptionHints(const CallSpec::Input& input, const CallSpec::InputSpec& spec, CallSpec::Output& output) {
+    std::vector<std::string>& errors = output.GetErrors();
+    for (const auto& entry : input.GetParameters()) {
+        const std::string& name = entry.first;
+        if (spec.FindParameter(name)) {
+            continue;
+        }
+        auto unknown = std::find(errors.begin(), errors.end(), "Unknown parameter : " + name);
+        if (unknown == errors.end()) {
+            continue;
+        }
+        const std::string word = (name.size() == 1 ? "-" : "--") + name;
+        std::string hint;
+        if (CompletionDetail::FindDispatcherOption(name) != nullptr) {
+            hint = "'" + word + "' is a dispatcher option: give it before the namespaces.";
+        } else if (name.size() > 1) {
+            hint = Detail::DidYouMean(
+                name, Detail::CandidateWords(CompletionDetail::CommandOptions(spec, {}, ""), true), true);
+        }
+        if (!hint.empty()) {
+            errors.insert(unknown + 1, std::move(hint));
+        }
+    }
+}
+
+} // namespace
 
 CliDispatcher::CliDispatcher() = default;
 
@@ -67,7 +132,7 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
     }
 
     std::list<std::string> path = parser.GetCommandPath();
-    std::shared_ptr<NamespaceNode> node = GetRootNamespace()->ResolveNode(path);
+    std::shared_ptr<NamespaceNode> node = ResolvePath(GetRootNamespace(), path);
 
     bool ok = false;
     if (!node) {
@@ -91,7 +156,28 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
             input->AddParameter(parameter.first, parameter.second);
         }
 
+        // Nothing runs unless its result can be printed as asked, as far as the declared output tells.
+        // A help request is printed by the help formatter and is not held up.
+        std::shared_ptr<CallSpec::InputSpec> spec = command->GetInputSpec();
+        input->SetInputSpec(spec);
+        if (!input->HasParameter("help")) {
+            FormatParameters planned = command->GetDefaultOutputFormatParameters();
+            planned.OverrideValues(overrides);
+            auto problems = CommandOutput::New();
+            if (!CheckFormatParameters(command, planned, problems)) {
+                // What validation finds is said first, as it would be without the format problems.
+                spec->Validate(input, output);
+                AddOptionHints(*input, *spec, *output);
+                for (auto& problem : problems->GetErrors()) {
+                    output->AddErrorMessage(std::move(problem));
+                }
+                PrintError(output);
+                return false;
+            }
+        }
+
         ok = ExecuteCommand(input, output);
+        AddOptionHints(*input, *spec, *output);
 
         if (!output->HasError()) {
             FormatParameters params;
@@ -102,7 +188,7 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
             }
             params.OverrideValues(overrides);
             if (ok && !output->HasError()) {
-                ok = FormatOutput(output, params, context, std::cout);
+                ok = PrintResult(output, params, context);
             }
         }
     }
@@ -126,6 +212,23 @@ bool CliDispatcher::ParseStreamInput(std::istream& in) {
         std::cout.flush();
     }
     return result;
+}
+
+bool CliDispatcher::PrintResult(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
+                                DisplayContext& context) {
+    const std::string& formatterName = params.GetFormatter();
+    std::shared_ptr<Formatter> formatter = formatterName.empty() ? nullptr : GetFormatter(formatterName);
+    if (!formatter) {
+        const bool printed = FormatOutput(output, params, context, std::cout);
+        if (!printed) {
+            if (std::string hint = Detail::FormatterHint(*this, formatterName); !hint.empty()) {
+                output->AddErrorMessage(std::move(hint));
+            }
+        }
+        return printed;
+    }
+    // A formatter answers false when it wrote a problem in place of some of the result.
+    return formatter->Format(output, params, context, std::cout);
 }
 
 void CliDispatcher::PrintError(const std::shared_ptr<CallSpec::Output>& output) {

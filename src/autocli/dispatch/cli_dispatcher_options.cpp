@@ -1,6 +1,8 @@
 // CliDispatcher: dispatcher options, the usage text, the screen width and the display context.
 #include <corvane/dispatch.h>
 
+#include "autocli/dispatch/close_name.h"
+#include "autocli/dispatch/completion_internal.h"
 #include "autocli/dispatch/terminal.h"
 #include "corvane_build_info.h"
 
@@ -84,6 +86,11 @@ void CliDispatcher::ValidateDispatcherParameters(OptionParser& parser,
     for (const auto& parameter : parser.GetDispatcherParameters()) {
         if (!IsKnownDispatcherOption(parameter.first)) {
             output->AddErrorMessage("Unknown dispatcher parameter: " + parameter.first);
+            const std::string hint = Detail::DidYouMean(
+                parameter.first, Detail::CandidateWords(CompletionDetail::DispatcherOptions(""), true), true);
+            if (!hint.empty()) {
+                output->AddErrorMessage(hint);
+            }
         }
     }
 }

@@ -76,6 +76,38 @@ bool IsOneOf(char letter, const char* letters) {
     return letter != '\0' && std::strchr(letters, letter) != nullptr;
 }
 
+// Why `format` cannot print a scalar of `kind`, or null when its one conversion is one of the kind's
+// letters with no more 'l' modifiers than the kind allows and no other length modifier. Null for the
+// kinds that printf never formats.
+const char* Misfit(const std::string& format, MetaType kind, Conversion& conversion) {
+    const char* letters = nullptr;
+    std::size_t maxLongs = 0;
+    const char* misfit = nullptr;
+    switch (kind) {
+    case MetaType::Int:
+        letters = "diouxX";
+        maxLongs = 2;
+        misfit = "the format does not fit an integer value";
+        break;
+    case MetaType::Bool:
+        letters = "diouxXc";
+        misfit = "the format does not fit a boolean value";
+        break;
+    case MetaType::String:
+        letters = "s";
+        misfit = "the format does not fit a string value";
+        break;
+    default:
+        return nullptr;
+    }
+    const char* reason = ReadConversion(format, conversion);
+    if (reason == nullptr &&
+        (!IsOneOf(conversion.letter, letters) || conversion.otherLength || conversion.longs > maxLongs)) {
+        reason = misfit;
+    }
+    return reason;
+}
+
 // The format comes from the user, so the compiler cannot check it against the argument; the
 // conversion is checked against the value's kind before the call instead.
 #pragma GCC diagnostic push
@@ -105,19 +137,8 @@ struct PrintfApplier {
         result.assign(buffer.data(), std::min(static_cast<std::size_t>(written), buffer.size() - 1));
     }
 
-    // True when the format's conversion is one of `letters` with at most `maxLongs` 'l' and no other
-    // length modifier; otherwise sets `reason`, to `misfit` when the format is well-formed.
-    bool Fits(const char* letters, std::size_t maxLongs, const char* misfit) {
-        reason = ReadConversion(format, conversion);
-        if (reason == nullptr &&
-            (!IsOneOf(conversion.letter, letters) || conversion.otherLength || conversion.longs > maxLongs)) {
-            reason = misfit;
-        }
-        return reason == nullptr;
-    }
-
     void operator()(const MetaInt& value) {
-        if (!Fits("diouxX", 2, "the format does not fit an integer value")) {
+        if ((reason = Misfit(format, MetaType::Int, conversion)) != nullptr) {
             return;
         }
         // The argument has the size the length modifier names, and is unsigned for the unsigned
@@ -135,12 +156,12 @@ struct PrintfApplier {
         }
     }
     void operator()(const MetaBool& value) {
-        if (Fits("diouxXc", 0, "the format does not fit a boolean value")) {
+        if ((reason = Misfit(format, MetaType::Bool, conversion)) == nullptr) {
             Print(value.GetValue() ? 1 : 0);
         }
     }
     void operator()(const MetaString& value) {
-        if (Fits("s", 0, "the format does not fit a string value")) {
+        if ((reason = Misfit(format, MetaType::String, conversion)) == nullptr) {
             Print(value.GetValue().c_str());
         }
     }
@@ -173,7 +194,16 @@ FieldFormatKeys LookUpFieldKeys(const FormatParameters& params, const std::strin
     return keys;
 }
 
-std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys) {
+const char* PrintfMisfit(const std::string& format, MetaType kind) {
+    Conversion conversion;
+    return Misfit(format, kind, conversion);
+}
+
+std::string PrintfErrorText(const std::string& printfKey, const char* reason) {
+    return "Error while handling formatting parameter " + printfKey + ".  Unable to format field: " + reason;
+}
+
+std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys, bool* failed) {
     std::string result = value.ToString();
     if (keys.printfFormat != nullptr) {
         PrintfApplier applier(*keys.printfFormat, keys.printfFormat->size() + result.size() + 65);
@@ -181,9 +211,11 @@ std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& key
         VisitByKind(value, applier);
         if (applier.reason != nullptr || applier.failed) {
             const int error = errno;
-            return "Error while handling formatting parameter " + keys.printfKey +
-                   ".  Unable to format field: " +
-                   (applier.reason != nullptr ? applier.reason : std::strerror(error));
+            if (failed != nullptr) {
+                *failed = true;
+            }
+            return PrintfErrorText(keys.printfKey,
+                                   applier.reason != nullptr ? applier.reason : std::strerror(error));
         }
         result = std::move(applier.result);
     }

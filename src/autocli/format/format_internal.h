@@ -179,8 +179,16 @@ struct FieldFormatKeys {
 FieldFormatKeys LookUpFieldKeys(const FormatParameters& params, const std::string& typeName,
                                 const std::string& fieldName);
 
-/// The display text of a non-null value with the given printf and units settings applied.
-std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys);
+/// The display text of a non-null value with the given printf and units settings applied. When the
+/// printf format cannot be applied the text says why, and `failed` (when given) is set.
+std::string FormatFieldValue(const MetaObject& value, const FieldFormatKeys& keys, bool* failed = nullptr);
+
+/// Why the printf `format` cannot print a value of the scalar kind `kind`, or null when it can (and for
+/// structures and lists, which printf never formats).
+const char* PrintfMisfit(const std::string& format, MetaType kind);
+
+/// The text written in place of a field whose printf format failed for `reason`.
+std::string PrintfErrorText(const std::string& printfKey, const char* reason);
 
 } // namespace Detail
 } // namespace Corvane::AutoCli

@@ -42,12 +42,22 @@ std::string ChooseHeader(const MetaStruct& value, const std::string& typeName, F
     return header;
 }
 
-// Prints one value at `level`; scalars are printed where the cursor stands, nested values recurse
-// through the formatter.
+// Prints one value at `level`; scalars are printed where the cursor stands, nested values recurse.
+// Every problem written in place of a value sets `problem`, so that the call can report it.
 struct SimpleWriter : Detail::LineHandler {
-    SimpleFormatter& formatter;
     FormatParameters& params;
     int level;
+    bool& problem;
+
+    void Write(const std::shared_ptr<MetaObject>& value, int at) const {
+        if (value) {
+            Detail::VisitByKind(*value, SimpleWriter{{out}, params, at, problem});
+        }
+    }
+    void Mismatch(MetaType kind) const {
+        problem = true;
+        LineHandler::Mismatch(kind);
+    }
 
     void operator()(const MetaBool& value) const {
         out << (value.GetValue() ? "true" : "false");
@@ -69,7 +79,7 @@ struct SimpleWriter : Detail::LineHandler {
         }
         for (const auto& element : value.GetObjects()) {
             EndLine(out);
-            formatter.Format(element, params, out, level + 1);
+            Write(element, level + 1);
         }
         EndLine(out);
     }
@@ -100,6 +110,7 @@ void SimpleWriter::operator()(const MetaStruct& value) const {
     for (const auto& name : fieldNames) {
         std::shared_ptr<MetaObject> field = value.GetField(name);
         if (!field) {
+            problem = true;
             out << "Error getting field " << name;
             EndLine(out);
             return;
@@ -112,13 +123,14 @@ void SimpleWriter::operator()(const MetaStruct& value) const {
         switch (field->GetType()) {
         case MetaType::Struct:
             EndLine(out);
-            formatter.Format(field, params, out, level + 2);
+            Write(field, level + 2);
             break;
         case MetaType::List:
-            formatter.Format(field, params, out, level + 2);
+            Write(field, level + 2);
             break;
         default:
-            out << AutoCli_FormatField(typeName, name, field, params);
+            out << Detail::FormatFieldValue(*field, Detail::LookUpFieldKeys(params, typeName, name),
+                                            &problem);
             EndLine(out);
             break;
         }
@@ -172,16 +184,16 @@ std::shared_ptr<SimpleFormatter> SimpleFormatter::New() {
 bool SimpleFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                              DisplayContext& /*context*/, std::ostream& out) {
     std::shared_ptr<MetaObject> root = output ? output->GetRootObject() : nullptr;
+    bool problem = false;
     // A top-level list prints its elements at level 0, like a top-level structure.
-    Format(root, params, out, root && root->GetType() == MetaType::List ? -1 : 0);
-    return true;
+    SimpleWriter{{out}, params, 0, problem}.Write(root, root && root->GetType() == MetaType::List ? -1 : 0);
+    return !problem;
 }
 
 void SimpleFormatter::Format(std::shared_ptr<MetaObject> value, FormatParameters& params, std::ostream& out,
                              int level) {
-    if (value) {
-        Detail::VisitByKind(*value, SimpleWriter{{out}, *this, params, level});
-    }
+    bool problem = false;
+    SimpleWriter{{out}, params, level, problem}.Write(value, level);
 }
 
 void SimpleFormatter::FormatList(std::shared_ptr<MetaList> value, FormatParameters& params, std::ostream& out,
@@ -190,7 +202,8 @@ void SimpleFormatter::FormatList(std::shared_ptr<MetaList> value, FormatParamete
         Detail::LineHandler{out}.Mismatch(MetaType::List);
         return;
     }
-    SimpleWriter{{out}, *this, params, level}(*value);
+    bool problem = false;
+    SimpleWriter{{out}, params, level, problem}(*value);
 }
 
 void SimpleFormatter::FormatStruct(std::shared_ptr<MetaStruct> value, FormatParameters& params,
@@ -199,7 +212,8 @@ void SimpleFormatter::FormatStruct(std::shared_ptr<MetaStruct> value, FormatPara
         Detail::LineHandler{out}.Mismatch(MetaType::Struct);
         return;
     }
-    SimpleWriter{{out}, *this, params, level}(*value);
+    bool problem = false;
+    SimpleWriter{{out}, params, level, problem}(*value);
 }
 
 } // namespace Corvane::AutoCli

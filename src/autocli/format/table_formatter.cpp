@@ -61,6 +61,7 @@ struct Cell {
     std::string text;        // the value with printf and units applied
     const MetaObject* value; // kept alive by the output's tree for the whole call
     bool isInt;              // kept here so the row pass need not touch the value again
+    bool failed;             // `text` says why the printf format could not be applied
 };
 
 // Puts back the caller's justification and width when the table is done.
@@ -198,10 +199,11 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
                 EndLine(out);
                 return false;
             }
+            bool failed = false;
             std::string text =
-                Detail::FormatFieldValue(*value, KeysFor(column, record->GetTypeName(), params));
+                Detail::FormatFieldValue(*value, KeysFor(column, record->GetTypeName(), params), &failed);
             *column.width = std::max(*column.width, static_cast<unsigned>(text.size() + 2));
-            cells.push_back(Cell{std::move(text), value.get(), value->GetType() == MetaType::Int});
+            cells.push_back(Cell{std::move(text), value.get(), value->GetType() == MetaType::Int, failed});
         }
     }
 
@@ -255,6 +257,9 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
     const int fitIndent = static_cast<int>(wrapIndent);
     const int fitWidth = static_cast<int>(terminalWidth);
 
+    // Set when a cell printed says why its printf format could not be applied: the table is printed
+    // whole, and the call reports the problem.
+    bool cellFailed = false;
     std::size_t cellIndex = 0;
     for (std::size_t row = 0; row < elements.size(); ++row) {
         for (const Column& column : columns) {
@@ -263,7 +268,10 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
                 // Continuation lines start under the last column; the fitting writes to the stream itself.
                 writer.Put();
                 AutoCli_FitString(fitIndent, fitWidth, cell.value->ToString(), true, out, false, '\0', true);
-            } else if (cell.isInt) {
+                continue;
+            }
+            cellFailed = cellFailed || cell.failed;
+            if (cell.isInt) {
                 pad(cell.text, *column.width - 2, true);
                 text += "  ";
             } else if (column.isLast) {
@@ -274,7 +282,7 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
         }
         writer.EndLine();
     }
-    return true;
+    return !cellFailed;
 }
 
 } // namespace Corvane::AutoCli

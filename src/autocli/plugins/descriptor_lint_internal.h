@@ -45,9 +45,7 @@ long LocateRegistrationFault(xmlNode* root, XmlPlugin& plugin, NamespaceNode& tr
 void CheckNames(xmlNode* root, std::vector<LintFinding>& findings);
 void CheckCommands(xmlNode* root, Dispatcher& dispatcher, std::vector<LintFinding>& findings);
 
-// The known name closest to `word` when it is close enough to be a slip, else empty.
-std::string ClosestName(const std::string& word, const std::vector<std::string>& known);
-// " did you mean 'X'?" or nothing.
+// "; did you mean 'X'?" with X = AutoCli_ClosestName(word, known), or nothing.
 std::string Suggestion(const std::string& word, const std::vector<std::string>& known);
 
 } // namespace DescriptorLint

@@ -2,6 +2,8 @@
 // known name.
 #include "descriptor_lint_internal.h"
 
+#include <corvane/completion.h>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -43,23 +45,6 @@ const std::map<std::string, Place>& Grammar() {
         {"format-parameter", {{}, {"name"}}},
     };
     return grammar;
-}
-
-std::size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
 }
 
 std::string NameOf(const void* name) {
@@ -112,23 +97,8 @@ void CheckElement(const xmlNode* node, const std::string& place, std::vector<Lin
 
 } // namespace
 
-std::string ClosestName(const std::string& word, const std::vector<std::string>& known) {
-    std::string best;
-    std::size_t bestDistance = 0;
-    for (const std::string& name : known) {
-        const std::size_t distance = Distance(word, name);
-        if (best.empty() || distance < bestDistance) {
-            best = name;
-            bestDistance = distance;
-        }
-    }
-    // A slip changes a few letters; beyond a third of the word it is another word.
-    const std::size_t limit = std::max<std::size_t>(2, std::max(word.size(), best.size()) / 3);
-    return bestDistance <= limit ? best : std::string();
-}
-
 std::string Suggestion(const std::string& word, const std::vector<std::string>& known) {
-    const std::string closest = ClosestName(word, known);
+    const std::string closest = AutoCli_ClosestName(word, known);
     return closest.empty() ? std::string() : "; did you mean '" + closest + "'?";
 }
 

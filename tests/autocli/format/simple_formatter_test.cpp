@@ -16,8 +16,10 @@ static std::shared_ptr<MetaStruct> Host() {
     return host;
 }
 
-static std::string Print(const std::shared_ptr<MetaObject>& root, FormatParameters params = {}) {
-    return Text(*SimpleFormatter::New(), root, std::move(params));
+// `ok` is what the formatter must answer: false when it wrote a problem in place of a value.
+static std::string Print(const std::shared_ptr<MetaObject>& root, FormatParameters params = {},
+                         bool ok = true) {
+    return Text(*SimpleFormatter::New(), root, std::move(params), 0, ok);
 }
 
 TEST(SimpleFormatterTest, HeaderSubstitutionAndNone) {
@@ -39,11 +41,12 @@ TEST(SimpleFormatterTest, HeaderSubstitutionAndNone) {
         "Pet 3:\n   Age: 003 y\n   Name: Rex\n",
         Print(Pet(3, "Rex"),
               Params({{"header:Pet", "Pet %Age%"}, {"printf:Pet.Age", "%03ld"}, {"units:Pet.Age", "y"}})));
-    // A format that does not fit the value is reported in its place, and the structure goes on.
+    // A format that does not fit the value is reported in its place, the structure goes on, and the
+    // call answers false.
     EXPECT_EQ(
         "Pet:\n   Age: Error while handling formatting parameter printf:Pet.Age.  Unable to format field: "
         "the format does not fit an integer value\n   Name: Rex\n",
-        Print(Pet(3, "Rex"), Params({{"printf:Pet.Age", "%s"}, {"units:Pet.Age", "y"}})));
+        Print(Pet(3, "Rex"), Params({{"printf:Pet.Age", "%s"}, {"units:Pet.Age", "y"}}), false));
     EXPECT_EQ("Host:\n   Addr: \n      Town:\n         City: X\n   Name: h1\n   Tags: a, b\n",
               Print(Host(), Params({{"header:Addr", "Town"}})));
 }
