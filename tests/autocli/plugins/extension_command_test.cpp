@@ -178,6 +178,10 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
                                           "printf '<o><string>%s|%s</string></o>' \"${LANG-unset}\" \"$u\"\n",
                                           0755);
     const std::string none = "<no string root>", head = "Got no data from process.\nCommand \"";
+    const std::string noSpec = "No root object set for output spec. Root object for output spec must be set "
+                               "for proper validation of output.",
+                      implementation = "Implementation error! The output of this command does not match "
+                                       "the declared output type, see errors above.";
     struct Case {
         std::string tmpl;
         std::vector<std::string> errors;
@@ -192,10 +196,19 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
         {"printf 'ERROR:a\\nERROR:\\nERROR:last'", {"a", "", "last"}, none},
         // A later ERROR: line is no error; the document is read.
         {"printf '<o>\\nERROR: y\\n<string>ERROR:x</string></o>\\n'", {}, "ERROR:x"},
-        // Output that is not a document gives no result and no error here: validation reports it.
-        {"echo not xml", {}, none},
-        {"echo '<o><integer>1</integer></o>'",
-         {"Unable to parse output of Extension Command: Error parsing command output.  Unable to build "
+        // Output that is not a document says why before the messages of the output check.
+        {"echo not xml",
+         {"Output of the program is not well-formed XML: line 1, column 1: Document is empty", noSpec,
+          implementation},
+         none},
+        {"printf '<o>\\n <!-- c -->\\n</o>\\n'",
+         {"Output of the program is not a valid output document: line 1: root element <o> holds no value "
+          "element",
+          noSpec, implementation},
+         none},
+        {"printf '<o>\\n<integer>1</integer></o>'",
+         {"Output of the program is not a valid output document: line 2: element <integer> is refused",
+          "Unable to parse output of Extension Command: Error parsing command output.  Unable to build "
           "a proper metaobject from output tag.  output must contain properly formatted tags of type "
           "bool, int, string, structure and list. Error was : Unable to make a MetaObject from a node "
           "with tag 'integer'"},
