@@ -223,9 +223,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A value where no escaping can keep it data, or a $val on a flag or list: refused.
         return 0;
     }
-    // Inside ${...} the word and pattern parts are quoted differently by different shells, and the
-    // documentation tells plugin authors to keep values out of them: no promise to check there. The
-    // template may also form one once a $if is gone; a value's own $ is always escaped or inert.
+    // Values inside ${...} are refused (CheckLinterAgrees covers that); the reader below does not
+    // follow the quoting inside ${...}, so the text around one is not checked here. The template may
+    // also form one once a $if is gone, and a value may after a template $ (documented); a value's own
+    // $ is always escaped or inert.
     if (mode != 2 &&
         (commandTemplate.find("${") != std::string::npos || HasUnescapedBraceExpansion(filled))) {
         return 0;
