@@ -185,7 +185,7 @@ std::string ProbeDescriptor(const std::vector<std::pair<std::string, std::string
     for (const auto& [name, execute] : commands) {
         xml += "    <command path=\"probe." + name +
                "\"><description>A probe.</description>\n"
-               "      <input-spec><parameter name=\"dir\" type=\"string\" required=\"false\">"
+               "      <input-spec><parameter name=\"dir\" type=\"string\" required=\"true\">"
                "<description>A directory.</description></parameter></input-spec>\n"
                "      <output-spec><string/></output-spec>\n"
                "      <format-parameters><formatter>simple</formatter></format-parameters>\n"
@@ -248,4 +248,16 @@ TEST(Varnok, RefusedTemplateRunsNothing) {
     EXPECT_RUN(RunVarnok({"--plugin", plugin, "probe", "match", "--dir", "x"}), "",
                refused + "match" + why + "stand in a case pattern, which the shell reads as a pattern\n", 1);
     EXPECT_FALSE(VarnokTest::Exists(marker));
+
+    // varnok-lint, beside varnok, reports each of them with its line.
+    const std::string lint = VarnokTest::VarnokBinary() + "-lint";
+    const std::string error = ": error: Unable to fill the command template: a parameter value would ";
+    EXPECT_RUN(
+        VarnokTest::RunProgram(lint, {plugin}),
+        plugin + ":10" + error + "stand inside ${...}, whose quoting shells read in different ways " +
+            "(with the parameters given: dir)\n" + plugin + ":16" + error +
+            "stand inside $((...)), which the shell reads as arithmetic (with the parameters given: dir)\n" +
+            plugin + ":22" + error +
+            "stand in a case pattern, which the shell reads as a pattern (with the parameters given: dir)\n",
+        "", 1);
 }
