@@ -73,6 +73,14 @@ const std::vector<std::string>& Fragments() {
         "$'",
         "${",
         "$$val{name}",
+        "case $val{name} in ",
+        "case x in ",
+        ") ",
+        ";; ",
+        "esac",
+        "$((",
+        "))",
+        "$(case x in (",
     };
     return fragments;
 }
@@ -215,6 +223,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     input->SetInputSpec(command->GetInputSpec());
     CheckLinterAgrees(command, *input, commandTemplate);
+    // The fragments with shell syntax of their own ($((, case items) serve the check above only.
+    if (commandTemplate.find_first_of("();") != std::string::npos) {
+        return 0;
+    }
 
     std::string filled;
     try {
