@@ -48,7 +48,7 @@ std::string AutoCli_FindTemplateRefusal(ExtensionCommand& command, std::vector<s
             try {
                 command.SubstituteInput(input, false);
             } catch (const CorvaneException& e) {
-                const std::string message = e.what();
+                std::string message = e.what();
                 if (message.compare(0, kRefusal.size(), kRefusal) == 0) {
                     return message;
                 }
