@@ -10,6 +10,7 @@
 namespace Corvane::AutoCli {
 
 class Dispatcher;
+class ExtensionCommand;
 
 /// One finding about a plugin file. `line` is 0 when no line applies (a shared object, a file
 /// that cannot be read).
@@ -26,8 +27,9 @@ CORVANE_API std::string AutoCli_FormatLintFinding(const LintFinding& finding);
 /// Loads plugin files into a dispatcher exactly as the tool does (Initialize, then RegisterPlugin)
 /// and reports, besides every refusal with the loader's own message, the mistakes the loader lets
 /// through: unknown elements and attributes, formatters no loaded plugin provides, template
-/// constructs naming undeclared parameters or optional ones outside their $if, and parameters that
-/// collide with the implicit help parameter. Files linted by one linter are loaded together, so a
+/// constructs naming undeclared parameters or optional ones outside their $if, command templates
+/// that the filler refuses whatever the values (AutoCli_FindTemplateRefusal, an error), and parameters
+/// that collide with the implicit help parameter. Files linted by one linter are loaded together, so a
 /// clash between them is found as the tool would find it.
 class CORVANE_API DescriptorLinter {
 public:
@@ -52,6 +54,16 @@ private:
     Dispatcher& dispatcher;
     std::vector<LintFinding> findings;
 };
+
+/// The refusal that filling the command template of `command` gives for the template's own sake: a
+/// value would stand where no escaping keeps it data (inside backquotes, after $'...' holding a
+/// backslash, inside ${...} or $((...)), in a case pattern). The template is filled with every set of
+/// the optional parameters (all given first, then fewer; with more than 8 optional ones only all of
+/// them), each value one letter; a refusal counts when two different letters both get it. Returns
+/// the filler's message, and the names of the parameters given then in `present`; the empty text when
+/// the template is never refused so.
+CORVANE_API std::string AutoCli_FindTemplateRefusal(ExtensionCommand& command,
+                                                    std::vector<std::string>* present);
 
 /// The whole varnok-lint command: `varnok-lint [--werror] [--plugin-dir DIR]... [FILE]...`, the
 /// directories and files linted in the order given. Findings go to `out`, usage errors to `err`.

@@ -202,6 +202,10 @@ public:
 
 protected:
     Command();
+
+    /// Checks the result in `output` against GetOutputSpec(), as Execute does after ExecuteInternal:
+    /// when it does not match, adds the validation messages and the implementation-error message.
+    void AddOutputValidationErrors(const std::shared_ptr<CallSpec::Output>& output);
 };
 
 /// The input of one call made through the dispatcher: the tool name and the command path.

@@ -54,6 +54,8 @@ TEST(DescriptorLint, BrokenDescriptorsGiveExactlyTheirLines) {
         {{"singular-commands.xml"}, 1, Expected("singular-commands.out")},
         {{"help-collision.xml"}, 1, Expected("help-collision.out")},
         {{"templates.xml"}, 0, Expected("templates.out")},
+        // Templates the filler refuses whatever the values, with the parameters given when it does.
+        {{"refused-templates.xml"}, 1, Expected("refused-templates.out")},
         {{"malformed.xml"},
          1,
          "malformed.xml:7: error: Opening and ending tag mismatch: command line 5 and commands\n"},
