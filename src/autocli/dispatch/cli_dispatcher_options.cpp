@@ -1,6 +1,7 @@
 // CliDispatcher: dispatcher options, the usage text, the screen width and the display context.
 #include <corvane/dispatch.h>
 
+#include "autocli/dispatch/standard_output.h"
 #include "autocli/dispatch/terminal.h"
 #include "corvane_build_info.h"
 
@@ -99,7 +100,7 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
     // Before any plugin is loaded, so that nothing but the version is printed.
     if (parser.HasDispatcherParameter("version")) {
         std::cout << "varnok " CORVANE_VERSION << std::endl;
-        std::exit(0);
+        ExitProcess(0);
     }
 
     // Base 0: 0x50 is hexadecimal, 010 octal; text that is no number gives 0 (no width).
