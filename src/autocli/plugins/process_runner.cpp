@@ -195,7 +195,7 @@ private:
             if (kill(-group, 0) != 0) {
                 return;
             }
-            struct timespec tick = {0, 10 * 1000 * 1000};
+            struct timespec tick = {0, 10L * 1000 * 1000};
             nanosleep(&tick, nullptr);
         }
         kill(-group, SIGKILL);
