@@ -118,18 +118,18 @@ TEST(Varnok, VersionIsPrintedBeforeAnythingElseHappens) {
     EXPECT_RUN(RunVarnok({"--version", "-h"}), Expected("usage.out"), "", 1);
 }
 
-TEST(Varnok, CommandFilesRunLineByLineAndTheLastCommandDecides) {
+TEST(Varnok, CommandFilesRunLineByLineAndAFailedLineIsNamed) {
     CorvaneTest::TempDir dir;
     const std::string commands = kData + "/commands.txt";
     EXPECT_RUN(V({"--input", commands}),
                R"({"Arguments": ["""--tag""", """two""", """words""", """--tag""", """x""", ], "Count": 5, })"
                "\n",
-               kNoDisk, 0);
+               "varnok: --input line 3:\n" + kNoDisk, 1);
     // A plugin directory loaded by one line serves the lines after it.
     EXPECT_RUN(RunVarnok({"--input", "STDIN"}, "--plugin-dir " + kPlugins +
                                                    " inventory disk get -n nothere\n"
                                                    "--formatter python inventory disk list -m 10000\n"),
-               Expected("python.out"), kNoDisk, 0);
+               Expected("python.out"), "varnok: --input line 1:\n" + kNoDisk, 1);
 
     EXPECT_RUN(V({"--input", dir.Path() + "/missing.txt"}), "",
                "Unable to open file " + dir.Path() + "/missing.txt\n", 1);

@@ -40,8 +40,11 @@ Page ToolPage(Dispatcher& dispatcher) {
                                          "blanks, full stops, hyphens and colons."},
         {"--screen-width *width*", "Format for this many columns (1 to 9999)."},
         {"--input *file*",
-         "Run the command lines of file, one per line, or of standard input for STDIN. Lines starting with # "
-         "are comments; double quotes group words."},
+         "Run the command lines of file, one per line, or of standard input for STDIN or -. Lines starting "
+         "with # are comments; double quotes group words. Every line is a call of its own: a failing line is "
+         "named on standard error (varnok: --input line N:, counting every line) before its errors, and the "
+         "lines after it still run. Secret values of lines read from standard input are asked for on the "
+         "terminal."},
         {"--version", "Print varnok and its version, and exit."},
         {"-h, --help", "Print the usage text."},
     };
@@ -68,10 +71,15 @@ Page ToolPage(Dispatcher& dispatcher) {
 
     page.sections.push_back(
         {"Exit status",
-         {Block{"0", "The command ran and its result was printed.", false, {}},
+         {Block{"0",
+                "The command ran and its result was printed; with --input, every command line did.",
+                false,
+                {}},
           Block{"1",
                 "Errors (printed on standard error under a line Errors:), the usage text, a listing of "
-                "namespaces; with --input, the status of the last command line.",
+                "namespaces, a failed write of standard output (varnok: write error: REASON); with --input, "
+                "any command line that failed this way, or a command file that could not be read to its end "
+                "(varnok: --input: FILE: REASON).",
                 false,
                 {}}}});
     page.sections.push_back(
