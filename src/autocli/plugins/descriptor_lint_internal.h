@@ -44,6 +44,8 @@ long LocateRegistrationFault(xmlNode* root, XmlPlugin& plugin, NamespaceNode& tr
 // The checks beyond the loader's; findings carry no file name yet.
 void CheckNames(xmlNode* root, std::vector<LintFinding>& findings);
 void CheckCommands(xmlNode* root, Dispatcher& dispatcher, std::vector<LintFinding>& findings);
+// Meta-data entries with a meaning to the library: an "effect" must be read, change or destroy.
+void CheckMetaData(xmlNode* root, std::vector<LintFinding>& findings);
 
 // The known name closest to `word` when it is close enough to be a slip, else empty.
 std::string ClosestName(const std::string& word, const std::vector<std::string>& known);
