@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <map>
 #include <sstream>
+#include <string_view>
 
 namespace Corvane::AutoCli {
 namespace Catalog {
@@ -18,6 +20,20 @@ namespace {
 
 // Read documents are compared by value: the order of members does not matter.
 using Doc = nlohmann::json;
+
+// The pieces joined, in one allocation.
+std::string Cat(std::initializer_list<std::string_view> pieces) {
+    std::size_t size = 0;
+    for (const std::string_view piece : pieces) {
+        size += piece.size();
+    }
+    std::string text;
+    text.reserve(size);
+    for (const std::string_view piece : pieces) {
+        text.append(piece);
+    }
+    return text;
+}
 
 const Doc& Member(const Doc& object, const char* key) {
     static const Doc missing;
@@ -83,7 +99,7 @@ void ReadCatalog(const std::string& file, Read& read) {
 // The kind of a value as a parameter type is written in descriptors: int, bool, flag, string and
 // their -list forms.
 std::string ParameterKind(const Doc& schema) {
-    const std::string type = Text(Member(schema, "type"));
+    std::string type = Text(Member(schema, "type"));
     if (type == "array") {
         return ParameterKind(Member(schema, "items")) + "-list";
     }
@@ -212,7 +228,7 @@ void Comparison::Commands(const Read& before, const Read& after) {
             const std::string& moved = moves[path];
             Report(true, moved.empty() || targets[moved] > 1
                              ? "command '" + path + "' removed"
-                             : "command '" + path + "' moved to '" + moved + "'");
+                             : Cat({"command '", path, "' moved to '", moved, "'"}));
         } else if (targets.count(path) == 0 || targets[path] > 1) {
             Report(false, "command '" + path + "' added");
         }
@@ -278,7 +294,7 @@ void Comparison::Parameters(const std::string& command, const Doc& before, const
         names[entry.key()] |= 2;
     }
     for (const auto& [name, where] : names) {
-        const std::string parameter = command + "parameter --" + name;
+        const std::string parameter = Cat({command, "parameter --", name});
         if (where == 3) {
             const bool wasRequired = Contains(oldRequired, name);
             const bool isRequired = Contains(newRequired, name);
@@ -294,7 +310,7 @@ void Comparison::Parameters(const std::string& command, const Doc& before, const
                    to == renamed.end() ? parameter + " removed" : parameter + " renamed to --" + to->second);
         } else if (claims.count(name) == 0 || claims[name] > 1) {
             if (Contains(newRequired, name)) {
-                Report(true, command + "new parameter --" + name + " is required");
+                Report(true, Cat({command, "new parameter --", name, " is required"}));
             } else {
                 Report(false, parameter + " added");
             }
@@ -406,13 +422,13 @@ void Comparison::Output(const std::string& command, const std::string& field, co
         names[entry.key()] |= 2;
     }
     for (const auto& [name, where] : names) {
-        const std::string path = field.empty() ? name : field + "." + name;
+        const std::string path = field.empty() ? name : Cat({field, ".", name});
         if (where == 3) {
             Output(command, path, oldFields.at(name), newFields.at(name));
         } else if (where == 1) {
-            Report(true, command + "output field '" + path + "' removed");
+            Report(true, Cat({command, "output field '", path, "' removed"}));
         } else {
-            Report(false, command + "output field '" + path + "' added");
+            Report(false, Cat({command, "output field '", path, "' added"}));
         }
     }
 }
@@ -433,7 +449,8 @@ bool AutoCli_CompareCatalogs(const std::string& oldFile, const std::string& newF
             finding.line = read->line;
             finding.error = true;
             finding.message = read->problem;
-            findings.assign(1, std::move(finding));
+            findings.clear();
+            findings.push_back(std::move(finding));
             return false;
         }
     }
