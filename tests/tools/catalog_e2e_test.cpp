@@ -134,6 +134,27 @@ TEST(Catalog, EveryBundledExampleResultValidatesAgainstItsSchema) {
     }
 }
 
+// Results of every kind, with the extreme integers, escapes and text beyond ASCII, as varnok prints them.
+TEST(Catalog, ResultsOfEveryKindValidateAsPrinted) {
+    CorvaneTest::TempDir dir;
+    const std::string schemas = Schemas(dir, "schemas", {"--plugin-dir", kData + "/small"});
+    const std::vector<std::vector<std::string>> calls = {
+        {"list", "--token", "t"},
+        {"cancel", "--id", "1"},
+        {"count"},
+    };
+    for (const auto& call : calls) {
+        SCOPED_TRACE(call[0]);
+        std::vector<std::string> args{"--plugin-dir", kData + "/small", "--formatter",
+                                      "json",         "shop",           "order"};
+        args.insert(args.end(), call.begin(), call.end());
+        const Result run = RunVarnok(args);
+        ASSERT_EQ(0, run.status) << run.err;
+        EXPECT_EQ("valid\n", Validate(schemas + "/shop.order." + call[0] + ".output.json",
+                                      dir.WriteFile(call[0] + ".json", run.out)));
+    }
+}
+
 // Every bundled example only reads; the built-in command declares nothing.
 TEST(Catalog, TheBundledExamplesDeclareTheirEffect) {
     if (!EXAMPLES_BUILT) {
