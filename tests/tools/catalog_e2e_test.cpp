@@ -148,6 +148,28 @@ TEST(Catalog, EveryBundledExampleResultValidatesAgainstItsSchema) {
     EXPECT_EQ(std::vector<std::string>(calls.size(), "valid"), Validate(pairs));
 }
 
+TEST(Catalog, SchemaOptionBesideManualPagesAndItsMisuse) {
+    CorvaneTest::TempDir dir;
+    const std::string doc = Tool("varnok-doc");
+    const Result both = RunProgram(doc, {"--no-default-plugins", "--man", dir.MakeDir("man"), "--schema",
+                                         dir.MakeDir("schemas"), "--plugin-dir", kData + "/small"});
+    EXPECT_EQ("", both.out + both.err);
+    EXPECT_EQ(0, both.status);
+    EXPECT_EQ(5u, Entries(dir.Path() + "/man").size());
+    EXPECT_EQ(9u, Entries(dir.Path() + "/schemas").size());
+
+    const Result twice = RunProgram(doc, {"--schema", dir.Path(), "--schema", dir.Path()});
+    EXPECT_EQ(2, twice.status);
+    EXPECT_EQ(0u, twice.err.find("varnok-doc: --schema can be given once only\nUsage: varnok-doc"))
+        << twice.err;
+    const Result bare = RunProgram(doc, {"--schema"});
+    EXPECT_EQ(2, bare.status);
+    EXPECT_EQ(0u, bare.err.find("varnok-doc: --schema needs a value\nUsage: varnok-doc")) << bare.err;
+    const Result missing = RunProgram(doc, {"--no-default-plugins", "--schema", dir.Path() + "/none"});
+    EXPECT_RUN(missing, "",
+               "varnok-doc: unable to write " + dir.Path() + "/none/varnok.command.list.input.json\n", 1);
+}
+
 // Results of every kind, with the extreme integers, escapes and text beyond ASCII, as varnok prints them.
 TEST(Catalog, ResultsOfEveryKindValidateAsPrinted) {
     CorvaneTest::TempDir dir;
