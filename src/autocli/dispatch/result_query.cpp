@@ -58,9 +58,9 @@ std::string KindName(const MetaObject& value) {
     }
 }
 
-// Decimal, the whole text, within 64 bits.
+// Decimal with an optional sign, the whole text, within 64 bits.
 bool ReadInteger(const std::string& text, long& result) {
-    if (text.empty() || IsBlank(text[0])) {
+    if (text.empty() || !(text[0] == '+' || text[0] == '-' || (text[0] >= '0' && text[0] <= '9'))) {
         return false;
     }
     errno = 0;
@@ -143,7 +143,14 @@ struct ResultQuery::Prepared {
             }
             if (condition.op == Operator::Search) {
                 const std::string& text = static_cast<const MetaObj::MetaString*>(value)->GetValue();
-                if (condition.pattern->FindAll(text).empty()) {
+                // A search the regex engine gives up on (too complex for the text) finds nothing.
+                bool found = false;
+                try {
+                    found = !condition.pattern->FindAll(text).empty();
+                } catch (const std::exception&) {
+                    found = false;
+                }
+                if (!found) {
                     return false;
                 }
                 continue;
