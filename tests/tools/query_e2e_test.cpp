@@ -245,3 +245,35 @@ TEST(DryRunEndToEnd, ACallThatWouldNotRunFailsWithItsErrors) {
     EXPECT_REFUSED((Args{"--dry-run=yes", "hosts", "list", "--marker", "MARKER"}),
                    "Errors: \n--dry-run takes no value: yes\n");
 }
+
+TEST(DryRunEndToEnd, TheShownShellTextIsTheCommandThatRuns) {
+    CorvaneTest::TempDir dir;
+    const std::string marker = dir.Path() + "/marker";
+    const MarkedRun dry = V({"--dry-run", "--formatter", "json", "hosts", "show", "--marker", marker});
+    ASSERT_EQ(0, dry.result.status) << dry.result.err;
+    ASSERT_FALSE(VarnokTest::Exists(marker));
+    const std::string key = "\"Shell\": \"";
+    const std::size_t start = dry.result.out.find(key) + key.size();
+    std::string shell = dry.result.out.substr(start, dry.result.out.find('"', start) - start);
+    for (std::size_t at = shell.find("\\/"); at != std::string::npos; at = shell.find("\\/", at + 1)) {
+        shell.erase(at, 1);
+    }
+    // Run by hand, the text writes the marker and prints the document the real call reads.
+    const std::string document = VarnokTest::RunShell(shell);
+    EXPECT_TRUE(VarnokTest::Exists(marker));
+    EXPECT_EQ(0u, document.find("<output><structure typeName=\"Site\">")) << document;
+}
+
+TEST(QueryEndToEnd, HelpIsAnsweredWhateverTheQuery) {
+    const MarkedRun run = V({"--where", "Nothing == 1", "--dry-run", "hosts", "list", "--help"});
+    EXPECT_EQ(0, run.result.status) << run.result.err;
+    EXPECT_EQ(0u, run.result.out.find("Usage: varnok hosts list <options>")) << run.result.out;
+    EXPECT_FALSE(run.ran);
+}
+
+TEST(QueryEndToEnd, AQueryOptionAfterThePathIsPointedBeforeIt) {
+    EXPECT_REFUSED(
+        (Args{"hosts", "list", "--marker", "MARKER", "--limit", "1"}),
+        "Errors: \nUnknown parameter : limit\n'--limit' is a dispatcher option: give it before the "
+        "namespaces.\n");
+}
