@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
 #include <limits>
+#include <string_view>
 
 namespace Corvane::AutoCli {
 
@@ -24,6 +26,14 @@ using MetaObj::MetaType;
 enum class Operator { Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual, Search };
 
 const char* const kOperatorList = "== != < <= > >= =~";
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const std::string_view part : parts) {
+        text.append(part);
+    }
+    return text;
+}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -209,8 +219,8 @@ bool ResolveField(const MetaStruct& definition, const std::string& field, const 
         const auto& fields = structure->GetFields();
         const auto found = path[i].empty() ? fields.end() : fields.find(path[i]);
         if (found == fields.end()) {
-            errors.push_back(option + ": unknown field '" + field + "': structure " +
-                             structure->GetTypeName() + " has no field '" + path[i] + "'");
+            errors.push_back(Concat({option, ": unknown field '", field, "': structure ",
+                                     structure->GetTypeName(), " has no field '", path[i], "'"}));
             std::vector<std::string> candidates;
             candidates.reserve(fields.size());
             for (const auto& entry : fields) {
@@ -224,8 +234,8 @@ bool ResolveField(const MetaStruct& definition, const std::string& field, const 
         const MetaObject& value = *found->second.value;
         if (i + 1 < path.size()) {
             if (value.GetType() != MetaType::Struct) {
-                errors.push_back(option + ": field '" + prefix + path[i] + "' is " + KindName(value) +
-                                 ", not a structure: '" + field + "' names nothing");
+                errors.push_back(Concat({option, ": field '", prefix, path[i], "' is ", KindName(value),
+                                         ", not a structure: '", field, "' names nothing"}));
                 return false;
             }
             structure = static_cast<const MetaStruct*>(&value);
@@ -233,8 +243,8 @@ bool ResolveField(const MetaStruct& definition, const std::string& field, const 
             continue;
         }
         if (value.GetType() == MetaType::Struct || value.GetType() == MetaType::List) {
-            errors.push_back(option + ": field '" + field + "' is " + KindName(value) +
-                             ", not a string, integer or boolean");
+            errors.push_back(Concat({option, ": field '", field, "' is ", KindName(value),
+                                     ", not a string, integer or boolean"}));
             return false;
         }
         type = value.GetType();
@@ -385,9 +395,9 @@ bool ResultQuery::Prepare(const std::shared_ptr<MetaObj::MetaObject>& declared,
         } else {
             condition.value = ReadValue(value, condition.type);
             if (!condition.value) {
-                errors.push_back("--where: '" + value + "' is not " +
-                                 (condition.type == MetaType::Int ? "a 64-bit integer" : "a boolean") +
-                                 ", as field '" + field + "' needs");
+                errors.push_back(Concat({"--where: '", value, "' is not ",
+                                         condition.type == MetaType::Int ? "a 64-bit integer" : "a boolean",
+                                         ", as field '", field, "' needs"}));
                 continue;
             }
         }
