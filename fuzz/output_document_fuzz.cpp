@@ -1,5 +1,5 @@
 // Fuzz target of the output-document reader: an external program's standard output read into a
-// value, which every built-in formatter must then print.
+// value, which every built-in formatter must then print; an output without a value says why.
 #include "fuzz_support.h"
 
 #include <corvane/callspec.h>
@@ -25,12 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)quiet;
     const std::string document(reinterpret_cast<const char*>(data), size);
     std::shared_ptr<MetaObject> value;
+    std::string problem;
     try {
-        value = Corvane::AutoCli::XmlUtil_ParseXmlOutput(document);
-    } catch (const CorvaneException&) {
+        value = Corvane::AutoCli::XmlUtil_ParseXmlOutput(document, problem);
+    } catch (const CorvaneException& e) {
+        // A refused element is named with its line; only an overlong text has no element to name.
+        if (problem.empty() && std::string(e.what()).find("A text of more than") == std::string::npos) {
+            Fail(std::string("a refusal without the refused element: ") + e.what(), document);
+        }
         return 0;
     } catch (const std::exception& e) {
         Fail(std::string("the reader let another exception out: ") + e.what(), document);
+    }
+    // A document that gives no value says why; one that gives a value says nothing.
+    if (value ? !problem.empty() : problem.empty() && !document.empty()) {
+        Fail("a document's problem does not match its value: '" + problem + "'", document);
     }
     if (!value) {
         return 0;

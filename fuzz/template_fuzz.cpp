@@ -1,9 +1,11 @@
 // Fuzz target of command-template filling: templates with no shell syntax of their own, filled
 // with any values, must not gain any nor gain or lose a comment; quoted values must reach the
-// program byte for byte.
+// program byte for byte. The linter's verdict on a template and the filler agree: a template it
+// passes is not refused for its form, and one it refuses is refused with the values given.
 #include "fuzz_support.h"
 
 #include <corvane/callspec.h>
+#include <corvane/lint.h>
 #include <corvane/plugins.h>
 
 #include <algorithm>
@@ -23,14 +25,18 @@ using Corvane::Fuzz::FindActiveSyntax;
 using Corvane::Fuzz::ShellShape;
 using Corvane::Fuzz::ShellWords;
 
+// Every parameter optional, so that the linter tries every set of them.
 std::shared_ptr<InputSpec> MakeSpec() {
     auto spec = InputSpec::New();
-    spec->AddParameter(ParameterSpec::New("force", ParameterType::Flag));
-    spec->AddParameter(ParameterSpec::New("items", ParameterType::StringList));
-    spec->AddParameter(ParameterSpec::New("name", ParameterType::String));
-    spec->AddParameter(ParameterSpec::New("path", ParameterType::String));
-    spec->AddParameter(ParameterSpec::New("tags", ParameterType::StringList));
-    spec->AddParameter(ParameterSpec::New("text", ParameterType::String));
+    const std::pair<const char*, ParameterType> parameters[] = {
+        {"force", ParameterType::Flag},      {"items", ParameterType::StringList},
+        {"name", ParameterType::String},     {"path", ParameterType::String},
+        {"tags", ParameterType::StringList}, {"text", ParameterType::String}};
+    for (const auto& [name, type] : parameters) {
+        auto parameter = ParameterSpec::New(name, type);
+        parameter->SetRequired(false);
+        spec->AddParameter(parameter);
+    }
     return spec;
 }
 
@@ -67,6 +73,14 @@ const std::vector<std::string>& Fragments() {
         "$'",
         "${",
         "$$val{name}",
+        "case $val{name} in ",
+        "case x in ",
+        ") ",
+        ";; ",
+        "esac",
+        "$((",
+        "))",
+        "$(case x in (",
     };
     return fragments;
 }
@@ -118,6 +132,58 @@ std::string FillWithLetters(const std::shared_ptr<Corvane::AutoCli::ExtensionCom
     }
 }
 
+// The linter and the filler agree on `command`'s template for the parameters of `input`: a template
+// the linter passes is filled with letters as values (a refusal for the template's form would refuse
+// them), and one it refuses for these parameters is refused with the values given, but for values
+// that split into words or hold braces, which may change the form of the text around them.
+void CheckLinterAgrees(const std::shared_ptr<Corvane::AutoCli::ExtensionCommand>& command, const Input& input,
+                       const std::string& commandTemplate) {
+    std::vector<std::string> present;
+    const std::string refusal = Corvane::AutoCli::AutoCli_FindTemplateRefusal(*command, &present);
+    std::vector<std::string> given;
+    bool splits = false;
+    for (const auto& [name, list] : input.GetParameters()) {
+        given.push_back(name);
+        for (const std::string& value : list) {
+            splits = splits || (name != "force" &&
+                                (value.empty() || value.find_first_of(" \t\n{}") != std::string::npos));
+        }
+    }
+    auto filled = [&](const char* letter) {
+        auto letters = Input::New();
+        for (const auto& [name, list] : input.GetParameters()) {
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                letters->AddParameter(name, name == "force" ? "" : letter);
+            }
+        }
+        letters->SetInputSpec(command->GetInputSpec());
+        try {
+            command->SubstituteInput(letters, false);
+        } catch (const Corvane::CorvaneException& e) {
+            return std::string(e.what()).rfind("Unable to fill the command template: ", 0) != 0;
+        }
+        return true;
+    };
+    if (refusal.empty()) {
+        if (!filled("v") && !filled("w")) {
+            Fail("the linter passed a template that the filler refuses", commandTemplate);
+        }
+        return;
+    }
+    if (given != present || splits) {
+        return;
+    }
+    auto values = Input::New();
+    values->GetParameters() = input.GetParameters();
+    values->SetInputSpec(command->GetInputSpec());
+    try {
+        command->SubstituteInput(values, false);
+    } catch (const Corvane::CorvaneException&) {
+        return;
+    }
+    Fail("the linter refused a template that the filler fills: " + refusal, commandTemplate);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -156,6 +222,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     input->SetInputSpec(command->GetInputSpec());
+    CheckLinterAgrees(command, *input, commandTemplate);
+    // The fragments with shell syntax of their own ($((, case items) serve the check above only.
+    if (commandTemplate.find_first_of("();") != std::string::npos) {
+        return 0;
+    }
 
     std::string filled;
     try {
@@ -164,9 +235,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A value where no escaping can keep it data, or a $val on a flag or list: refused.
         return 0;
     }
-    // Inside ${...} the word and pattern parts are quoted differently by different shells, and the
-    // documentation tells plugin authors to keep values out of them: no promise to check there. The
-    // template may also form one once a $if is gone; a value's own $ is always escaped or inert.
+    // Values inside ${...} are refused (CheckLinterAgrees covers that); the reader below does not
+    // follow the quoting inside ${...}, so the text around one is not checked here. The template may
+    // also form one once a $if is gone, and a value may after a template $ (documented); a value's own
+    // $ is always escaped or inert.
     if (mode != 2 &&
         (commandTemplate.find("${") != std::string::npos || HasUnescapedBraceExpansion(filled))) {
         return 0;

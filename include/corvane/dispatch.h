@@ -9,6 +9,7 @@
 #include <corvane/query.h>
 #include <corvane/tree.h>
 
+#include <cstddef>
 #include <list>
 #include <map>
 #include <memory>
@@ -52,7 +53,8 @@ public:
     /// Pops leading option words with their values. An option without "=" takes the next word as
     /// its value unless that is an option word (or, among the dispatcher options, it is --dry-run);
     /// otherwise, with an input specification set, a secret parameter is prompted for and a non-flag
-    /// parameter gets a missing-value error.
+    /// parameter gets a missing-value error. A secret that cannot be read (end of input before any
+    /// byte, a read error, no terminal) is a parse error naming the parameter.
     ParameterList ParseParameters(std::stack<std::string>& words);
     /// Splits one option word into name and value; returns true when the word carried a value.
     bool ParseParameter(const std::string& word, std::string& name, std::string& value);
@@ -63,8 +65,12 @@ public:
     void SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec);
     /// Parses the pending command option words into the command parameters; a no-op once done.
     void ProcessCommandArguments();
-    /// Reads one line from standard input (std::cin) with terminal echo switched off while it
-    /// reads; the newline is dropped. On a non-terminal the line is read normally.
+    /// Secret values are asked for on the controlling terminal instead of standard input, which
+    /// holds the command lines themselves; without a terminal they cannot be read.
+    void SetSecretsFromTerminal(bool fromTerminal);
+    /// Reads one line from standard input (descriptor 0, byte by byte, so nothing after the line is
+    /// consumed) with terminal echo switched off while it reads; the newline is dropped. On a
+    /// non-terminal the line is read normally. Empty at end of input or on a read error.
     static std::string GetSilentString();
 
     bool IsParsed() const { return parsed; }
@@ -98,6 +104,9 @@ private:
     std::shared_ptr<CallSpec::InputSpec> inputSpec;
     // Set while the leading dispatcher options are read: --dry-run takes no value from the next word.
     bool readingDispatcherOptions = false;
+    bool secretsFromTerminal = false;
+    // A secret value could not be read (end of input, read error, no terminal): the call fails.
+    bool secretUnread = false;
 };
 
 } // namespace Corvane::AutoCli
@@ -228,14 +237,17 @@ public:
     ~CliDispatcher() override;
 
     /// Parses argv, runs it with stream input allowed and ends the process: exit(0) when the
-    /// command succeeded, exit(1) otherwise (errors, usage text, listings).
+    /// command succeeded, exit(1) otherwise (errors, usage text, listings). Standard output is
+    /// checked on the way out: a write that failed is reported as "varnok: write error: REASON"
+    /// on standard error and gives exit(1).
     [[noreturn]] void HandleArgvInput(int argc, const char* const* argv);
 
     /// Runs one parsed command line; true when a command ran and was printed without error. The
     /// audit parameter "user" is $ZU_USERNAME (or "@component") while it runs. With
     /// `allowStreamInput`, a dispatcher option --input runs the lines of that file (or of standard
-    /// input for STDIN) instead, and the result is that of the last line holding a command. Ends
-    /// the process with exit(1) after printing the usage text for -h/--help.
+    /// input for STDIN or -) instead, and the result is false when any of them failed or the file
+    /// could not be read to its end ("varnok: --input: PATH: REASON"). Ends the process with
+    /// exit(1) after printing the usage text for -h/--help.
     bool HandleOptions(OptionParser& parser, bool allowStreamInput);
 
     /// Applies the dispatcher options in a fixed order: validation, help, version, screen width,
@@ -259,8 +271,11 @@ public:
     /// The terminal size of standard output when it is a terminal (otherwise `context` keeps its
     /// values), then the --screen-width when one between 1 and 9999 was given.
     void GetDisplayContext(DisplayContext& context);
-    /// Runs every line of `in` as a command line of its own (blank and comment lines skipped);
-    /// returns the result of the last one that held a command, true when there was none.
+    /// Runs every line of `in` as a command line of its own (blank and comment lines skipped). A
+    /// line that fails, by its errors or by an exception (a path word naming nothing), has a line
+    /// "varnok: --input line N:" on standard error before what it prints there, and the lines after
+    /// it still run. Returns false when any line failed, true otherwise (also when there was none).
+    /// For std::cin, secret values are asked for on the controlling terminal.
     bool ParseStreamInput(std::istream& in);
 
     /// The tool name of the last command line handled: argv[0], or "varnok" for stream lines.
@@ -278,7 +293,17 @@ private:
     bool PrintResult(const std::shared_ptr<CallSpec::Output>& output, FormatParameters& params,
                      DisplayContext& context);
 
+    // One line of a command file, numbered from 1 with blank and comment lines counted; false when
+    // it failed.
+    bool HandleInputLine(const std::string& line, std::size_t number, bool secretsFromTerminal);
+    // Runs the file (or standard input) that --input names; false when a line failed or the file
+    // could not be read to its end.
+    bool HandleInputFile(const std::string& path);
+    // Printed, once, before the first error of the command-file line being run.
+    void PrintInputLineHeader();
+
     std::string name;
+    std::string inputLineHeader;
 };
 
 } // namespace Corvane::AutoCli

@@ -28,6 +28,14 @@ namespace Corvane::AutoCli {
 /// near the size of the values built.
 CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const std::string& text);
 
+/// The same, and says why a non-empty `text` yields no value or is refused by the value grammar:
+/// `problem` receives one line, "Output of the program is not well-formed XML: line L, column C: "
+/// followed by libxml2's message, or "Output of the program is not a valid output document: line L: "
+/// followed by the element refused ("element <foo> is refused") or "root element <output> holds no
+/// value element". It is left empty when a value is returned and when `text` is empty.
+CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const std::string& text,
+                                                                        std::string& problem);
+
 /// The value of one element of the value grammar: `string`, `int`, `bool`, `structure` or `list`.
 /// Throws CorvaneException for any other node, and when elements nest deeper than
 /// XmlUtil_MaxValueDepth.

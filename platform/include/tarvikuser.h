@@ -10,7 +10,8 @@ extern "C" {
 
 /* Flags for TarvikProc_Spawn. */
 enum {
-    TARVIK_SPAWN_NEW_SESSION = 1 /* the child starts a new session (setsid) */
+    TARVIK_SPAWN_NEW_SESSION = 1, /* the child starts a new session (setsid) */
+    TARVIK_SPAWN_NEW_GROUP = 2    /* the child leads a new process group (setpgid), in the caller's session */
 };
 
 /* Status codes of TarvikProc_Spawn: 0 for success, otherwise TARVIK_STATUS_MAKE(stage, errno) where
@@ -24,7 +25,8 @@ enum {
     TARVIK_STAGE_DESCRIPTORS = 5, /* installing the descriptor map failed (e.g. a bad descriptor) */
     TARVIK_STAGE_CREDENTIALS = 6, /* changing group or user id failed */
     TARVIK_STAGE_SESSION = 7,     /* starting a new session failed */
-    TARVIK_STAGE_EXEC = 8         /* the program could not be executed (missing, not executable...) */
+    TARVIK_STAGE_EXEC = 8,        /* the program could not be executed (missing, not executable...) */
+    TARVIK_STAGE_GROUP = 9        /* starting a new process group failed */
 };
 #define TARVIK_STATUS_MAKE(stage, err) (((stage) << 16) | ((err)&0xffff))
 #define TARVIK_STATUS_STAGE(status) (((status) >> 16) & 0xff)
@@ -43,7 +45,9 @@ enum {
  *   fdCount    the number of entries in fdMap (0 gives a child with no descriptors at all).
  *   gid, uid   when not -1, the child's group id (its supplementary groups become just that group)
  *              and user id; -1 keeps the caller's.
- *   flags      0 or TARVIK_SPAWN_NEW_SESSION.
+ *   flags      0, or TARVIK_SPAWN_NEW_SESSION or TARVIK_SPAWN_NEW_GROUP. With a new group the
+ *              child's process group id is its process id once this call has returned, so the
+ *              caller can signal the whole group (kill(-pid, sig)) from then on.
  *   pid        receives the child's process id.
  * The child starts with the caller's signal mask and ignored signals; caught signals revert to
  * their default action. The caller must wait for the child (waitpid). */

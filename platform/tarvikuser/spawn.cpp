@@ -100,6 +100,9 @@ struct SpawnRequest {
     if ((request.flags & TARVIK_SPAWN_NEW_SESSION) && setsid() < 0) {
         FailInChild(statusFd, TARVIK_STAGE_SESSION);
     }
+    if ((request.flags & TARVIK_SPAWN_NEW_GROUP) && setpgid(0, 0) != 0) {
+        FailInChild(statusFd, TARVIK_STAGE_GROUP);
+    }
     if (request.gid != -1) {
         gid_t gid = static_cast<gid_t>(request.gid);
         if ((geteuid() == 0 && setgroups(1, &gid) != 0) || setgid(gid) != 0) {
@@ -156,7 +159,8 @@ void CloseKeepingErrno(int fd) {
 extern "C" int TarvikProc_Spawn(const char* path, const char* const* argv, const char* const* envp, int dirFd,
                                 const int* fdMap, int fdCount, int gid, int uid, int flags, int* pid) {
     if (path == nullptr || argv == nullptr || pid == nullptr || fdCount < 0 ||
-        (fdCount > 0 && fdMap == nullptr) || (flags & ~TARVIK_SPAWN_NEW_SESSION) != 0) {
+        (fdCount > 0 && fdMap == nullptr) ||
+        (flags & ~(TARVIK_SPAWN_NEW_SESSION | TARVIK_SPAWN_NEW_GROUP)) != 0) {
         return TARVIK_STATUS_MAKE(TARVIK_STAGE_ARGUMENTS, EINVAL);
     }
     // A map entry naming a closed descriptor is the caller's mistake: report it before any fork.

@@ -24,6 +24,8 @@ const char* StageText(int stage) {
         return "Cannot start a new session";
     case TARVIK_STAGE_EXEC:
         return "Cannot execute the program";
+    case TARVIK_STAGE_GROUP:
+        return "Cannot start a new process group";
     default:
         return nullptr;
     }

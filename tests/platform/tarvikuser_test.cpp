@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -40,6 +41,27 @@ TEST(TarvikProcSpawnTest, StartFailuresAndStatusTexts) {
     char small[8];
     EXPECT_EQ(53, TarvikStatus_Describe(missing, small, sizeof small, 0));
     EXPECT_STREQ("Cannot ", small); // cut to fit; the full length is returned, as by snprintf
+}
+
+// With TARVIK_SPAWN_NEW_GROUP the child leads a group of its own as soon as the call returns; without it
+// the child stays in the caller's group.
+TEST(TarvikProcSpawnTest, NewGroupFlagMakesTheChildAGroupLeader) {
+    const char* argv[] = {"/bin/sh", "-c", "read line", nullptr};
+    for (const bool newGroup : {true, false}) {
+        int fds[2];
+        ASSERT_EQ(0, pipe(fds));
+        int map[3] = {fds[0], 1, 2}, pid = -1;
+        ASSERT_EQ(0, TarvikProc_Spawn("/bin/sh", argv, nullptr, -1, map, 3, -1, -1,
+                                      newGroup ? TARVIK_SPAWN_NEW_GROUP : 0, &pid));
+        EXPECT_EQ(newGroup ? pid : getpgrp(), getpgid(pid));
+        close(fds[0]);
+        close(fds[1]); // the child's read ends
+        int status = -1;
+        EXPECT_EQ(pid, waitpid(pid, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status));
+    }
+    EXPECT_EQ("Cannot start a new process group: Operation not permitted",
+              Describe(TARVIK_STATUS_MAKE(TARVIK_STAGE_GROUP, EPERM)));
 }
 
 } // namespace

@@ -99,7 +99,11 @@ TEST_F(DescriptorCacheE2e, OutputAndErrorsKeepTheirOrderOnAPipe) {
         std::vector<std::string> args = {"--plugin-dir", kPlugins, "--plugin", noisy};
         args.insert(args.end(), words.begin(), words.end());
         const Result alone = RunVarnok(args);
-        expected += alone.err + alone.out; // a command prints either errors or output
+        // A command prints either errors or output; in the batch its failing line is named first.
+        if (alone.status != 0) {
+            expected += "varnok: --input line " + std::to_string(&words - lines.data() + 1) + ":\n";
+        }
+        expected += alone.err + alone.out;
         for (const auto& word : words) {
             batch += word + " ";
         }

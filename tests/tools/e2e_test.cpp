@@ -118,18 +118,18 @@ TEST(Varnok, VersionIsPrintedBeforeAnythingElseHappens) {
     EXPECT_RUN(RunVarnok({"--version", "-h"}), Expected("usage.out"), "", 1);
 }
 
-TEST(Varnok, CommandFilesRunLineByLineAndTheLastCommandDecides) {
+TEST(Varnok, CommandFilesRunLineByLineAndAFailedLineIsNamed) {
     CorvaneTest::TempDir dir;
     const std::string commands = kData + "/commands.txt";
     EXPECT_RUN(V({"--input", commands}),
                R"({"Arguments": ["""--tag""", """two""", """words""", """--tag""", """x""", ], "Count": 5, })"
                "\n",
-               kNoDisk, 0);
+               "varnok: --input line 3:\n" + kNoDisk, 1);
     // A plugin directory loaded by one line serves the lines after it.
     EXPECT_RUN(RunVarnok({"--input", "STDIN"}, "--plugin-dir " + kPlugins +
                                                    " inventory disk get -n nothere\n"
                                                    "--formatter python inventory disk list -m 10000\n"),
-               Expected("python.out"), kNoDisk, 0);
+               Expected("python.out"), "varnok: --input line 1:\n" + kNoDisk, 1);
 
     EXPECT_RUN(V({"--input", dir.Path() + "/missing.txt"}), "",
                "Unable to open file " + dir.Path() + "/missing.txt\n", 1);
@@ -172,4 +172,91 @@ TEST(Varnok, XmlAndRegexLibrariesAreLoadedOnFirstUse) {
     EXPECT_EQ(std::string::npos, files.find("corvane-regex.so")) << files;
     files = LoadedFiles("--plugin-dir '" + kPlugins + "' inventory disk get --name sdb");
     EXPECT_NE(std::string::npos, files.find("/corvane/modules/corvane-regex.so")) << files;
+}
+
+namespace {
+
+// A descriptor with one namespace "probe" and, per command, its name, parameters and template.
+std::string ProbeDescriptor(const std::vector<std::pair<std::string, std::string>>& commands) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plugin>\n  <version>1.0.0</version>\n"
+                      "  <namespaces><namespace path=\"probe\"><description>Probes.</description></namespace>"
+                      "</namespaces>\n  <commands>\n";
+    for (const auto& [name, execute] : commands) {
+        xml += "    <command path=\"probe." + name +
+               "\"><description>A probe.</description>\n"
+               "      <input-spec><parameter name=\"dir\" type=\"string\" required=\"true\">"
+               "<description>A directory.</description></parameter></input-spec>\n"
+               "      <output-spec><string/></output-spec>\n"
+               "      <format-parameters><formatter>simple</formatter></format-parameters>\n"
+               "      <execute>" +
+               execute + "</execute>\n    </command>\n";
+    }
+    return xml + "  </commands>\n</plugin>\n";
+}
+
+const std::string kNoRoot = "No root object set for output. The command did not provide proper output.\n"
+                            "Implementation error! The output of this command does not match the declared "
+                            "output type, see errors above.\n";
+
+} // namespace
+
+TEST(Varnok, BrokenProgramOutputSaysWhyAndWhere) {
+    CorvaneTest::TempDir dir;
+    const std::string script = dir.WriteFile("print.sh", "#!/bin/sh\nprintf '%b' \"$1\"\n", 0755);
+    const std::string plugin =
+        dir.WriteFile("probe.xml", ProbeDescriptor({{"print", script + " '$val{dir}'"}}));
+    auto run = [&](const std::string& document) {
+        return RunVarnok({"--plugin", plugin, "probe", "print", "--dir", document});
+    };
+    EXPECT_RUN(
+        run("<output>\\n  <string>x</strin>\\n</output>\\n"), "",
+        "Errors: \nOutput of the program is not well-formed XML: line 2, column 20: Opening and ending "
+        "tag mismatch: string line 2 and strin\n" +
+            kNoRoot,
+        1);
+    EXPECT_RUN(run("<output>\\n<!-- nothing -->\\n</output>\\n"), "",
+               "Errors: \nOutput of the program is not a valid output document: line 1: root element "
+               "<output> holds no value element\n" +
+                   kNoRoot,
+               1);
+    EXPECT_RUN(run("<output>\\n<list type=\"int\">\\n<int>1</int>\\n<foo/>\\n</list>\\n</output>\\n"), "",
+               "Errors: \nOutput of the program is not a valid output document: line 4: element <foo> is "
+               "refused\nUnable to parse output of Extension Command: Error parsing command output.  Unable "
+               "to build a proper metaobject from output tag.  output must contain properly formatted tags "
+               "of type bool, int, string, structure and list. Error was : Unable to make a MetaObject from "
+               "a node with tag 'foo'\n",
+               1);
+    // A document that is right prints as before.
+    EXPECT_RUN(run("<output><string>fine</string></output>"), "fine\n", "", 0);
+}
+
+TEST(Varnok, RefusedTemplateRunsNothing) {
+    CorvaneTest::TempDir dir;
+    const std::string marker = dir.Path() + "/ran";
+    const std::string plugin = dir.WriteFile(
+        "probe.xml", ProbeDescriptor({{"home", "touch " + marker + "; echo \"${HOME:-$val{dir}}\""},
+                                      {"sum", "touch " + marker + "; echo $((1 + $val{dir}))"},
+                                      {"match", "touch " + marker + "; case x in $val{dir}) ;; esac"}}));
+    const std::string refused = "Errors: \nError on command probe ";
+    const std::string why = " : Unable to fill the command template: a parameter value would ";
+    EXPECT_RUN(RunVarnok({"--plugin", plugin, "probe", "home", "--dir", "d"}), "",
+               refused + "home" + why + "stand inside ${...}, whose quoting shells read in different ways\n",
+               1);
+    EXPECT_RUN(RunVarnok({"--plugin", plugin, "probe", "sum", "--dir", "2"}), "",
+               refused + "sum" + why + "stand inside $((...)), which the shell reads as arithmetic\n", 1);
+    EXPECT_RUN(RunVarnok({"--plugin", plugin, "probe", "match", "--dir", "x"}), "",
+               refused + "match" + why + "stand in a case pattern, which the shell reads as a pattern\n", 1);
+    EXPECT_FALSE(VarnokTest::Exists(marker));
+
+    // varnok-lint, beside varnok, reports each of them with its line.
+    const std::string lint = VarnokTest::VarnokBinary() + "-lint";
+    const std::string error = ": error: Unable to fill the command template: a parameter value would ";
+    EXPECT_RUN(
+        VarnokTest::RunProgram(lint, {plugin}),
+        plugin + ":10" + error + "stand inside ${...}, whose quoting shells read in different ways " +
+            "(with the parameters given: dir)\n" + plugin + ":16" + error +
+            "stand inside $((...)), which the shell reads as arithmetic (with the parameters given: dir)\n" +
+            plugin + ":22" + error +
+            "stand in a case pattern, which the shell reads as a pattern (with the parameters given: dir)\n",
+        "", 1);
 }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace VarnokTest {
@@ -72,6 +73,50 @@ std::string RunShell(const std::string& command) {
 bool Exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
+}
+
+int StartVarnok(const std::vector<std::string>& args, const int (&fds)[3], const std::string& directory) {
+    std::string program = VarnokBinary();
+    std::string argv0 = "varnok";
+    std::vector<std::string> words = args;
+    std::vector<char*> argv{argv0.data()};
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        // Copies above 2 first, so that moving one into place cannot overwrite another.
+        int copies[3];
+        for (int fd = 0; fd < 3; ++fd) {
+            copies[fd] = fds[fd] < 0 ? -1 : fcntl(fds[fd], F_DUPFD_CLOEXEC, 3);
+        }
+        for (int fd = 0; fd < 3; ++fd) {
+            if (copies[fd] < 0) {
+                close(fd);
+            } else if (dup2(copies[fd], fd) < 0) {
+                _exit(126);
+            }
+        }
+        if (!directory.empty() && chdir(directory.c_str()) != 0) {
+            _exit(125);
+        }
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    EXPECT_LT(0, pid) << "fork failed";
+    return pid;
+}
+
+int WaitForStatus(int pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input) {

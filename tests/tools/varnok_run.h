@@ -24,6 +24,14 @@ std::string RunShell(const std::string& command);
 // Whether `path` names anything, a dangling link included.
 bool Exists(const std::string& path);
 
+// Starts the binary under test as "varnok" in a new session (no controlling terminal), with the
+// descriptors `fds` as its standard input, output and error (-1 leaves one closed), in `directory`
+// when not empty. The caller waits for it.
+int StartVarnok(const std::vector<std::string>& args, const int (&fds)[3], const std::string& directory = "");
+
+// Waits for `pid` and returns its exit status, or 128 + the signal number that killed it.
+int WaitForStatus(int pid);
+
 // Runs the binary under test as "varnok" with a file
 // holding `input` as standard input, so that a prompt meets its end instead of blocking.
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input = "");

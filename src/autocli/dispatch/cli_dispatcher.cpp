@@ -2,13 +2,21 @@
 #include <corvane/dispatch.h>
 
 #include "autocli/dispatch/close_name.h"
+#include "autocli/dispatch/command_lines.h"
 #include "autocli/dispatch/completion_internal.h"
+#include "autocli/dispatch/standard_output.h"
+#include "autocli/plugins/error_text.h"
+#include "autocli/plugins/unique_fd.h"
 
 #include <tarvikaudit.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <exception>
 #include <iostream>
 
 namespace Corvane::AutoCli {
@@ -107,10 +115,11 @@ CliDispatcher::CliDispatcher() = default;
 CliDispatcher::~CliDispatcher() = default;
 
 void CliDispatcher::HandleArgvInput(int argc, const char* const* argv) {
+    CheckedStandardOutput standardOutput;
     OptionParser parser;
     parser.ParseArgv(argc, argv);
     bool ok = HandleOptions(parser, true);
-    std::exit(ok ? 0 : 1);
+    ExitProcess(ok ? 0 : 1);
 }
 
 bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
@@ -134,7 +143,7 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
     name = parser.GetDispatcher();
 
     if (!HandleDispatcherOptions(parser, overrides, output)) {
-        std::exit(1);
+        ExitProcess(1);
     }
 
     DisplayContext context;
@@ -148,15 +157,7 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
             std::cerr << "Only one --input dispatch parameter is allowed" << std::endl;
             return false;
         }
-        if (values.front() == "STDIN") {
-            return ParseStreamInput(std::cin);
-        }
-        std::ifstream file(values.front());
-        if (!file) {
-            std::cerr << "Unable to open file " << values.front() << std::endl;
-            return false;
-        }
-        return ParseStreamInput(file);
+        return HandleInputFile(values.front());
     }
 
     std::list<std::string> path = parser.GetCommandPath();
@@ -255,15 +256,14 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
 }
 
 bool CliDispatcher::ParseStreamInput(std::istream& in) {
+    const bool secretsFromTerminal = &in == &std::cin;
     bool result = true;
     std::string line;
-    while (std::getline(in, line)) {
-        OptionParser parser;
-        if (!parser.ParseString(line)) {
-            result = HandleOptions(parser, false);
+    for (std::size_t number = 1; std::getline(in, line); ++number) {
+        result = HandleInputLine(line, number, secretsFromTerminal) && result;
+        if (!FinishStandardOutput()) {
+            return false;
         }
-        // Each command's output leaves before the next command or its program writes anything.
-        std::cout.flush();
     }
     return result;
 }
@@ -285,10 +285,80 @@ bool CliDispatcher::PrintResult(const std::shared_ptr<CallSpec::Output>& output,
     return formatter->Format(output, params, context, std::cout);
 }
 
+bool CliDispatcher::HandleInputFile(const std::string& path) {
+    const bool standardInput = path == "STDIN" || path == "-";
+    UniqueFd file;
+    if (!standardInput) {
+        file.Adopt(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!file.IsOpen()) {
+            std::cerr << "Unable to open file " << path << std::endl;
+            return false;
+        }
+    }
+    CommandLineReader reader(standardInput ? STDIN_FILENO : file.Get());
+    bool result = true;
+    std::string line;
+    std::size_t number = 0;
+    for (;;) {
+        switch (reader.Next(line)) {
+        case CommandLineReader::Result::Line:
+            result = HandleInputLine(line, ++number, standardInput) && result;
+            // A result that could not be written is not run on from: the commands after it would
+            // act with nobody seeing what they print.
+            if (!FinishStandardOutput()) {
+                return false;
+            }
+            continue;
+        case CommandLineReader::Result::End:
+            return result;
+        case CommandLineReader::Result::Error:
+            std::cout.flush();
+            std::cerr << "varnok: --input: " << path << ": " << ErrorText(reader.Error()) << std::endl;
+            return false;
+        }
+    }
+}
+
+bool CliDispatcher::HandleInputLine(const std::string& line, std::size_t number, bool secretsFromTerminal) {
+    OptionParser parser;
+    if (parser.ParseString(line)) {
+        return true;
+    }
+    // The lines are independent calls: one whose path names nothing, or whose --plugin fails to
+    // load, is reported as the tool reports it for a single command line, and the batch goes on.
+    parser.SetSecretsFromTerminal(secretsFromTerminal);
+    inputLineHeader = "varnok: --input line " + std::to_string(number) + ":";
+    bool ok = false;
+    try {
+        ok = HandleOptions(parser, false);
+    } catch (const std::exception& e) {
+        PrintInputLineHeader();
+        std::cerr << "varnok: " << e.what() << std::endl;
+    }
+    // A listing fails without an error of its own; its line is still named.
+    if (!ok) {
+        PrintInputLineHeader();
+    }
+    inputLineHeader.clear();
+    // Each command's output leaves before the next command or its program writes anything.
+    std::cout.flush();
+    return ok;
+}
+
+void CliDispatcher::PrintInputLineHeader() {
+    if (inputLineHeader.empty()) {
+        return;
+    }
+    std::cout.flush();
+    std::cerr << inputLineHeader << std::endl;
+    inputLineHeader.clear();
+}
+
 void CliDispatcher::PrintError(const std::shared_ptr<CallSpec::Output>& output) {
     if (!output->HasError()) {
         return;
     }
+    PrintInputLineHeader();
     std::cout.flush();
     std::cerr << "Errors: " << std::endl;
     for (const auto& error : output->GetErrors()) {

@@ -3,6 +3,7 @@
 
 #include "autocli/dispatch/close_name.h"
 #include "autocli/dispatch/completion_internal.h"
+#include "autocli/dispatch/standard_output.h"
 #include "autocli/dispatch/terminal.h"
 #include "corvane_build_info.h"
 
@@ -107,7 +108,7 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
     // Before any plugin is loaded, so that nothing but the version is printed.
     if (parser.HasDispatcherParameter("version")) {
         std::cout << "varnok " CORVANE_VERSION << std::endl;
-        std::exit(0);
+        ExitProcess(0);
     }
 
     // Base 0: 0x50 is hexadecimal, 010 octal; text that is no number gives 0 (no width).

@@ -157,11 +157,14 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
                         continue;
                     }
                     if (spec->IsSecret()) {
-                        std::ostream& prompt = PromptStream();
-                        prompt << "Enter value for '" << spec->GetName() << "': " << std::flush;
-                        value = GetSilentString();
-                        // Echo was off, so the user's Enter left the cursor on the prompt line.
-                        prompt << '\n' << std::flush;
+                        // Once one secret could not be read the command will not run: the others
+                        // are not asked for.
+                        std::string failure;
+                        if (!secretUnread &&
+                            !AskForSecret(spec->GetName(), secretsFromTerminal, value, failure)) {
+                            parseErrors.push_back(std::move(failure));
+                            secretUnread = true;
+                        }
                     } else if (spec->GetType() != CallSpec::ParameterType::Flag &&
                                spec->GetName() != "help") {
                         parseErrors.push_back(word + " must have value");
@@ -198,6 +201,10 @@ bool OptionParser::IsParameter(const std::string& word) {
     std::string_view name;
     std::string_view value;
     return ShapeOf(word, name, value) != OptionShape::None;
+}
+
+void OptionParser::SetSecretsFromTerminal(bool fromTerminal) {
+    secretsFromTerminal = fromTerminal;
 }
 
 void OptionParser::SetInputSpec(std::shared_ptr<CallSpec::InputSpec> spec) {

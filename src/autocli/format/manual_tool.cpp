@@ -1,6 +1,8 @@
 // Manual pages: the page of the tool itself, and the varnok-doc command line that writes them all.
 #include "manual_internal.h"
 
+#include <corvane/catalog.h>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -40,8 +42,11 @@ Page ToolPage(Dispatcher& dispatcher) {
                                          "blanks, full stops, hyphens and colons."},
         {"--screen-width *width*", "Format for this many columns (1 to 9999)."},
         {"--input *file*",
-         "Run the command lines of file, one per line, or of standard input for STDIN. Lines starting with # "
-         "are comments; double quotes group words."},
+         "Run the command lines of file, one per line, or of standard input for STDIN or -. Lines starting "
+         "with # are comments; double quotes group words. Every line is a call of its own: a failing line is "
+         "named on standard error (varnok: --input line N:, counting every line) before its errors, and the "
+         "lines after it still run. Secret values of lines read from standard input are asked for on the "
+         "terminal."},
         {"--version", "Print varnok and its version, and exit."},
         {"--where '*field* *op* *value*'",
          "Keep only the rows of a list result where the condition holds; op is one of == != < <= > >= =~ "
@@ -80,10 +85,15 @@ Page ToolPage(Dispatcher& dispatcher) {
 
     page.sections.push_back(
         {"Exit status",
-         {Block{"0", "The command ran and its result was printed.", false, {}},
+         {Block{"0",
+                "The command ran and its result was printed; with --input, every command line did.",
+                false,
+                {}},
           Block{"1",
                 "Errors (printed on standard error under a line Errors:), the usage text, a listing of "
-                "namespaces; with --input, the status of the last command line.",
+                "namespaces, a failed write of standard output (varnok: write error: REASON); with --input, "
+                "any command line that failed this way, or a command file that could not be read to its end "
+                "(varnok: --input: FILE: REASON).",
                 false,
                 {}}}});
     page.sections.push_back(
@@ -126,7 +136,9 @@ namespace {
 void PrintDocUsage(std::ostream& out) {
     out << "Usage: varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]... [--plugin FILE]... "
            "[--no-default-plugins]\n"
+           "       varnok-doc [--man DIR | --markdown DIR] --schema DIR [--plugin-dir DIR]... ...\n"
            "Writes a manual page for every command of the loaded plugins and varnok.1 (or .md) into DIR.\n"
+           "--schema writes the JSON Schemas of every command's input and result, and catalog.json.\n"
            "The installed plugin directories are loaded as varnok loads them, unless --no-default-plugins.\n";
 }
 
@@ -145,6 +157,7 @@ bool Exists(const char* path) {
 
 int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     std::string directory;
+    std::string schemaDirectory;
     ManualFormat format = ManualFormat::Man;
     bool defaults = true;
     std::vector<std::pair<bool, std::string>> plugins;
@@ -158,14 +171,20 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
             defaults = false;
             continue;
         }
-        if (word != "--man" && word != "--markdown" && word != "--plugin-dir" && word != "--plugin") {
+        if (word != "--man" && word != "--markdown" && word != "--schema" && word != "--plugin-dir" &&
+            word != "--plugin") {
             return DocUsageError(err, "unknown argument " + word);
         }
         if (i + 1 >= argc || argv[i + 1][0] == '\0') {
             return DocUsageError(err, word + " needs a value");
         }
         const std::string value = argv[++i];
-        if (word == "--man" || word == "--markdown") {
+        if (word == "--schema") {
+            if (!schemaDirectory.empty()) {
+                return DocUsageError(err, "--schema can be given once only");
+            }
+            schemaDirectory = value;
+        } else if (word == "--man" || word == "--markdown") {
             if (!directory.empty()) {
                 return DocUsageError(err, "only one of --man and --markdown can be given");
             }
@@ -175,7 +194,7 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
             plugins.emplace_back(word == "--plugin-dir", value);
         }
     }
-    if (directory.empty()) {
+    if (directory.empty() && schemaDirectory.empty()) {
         return DocUsageError(err, "--man DIR or --markdown DIR is required");
     }
     Dispatcher dispatcher;
@@ -198,12 +217,22 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
         err << "varnok-doc: " << e.what() << "\n";
         return 1;
     }
-    std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
-    pages.push_back(AutoCli_ToolManual(dispatcher, format));
-    for (const ManualPage& page : pages) {
-        const std::string path = directory + "/" + page.fileName;
+    std::vector<std::pair<std::string, std::string>> files;
+    if (!directory.empty()) {
+        std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
+        pages.push_back(AutoCli_ToolManual(dispatcher, format));
+        for (ManualPage& page : pages) {
+            files.emplace_back(directory + "/" + page.fileName, std::move(page.text));
+        }
+    }
+    if (!schemaDirectory.empty()) {
+        for (SchemaFile& schema : AutoCli_SchemaFiles(dispatcher)) {
+            files.emplace_back(schemaDirectory + "/" + schema.fileName, std::move(schema.text));
+        }
+    }
+    for (const auto& [path, text] : files) {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << page.text;
+        file << text;
         file.close();
         if (!file) {
             err << "varnok-doc: unable to write " << path << "\n";

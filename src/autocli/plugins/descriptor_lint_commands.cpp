@@ -1,10 +1,16 @@
 // Descriptor linter: per-command checks the loader cannot make: parameters that collide with the
-// implicit help parameter, default formatters nobody provides, and command template constructs.
+// implicit help parameter, default formatters nobody provides, command template constructs, and
+// command templates that the filler refuses whatever the values.
 #include "descriptor_lint_internal.h"
 
 #include <corvane/xmlutil.h>
 
-#include "regex/regex_pattern.h"
+#include "shell_lexer.h"
+#include "template_constructs.h"
+
+#include <corvane/callspec.h>
+
+#include <boost/algorithm/string/join.hpp>
 
 #include <cstring>
 #include <map>
@@ -77,21 +83,15 @@ void CheckFormatter(xmlNode* command, Dispatcher& dispatcher, std::vector<LintFi
     }
 }
 
-// Whether `position` of `text` lies between quotes of the shell text (a backslash outside single
-// quotes takes the next character literally).
+// Whether `position` of the template lies inside its own quotes, as the filler's lexer reads them.
 bool InsideQuotes(const std::string& text, std::size_t position) {
-    char quote = 0;
+    ShellText::ShellLexer lexer;
     for (std::size_t i = 0; i < position && i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\\' && quote != '\'') {
-            ++i;
-        } else if (quote == 0 && (c == '\'' || c == '"')) {
-            quote = c;
-        } else if (c == quote) {
-            quote = 0;
-        }
+        lexer.Feed(text[i], false);
     }
-    return quote != 0;
+    const ShellText::Place place = lexer.Current();
+    return place == ShellText::Place::Double || place == ShellText::Place::Single ||
+           place == ShellText::Place::Ansi;
 }
 
 // Whether `position` lies inside a $if{NAME,...} of the same parameter, braces balanced as the
@@ -110,42 +110,66 @@ bool InsideIfOf(const std::string& text, const std::string& name, std::size_t po
 
 void CheckTemplate(xmlNode* element, bool shellText, const std::map<std::string, Parameter>& parameters,
                    std::vector<LintFinding>& findings) {
-    static const Detail::RegexPattern construct(
-        "\\$(val|if|list|multilist)\\{([a-z0-9-]+)(?:\\}|,('.?',(true|false)\\}|[^}]*?,(true|false)\\})?)");
+    using TemplateText::ConstructKind;
     const std::string text = XmlUtil_GetContent(element);
     std::vector<std::string> names;
     names.reserve(parameters.size());
     for (const auto& entry : parameters) {
         names.push_back(entry.first);
     }
-    for (const Detail::RegexGroups& match : construct.FindAll(text)) {
-        const std::string kind = text.substr(match[1].first, match[1].second);
-        const std::string name = text.substr(match[2].first, match[2].second);
-        const auto position = static_cast<std::size_t>(match[0].first);
+    for (const TemplateText::Construct& construct : TemplateText::FindConstructs(text)) {
+        const std::string& name = construct.name;
+        const bool isIf = construct.kind == ConstructKind::If;
         const std::string shown =
-            kind == "if" ? "$if{" + name + ",...}" : text.substr(position, match[0].second);
+            isIf ? "$if{" + name + ",...}" : text.substr(construct.start, construct.end - construct.start);
         const auto parameter = parameters.find(name);
         if (parameter == parameters.end()) {
             Report(findings, element, false,
                    "'" + shown + "' names no declared parameter" + Suggestion(name, names));
             continue;
         }
-        if (kind != "if" && !parameter->second.required && !InsideIfOf(text, name, position)) {
+        if (!isIf && !parameter->second.required && !InsideIfOf(text, name, construct.start)) {
             std::string message = "'" + shown;
             message += "' of the optional parameter '" + name;
             message += "' is outside any '$if{" + name;
             message += ",...}': it stays as literal text when the option is left off";
             Report(findings, element, false, std::move(message));
         }
-        const auto isTrue = [&text](const std::pair<std::ptrdiff_t, std::ptrdiff_t>& group) {
-            return group.first >= 0 && text.compare(group.first, group.second, "true") == 0;
-        };
-        const bool quoted = isTrue(match[4]) || isTrue(match[5]);
-        if (shellText && quoted && kind != "val" && kind != "if" && InsideQuotes(text, position)) {
+        const bool listLike =
+            construct.kind == ConstructKind::List || construct.kind == ConstructKind::Multilist;
+        if (shellText && construct.quoted && listLike && InsideQuotes(text, construct.start)) {
             Report(findings, element, false,
                    "quoted '" + shown + "' inside the template's own quotes: its double quotes end them");
         }
     }
+}
+
+// A command template that the filler refuses whatever the values: reported as an error.
+void CheckRefusedPlaces(xmlNode* command, xmlNode* execute, std::vector<LintFinding>& findings) {
+    const std::vector<xmlNode*> inputSpecs = Named(command, "input-spec");
+    std::shared_ptr<ExtensionCommand> filler = ExtensionCommand::New();
+    try {
+        filler->SetInputSpec(inputSpecs.empty() ? CallSpec::InputSpec::New()
+                                                : ExtractInputSpec(inputSpecs.front()));
+    } catch (const CorvaneException&) {
+        return; // the loader reports the declaration
+    }
+    filler->SetOutputSpec(CallSpec::OutputSpec::New());
+    filler->SetExecuteCommand(XmlUtil_GetContent(execute));
+    std::vector<std::string> present;
+    std::string refusal;
+    try {
+        refusal = AutoCli_FindTemplateRefusal(*filler, &present);
+    } catch (const std::exception&) {
+        return; // a declaration the loader or another check reports
+    }
+    if (refusal.empty()) {
+        return;
+    }
+    if (!present.empty()) {
+        refusal += " (with the parameters given: " + boost::algorithm::join(present, ", ") + ")";
+    }
+    Report(findings, execute, true, std::move(refusal));
 }
 
 } // namespace
@@ -157,6 +181,7 @@ void CheckCommands(xmlNode* root, Dispatcher& dispatcher, std::vector<LintFindin
             CheckFormatter(command, dispatcher, findings);
             for (xmlNode* execute : Named(command, "execute")) {
                 CheckTemplate(execute, true, parameters, findings);
+                CheckRefusedPlaces(command, execute, findings);
             }
             for (xmlNode* input : Named(command, "stdin")) {
                 CheckTemplate(input, false, parameters, findings);

@@ -140,13 +140,25 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
     if (output->HasError()) {
         return;
     }
+    // Why the output gives no value, or which element of it was refused, comes first.
+    std::string problem;
+    std::shared_ptr<MetaObj::MetaObject> value;
     try {
-        std::shared_ptr<MetaObj::MetaObject> value = XmlUtil_ParseXmlOutput(out);
+        value = XmlUtil_ParseXmlOutput(out, problem);
         if (value) {
             output->SetRootObject(value);
         }
     } catch (const CorvaneException& e) {
+        if (!problem.empty()) {
+            output->AddErrorMessage(problem);
+        }
         output->AddErrorMessage(std::string("Unable to parse output of Extension Command: ") + e.what());
+        return;
+    }
+    if (!value && !problem.empty()) {
+        // A missing value fails the output check: its messages follow the reason.
+        output->AddErrorMessage(problem);
+        AddOutputValidationErrors(output);
     }
 }
 

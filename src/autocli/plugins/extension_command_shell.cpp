@@ -118,6 +118,19 @@ std::string FillCommand(const std::string& work, char mark, const std::vector<Pi
             throw CorvaneException(refusal + "a parameter value would follow $'...' quoting that holds a "
                                              "backslash, which shells read in different ways");
         }
+        switch (lexer.UnreadPlace()) {
+        case Unread::Expansion:
+            throw CorvaneException(refusal + "a parameter value would stand inside ${...}, whose quoting "
+                                             "shells read in different ways");
+        case Unread::Arithmetic:
+            throw CorvaneException(refusal + "a parameter value would stand inside $((...)), which the "
+                                             "shell reads as arithmetic");
+        case Unread::CasePattern:
+            throw CorvaneException(refusal + "a parameter value would stand in a case pattern, which the "
+                                             "shell reads as a pattern");
+        case Unread::None:
+            break;
+        }
         // Inside double quotes and here-documents a value keeps its ( and {: after a $ of the
         // template they would open a command substitution or an expansion.
         if ((place == Place::Double || place == Place::HereDoc) && piece.form != ValueForm::Quoted &&

@@ -2,6 +2,7 @@
 #include <corvane/plugins.h>
 
 #include "extension_command_shell.h"
+#include "template_constructs.h"
 #include "template_if_cleanup.h"
 
 #include <boost/algorithm/string/replace.hpp>
@@ -14,6 +15,9 @@ namespace {
 
 using ShellText::Piece;
 using ShellText::ValueForm;
+using TemplateText::FindMultilistEnd;
+using TemplateText::ListMatch;
+using TemplateText::MatchListAt;
 
 constexpr std::size_t npos = std::string::npos;
 
@@ -61,7 +65,7 @@ void ReplaceIf(std::string& text, const std::string& name) {
     std::size_t copied = 0;
     for (std::size_t start = text.find(head); start != npos; start = text.find(head, copied)) {
         std::size_t body = start + head.size();
-        std::size_t close = body < text.size() ? text.find('}', body + 1) : npos;
+        std::size_t close = TemplateText::IfClose(text, body);
         if (close == npos) {
             break;
         }
@@ -74,56 +78,6 @@ void ReplaceIf(std::string& text, const std::string& name) {
     }
     result.append(text, copied, npos);
     text.swap(result);
-}
-
-// One $list{NAME,'C',Q} at `start`, C being zero or one byte (one preferred, as a greedy .? does).
-struct ListMatch {
-    std::string separator;
-    bool quote = false;
-    std::size_t end = 0;
-};
-
-bool MatchListAt(const std::string& text, std::size_t start, std::size_t headSize, ListMatch& match) {
-    std::size_t separator = start + headSize;
-    for (std::size_t length : {std::size_t{1}, std::size_t{0}}) {
-        std::size_t quote = separator + length;
-        if (quote + 2 > text.size() || text.compare(quote, 2, "',") != 0) {
-            continue;
-        }
-        std::size_t flag = quote + 2;
-        if (text.compare(flag, 5, "true}") == 0) {
-            match.quote = true;
-            match.end = flag + 5;
-        } else if (text.compare(flag, 6, "false}") == 0) {
-            match.quote = false;
-            match.end = flag + 6;
-        } else {
-            continue;
-        }
-        match.separator = text.substr(separator, length);
-        return true;
-    }
-    return false;
-}
-
-// The first ",true}" or ",false}" at or after `from`: its position, Q and the end of the construct.
-bool FindMultilistEnd(const std::string& text, std::size_t from, std::size_t& at, bool& quote,
-                      std::size_t& end) {
-    for (std::size_t comma = text.find(',', from); comma != npos; comma = text.find(',', comma + 1)) {
-        if (text.compare(comma, 6, ",true}") == 0) {
-            at = comma;
-            quote = true;
-            end = comma + 6;
-            return true;
-        }
-        if (text.compare(comma, 7, ",false}") == 0) {
-            at = comma;
-            quote = false;
-            end = comma + 7;
-            return true;
-        }
-    }
-    return false;
 }
 
 // Replaces every match found by `matchAt(start, end)` at the starts of `head`, left to right and

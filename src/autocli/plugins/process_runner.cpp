@@ -1,6 +1,8 @@
 // The shell-command runner (piped standard input and output) and its process-wide listener and option hooks.
 #include <corvane/process.h>
 
+#include "autocli/plugins/error_text.h"
+#include "autocli/plugins/termination_signals.h"
 #include "unique_fd.h"
 
 #include <tarvikuser.h>
@@ -27,19 +29,6 @@ namespace {
 // Set by the embedding program before commands run; plain pointers, no locking (one thread).
 CommandExecListener commandExecListener = nullptr;
 ChildRpZelOptionMaker childRpZelOptionMaker = nullptr;
-
-// Both strerror_r variants: the GNU one returns the text, the XSI one fills the buffer.
-[[maybe_unused]] const char* PickErrorText(char* result, const char*) {
-    return result;
-}
-[[maybe_unused]] const char* PickErrorText(int, const char* buffer) {
-    return buffer;
-}
-
-std::string ErrorText(int error) {
-    char buffer[256] = "";
-    return PickErrorText(strerror_r(error, buffer, sizeof buffer), buffer);
-}
 
 struct Pipe {
     UniqueFd readEnd;
@@ -127,6 +116,95 @@ private:
     pid_t pid_;
 };
 
+// The process group of the running child (0 while there is none) and the termination signal this
+// process received while it ran, shared with the handler below.
+volatile sig_atomic_t childGroup = 0;
+volatile sig_atomic_t receivedSignal = 0;
+
+void PassToChildGroup(int sig) {
+    receivedSignal = sig;
+    const pid_t group = childGroup;
+    if (group > 0) {
+        const int saved = errno;
+        kill(-group, sig);
+        errno = saved;
+    }
+}
+
+// How long the rest of a child's process group may take to end after the child itself was reaped
+// before it is killed.
+constexpr int kGroupGraceMilliseconds = 1000;
+
+// While a child runs, a SIGINT, SIGTERM or SIGHUP sent to this process (by a supervisor, a timeout,
+// the terminal) is passed on to the child's whole process group instead of ending this process at
+// once and leaving the program running on its own. Once the child is reaped, whatever else of its
+// group is left gets a short while to end and is then killed, and this process ends by the signal
+// it received, as it would have without a child.
+class ForwardedTermination {
+public:
+    ForwardedTermination() : signals_(&PassToChildGroup) {
+        receivedSignal = 0;
+        childGroup = 0;
+    }
+    ~ForwardedTermination() { Finish(); }
+    ForwardedTermination(const ForwardedTermination&) = delete;
+    ForwardedTermination& operator=(const ForwardedTermination&) = delete;
+
+    // The child has been started as the leader of its own group; a signal that came while it was
+    // being started is passed on now.
+    void SetChild(pid_t pid) {
+        BlockSignals(SIG_BLOCK);
+        childGroup = pid;
+        group_ = pid;
+        if (receivedSignal != 0) {
+            kill(-pid, receivedSignal);
+        }
+        BlockSignals(SIG_UNBLOCK);
+    }
+
+    // Called once the child has been reaped (or has not been started): without a signal received
+    // nothing happens and the group's other processes, if any, go on as before.
+    void Finish() {
+        childGroup = 0;
+        const int sig = receivedSignal;
+        if (sig == 0) {
+            return;
+        }
+        receivedSignal = 0;
+        if (group_ > 0) {
+            EndGroup(group_);
+            group_ = 0;
+        }
+        TerminationSignals::Resignal(sig);
+    }
+
+private:
+    static void BlockSignals(int how) {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGHUP);
+        pthread_sigmask(how, &set, nullptr);
+    }
+
+    // A program's background processes may ignore the signal (a shell starts them ignoring SIGINT),
+    // so what is left of the group when the grace time is over is killed.
+    static void EndGroup(pid_t group) {
+        for (int waited = 0; waited < kGroupGraceMilliseconds; waited += 10) {
+            if (kill(-group, 0) != 0) {
+                return;
+            }
+            struct timespec tick = {0, 10L * 1000 * 1000};
+            nanosleep(&tick, nullptr);
+        }
+        kill(-group, SIGKILL);
+    }
+
+    TerminationSignals signals_;
+    pid_t group_ = 0;
+};
+
 // Feeds `stdinText` to the child and collects its output at the same time, so a child that writes a lot
 // before reading (or reads a lot before writing) cannot block both sides. Returns when the input is
 // written (or the child stopped reading it) and the output has reached end of file.
@@ -145,8 +223,24 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
         sigpipeBlock.emplace();
     }
 
+    // The termination signals are let in only while poll waits, so that one cannot slip in between
+    // the check below and the wait. After one, the child's output no longer counts: its process
+    // group has been told, and a background process that ignores the signal may hold the output
+    // open for as long as it likes.
+    sigset_t terminationSet;
+    sigset_t waitingMask;
+    sigemptyset(&terminationSet);
+    sigaddset(&terminationSet, SIGINT);
+    sigaddset(&terminationSet, SIGTERM);
+    sigaddset(&terminationSet, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &terminationSet, &waitingMask);
+    struct MaskRestore {
+        sigset_t mask;
+        ~MaskRestore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+    } maskRestore{waitingMask};
+
     std::vector<char> buffer(65536);
-    while (fromChild.IsOpen() || toChild.IsOpen()) {
+    while ((fromChild.IsOpen() || toChild.IsOpen()) && receivedSignal == 0) {
         struct pollfd fds[2];
         nfds_t count = 0;
         int readIndex = -1;
@@ -159,7 +253,7 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
             writeIndex = static_cast<int>(count);
             fds[count++] = {toChild.Get(), POLLOUT, 0};
         }
-        if (poll(fds, count, -1) < 0) {
+        if (ppoll(fds, count, nullptr, &waitingMask) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -216,8 +310,12 @@ int AutoCli_ShellCmd(const std::string& command, std::string& output, const std:
     // The child's standard error is ours: only its output is captured.
     int fdMap[3] = {input.readEnd.Get(), childOutput.writeEnd.Get(), 2};
 
+    // Made before the child exists, so that no signal falls between its start and the handlers.
+    ForwardedTermination forwarding;
     int pid = -1;
-    int spawnStatus = TarvikProc_Spawn("/bin/sh", argv.data(), nullptr, -1, fdMap, 3, -1, -1, 0, &pid);
+    // Its own process group: the child and everything it starts can be signalled together.
+    int spawnStatus =
+        TarvikProc_Spawn("/bin/sh", argv.data(), nullptr, -1, fdMap, 3, -1, -1, TARVIK_SPAWN_NEW_GROUP, &pid);
     // Our copies of the child's ends must go, or we would never see end of file on its output.
     input.readEnd.Reset();
     childOutput.writeEnd.Reset();
@@ -228,11 +326,13 @@ int AutoCli_ShellCmd(const std::string& command, std::string& output, const std:
     }
 
     ChildProcess child(static_cast<pid_t>(pid));
+    forwarding.SetChild(static_cast<pid_t>(pid));
     ExchangeWithChild(input.writeEnd, childOutput.readEnd, stdinText, output);
     int status = child.Wait(command);
     if (commandExecListener != nullptr) {
         commandExecListener(command, status);
     }
+    forwarding.Finish();
     return status;
 }
 

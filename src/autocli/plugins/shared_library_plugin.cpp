@@ -35,7 +35,10 @@ void SharedLibraryPlugin::Initialize() {
     if (handle) {
         return;
     }
-    void* loaded = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
+    // A name without a slash is a file of the current directory, as for a descriptor: dlopen alone
+    // would look for it along the library search path instead.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* loaded = dlopen(file.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     if (!loaded) {
         throw CorvaneException("Unable to load plugin from " + path + " : " + TakeLoaderError());
     }

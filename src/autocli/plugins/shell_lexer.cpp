@@ -25,7 +25,36 @@ Place ShellLexer::Current() const {
     }
 }
 
+Unread ShellLexer::UnreadPlace() const {
+    bool innermostWords = true;
+    for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame) {
+        switch (frame->kind) {
+        case Kind::Brace:
+        case Kind::BraceInDouble:
+            return Unread::Expansion;
+        case Kind::Double:
+        case Kind::Single:
+        case Kind::Ansi:
+            continue;
+        case Kind::Body:
+            innermostWords = false;
+            continue;
+        default:
+            break;
+        }
+        if (frame->arithmetic) {
+            return Unread::Arithmetic;
+        }
+        if (innermostWords && InPattern(*frame) && !(comment && frame == frames.rbegin())) {
+            return Unread::CasePattern;
+        }
+        innermostWords = false;
+    }
+    return Unread::None;
+}
+
 void ShellLexer::Feed(char c, bool fromValue) {
+    feedingValue = fromValue;
     if (!bodies.empty() && bodies.back() + 1 != frames.size()) {
         Frame& body = frames[bodies.back()];
         // Bytes of a substitution inside a here-document line still belong to that line.
@@ -98,6 +127,8 @@ void ShellLexer::FeedWord(char c) {
     if (op != Operator::None && FeedOperator(c)) {
         return;
     }
+    Frame& frame = frames.back();
+    const bool words = frame.kind != Kind::Brace;
     if (escape) {
         escape = false;
         if (c != '\n') {
@@ -107,12 +138,16 @@ void ShellLexer::FeedWord(char c) {
     }
     bool wasDollar = dollar;
     bool wasLess = less;
-    dollar = less = false;
+    bool wasSemicolon = frame.semicolon;
+    bool fresh = frame.fresh;
+    dollar = less = frame.semicolon = frame.fresh = false;
     if (c == '\\') {
         escape = true;
+        if (words) {
+            WordByte(frame, c);
+        }
         return;
     }
-    Frame& frame = frames.back();
     if (wasDollar) {
         if (c == '(') {
             Push(Kind::CmdSubst);
@@ -127,6 +162,9 @@ void ShellLexer::FeedWord(char c) {
             Push(Kind::Ansi);
             return;
         }
+    }
+    if (words && FeedSeparator(c, frame, wasSemicolon)) {
+        return;
     }
     switch (c) {
     case '$':
@@ -150,6 +188,9 @@ void ShellLexer::FeedWord(char c) {
         }
         return;
     case '(':
+        if (fresh && frame.kind == Kind::CmdSubst) {
+            frame.arithmetic = true;
+        }
         ++frame.parens;
         wordStart = true;
         return;
@@ -196,6 +237,7 @@ void ShellLexer::FeedWord(char c) {
         return;
     }
 }
+
 void ShellLexer::FeedDouble(char c) {
     if (escape) {
         escape = false;

@@ -21,17 +21,31 @@ enum class Place {
     Ambiguous,     // after $'...' holding a backslash: dash and bash disagree about what follows
 };
 
+/// Places of shell text whose reading shells do not share, or that the lexer does not follow byte
+/// for byte: a value there cannot be escaped for every shell, and is refused.
+enum class Unread {
+    None,
+    Expansion,   // inside ${...}: shells quote its word and pattern parts in different ways
+    Arithmetic,  // inside $((...)): read as an arithmetic expression, not as words
+    CasePattern, // in a pattern of a case command, up to its closing )
+};
+
 /// Follows the quoting of shell text byte by byte, the way /bin/sh reads it: backslashes, single,
 /// double and $'...' quotes, comments, $(...), ${...}, backquotes and here-documents. It is fed the
 /// real command text, values included, so that the place it reports for the next byte is the place
-/// the shell will see. It does not follow case patterns inside $(...) (their unbalanced ")" closes
-/// the substitution early) nor the inner quoting of backquotes (values there are refused).
+/// the shell will see. It tells apart the places it does not follow byte for byte (UnreadPlace) and
+/// does not follow the inner quoting of backquotes (values there are refused). It knows the reserved
+/// words case, in and esac where the template writes them itself, so that the ) closing a case
+/// pattern does not close a $(...) around it.
 class ShellLexer {
 public:
     ShellLexer() { frames.emplace_back(Kind::Top); }
 
     /// The place of the next byte fed.
     Place Current() const;
+
+    /// Whether the next byte lies in a place whose reading is not followed, and which one.
+    Unread UnreadPlace() const;
 
     /// True when the previous byte was a backslash that escapes the next one.
     bool EscapePending() const { return escape; }
@@ -54,6 +68,9 @@ public:
     void Feed(char c, bool fromValue);
 
 private:
+    // Where a case command stands, from its reserved word to esac.
+    enum class CaseStep : std::uint8_t { Subject, In, Pattern, Body };
+
     enum class Kind : std::uint8_t {
         Top,
         CmdSubst,
@@ -71,6 +88,17 @@ private:
 
         Kind kind;
         int parens = 0;
+        bool fresh = true;       // nothing read in the frame yet: a ( now makes $(...) arithmetic
+        bool arithmetic = false; // $((...))
+        // The unquoted word being read, for reserved words: its bytes while every one of them is
+        // a plain byte of the template; `wordPlain` false once one is not.
+        std::string word;
+        bool wordOpen = false;
+        bool wordPlain = true;
+        bool commandPosition = true; // the next word would be a command name or a reserved word
+        bool semicolon = false;      // the previous byte was an unquoted ;
+        bool patternFresh = false;   // no word of the current case pattern read yet
+        std::vector<CaseStep> cases;
         // Here-document bodies only.
         std::string delimiter;
         bool stripTabs = false;
@@ -93,6 +121,12 @@ private:
     void Backquote();
     void StartNextBody();
     void FeedWord(char c);
+    bool FeedSeparator(char c, Frame& frame, bool wasSemicolon);
+    void WordByte(Frame& frame, char c);
+    void EndWord(Frame& frame);
+    static bool InPattern(const Frame& frame) {
+        return !frame.cases.empty() && frame.cases.back() == CaseStep::Pattern;
+    }
     bool FeedOperator(char c);
     void FeedDouble(char c);
     void FeedSingle(char c);
@@ -110,6 +144,7 @@ private:
     bool wordStart = true;
     bool comment = false;
     bool ambiguous = false;
+    bool feedingValue = false;
     bool valueEndedBody = false;
     std::string endedDelimiter;
 

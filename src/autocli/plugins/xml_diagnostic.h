@@ -7,11 +7,12 @@
 
 namespace Corvane::AutoCli {
 
-// One diagnostic of libxml2: its message without the line end, and the line of the text it names
-// (0 when it names none).
+// One diagnostic of libxml2: its message without the line end, and the line and column of the text
+// it names (0 when it names none).
 struct XmlDiagnostic {
     std::string message;
     int line = 0;
+    int column = 0;
 };
 
 // When the descriptor file `fileName` can be read but is not well-formed XML (the case XmlPlugin reports

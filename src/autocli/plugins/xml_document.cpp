@@ -25,7 +25,7 @@ void XmlDiagnostics::OnError(void* collector, xmlError* error) {
     // Warnings (a relative namespace URI, say) do not make a document unreadable.
     if (collector != nullptr && error != nullptr && error->level >= XML_ERR_ERROR) {
         static_cast<XmlDiagnostics*>(collector)->Keep(error->message != nullptr ? error->message : "",
-                                                      error->line);
+                                                      error->line, error->int2);
     }
 }
 
@@ -38,16 +38,17 @@ void XmlDiagnostics::OnGenericError(void* collector, const char* format, ...) {
     va_start(arguments, format);
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
-    static_cast<XmlDiagnostics*>(collector)->Keep(text, 0);
+    static_cast<XmlDiagnostics*>(collector)->Keep(text, 0, 0);
 }
 
-void XmlDiagnostics::Keep(const std::string& message, int line) {
+void XmlDiagnostics::Keep(const std::string& message, int line, int column) {
     if (any_) {
         return;
     }
     any_ = true;
     first_.message = message.substr(0, message.find_last_not_of("\r\n ") + 1);
     first_.line = line;
+    first_.column = column;
 }
 
 xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, const std::string& text, const char* url, void* owner,

@@ -41,7 +41,7 @@ public:
 private:
     static void OnError(void* collector, xmlError* error);
     static void OnGenericError(void* collector, const char* format, ...);
-    void Keep(const std::string& message, int line);
+    void Keep(const std::string& message, int line, int column);
 
     bool any_ = false;
     XmlDiagnostic first_;

@@ -110,33 +110,100 @@ bool HasElementWithTooManyAttributes(const std::string& text) {
     return false;
 }
 
+const std::string kNotValid = "Output of the program is not a valid output document: ";
+
+// "element <name>", or the kind of a node that is no element.
+std::string Describe(const xmlNode* node) {
+    if (node->type == XML_ELEMENT_NODE && node->name != nullptr) {
+        return "element <" + std::string(reinterpret_cast<const char*>(node->name)) + ">";
+    }
+    return node->type == XML_CDATA_SECTION_NODE ? "CDATA section" : "node";
+}
+
+std::string NoValueProblem(long rootLine, const std::string& rootName) {
+    return kNotValid + "line " + std::to_string(rootLine) + ": root element <" + rootName +
+           "> holds no value element";
+}
+
+// The same for a document the event reader read whole: its root element, found again with its line.
+std::string NoValueProblem(const std::string& text) {
+    XmlDocPtr doc = ParseXmlDocument(text, "STDOUT", nullptr);
+    const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    if (root == nullptr) {
+        return kNotValid + "the root element holds no value element";
+    }
+    return NoValueProblem(xmlGetLineNo(root), reinterpret_cast<const char*>(root->name));
+}
+
+std::string NotWellFormed(const XmlDiagnostics& diagnostics) {
+    std::string problem = "Output of the program is not well-formed XML";
+    if (!diagnostics.Any()) {
+        return problem;
+    }
+    const XmlDiagnostic& first = diagnostics.First();
+    problem += ": ";
+    if (first.line > 0) {
+        problem += "line " + std::to_string(first.line) + ", column " + std::to_string(first.column) + ": ";
+    }
+    return problem + first.message;
+}
+
 } // namespace
 
 std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
+    std::string problem;
+    return XmlUtil_ParseXmlOutput(text, problem);
+}
+
+std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text, std::string& problem) {
+    problem.clear();
+    if (text.empty()) {
+        return nullptr;
+    }
     // libxml2 takes the size as an int; a larger output cannot be a document it could read.
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) {
+    if (text.size() > static_cast<size_t>(INT_MAX)) {
+        problem = kNotValid + "it is longer than " + std::to_string(INT_MAX) + " bytes";
         return nullptr;
     }
     if (HasElementWithTooManyAttributes(text)) {
+        problem = kNotValid + "an element has more than " + std::to_string(kMaxAttributesPerElement) +
+                  " attributes";
         return nullptr;
     }
     XmlDiagnostics quiet;
-    // Programs print plain documents, read from the parser's events; the tree reader settles the rest.
+    // Programs print plain documents, read from the parser's events; the tree reader settles the rest,
+    // and says why a document yields no value.
     if (std::shared_ptr<MetaObject> plain; ReadPlainOutputDocument(text, plain)) {
+        if (!plain) {
+            problem = NoValueProblem(text);
+        }
         return plain;
     }
+    XmlDiagnostics diagnostics;
     StreamingTree tree(text, "STDOUT");
     try {
         // The first child of the root that is neither text nor comment is the document's value.
         std::shared_ptr<MetaObject> result;
+        long rootLine = 0;
+        std::string rootName;
         try {
             xmlNode* root = tree.Root();
             if (root == nullptr) {
                 throw MalformedDocument();
             }
+            rootLine = xmlGetLineNo(root);
+            rootName = reinterpret_cast<const char*>(root->name);
             ValueBuilder<StreamingTree> builder(tree);
-            if (xmlNode* first = builder.ValueChild(tree.First(root))) {
-                result = builder.Build(first, 0);
+            try {
+                if (xmlNode* first = builder.ValueChild(tree.First(root))) {
+                    result = builder.Build(first, 0);
+                }
+            } catch (const CorvaneException&) {
+                if (const xmlNode* refused = builder.RefusedNode()) {
+                    problem = kNotValid + "line " + std::to_string(builder.RefusedLine()) + ": " +
+                              Describe(refused) + " is refused";
+                }
+                throw;
             }
         } catch (const CorvaneException& e) {
             // A document that turns out not to be well-formed yields no value even after a grammar
@@ -149,10 +216,15 @@ std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
                 std::string(e.what()));
         }
         tree.Finish();
+        if (!result) {
+            problem = NoValueProblem(rootLine, rootName);
+        }
         return result;
     } catch (const MalformedDocument&) {
+        problem = NotWellFormed(diagnostics);
         return nullptr;
     } catch (const TextTooLong&) {
+        problem.clear();
         throw CorvaneException("Error parsing command output.  A text of more than " +
                                std::to_string(XmlUtil_MaxTextBytes) + " bytes cannot be read");
     }

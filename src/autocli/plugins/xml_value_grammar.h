@@ -93,6 +93,36 @@ public:
     explicit ValueBuilder(Walker& walker) : walker_(walker) {}
 
     std::shared_ptr<MetaObj::MetaObject> Build(xmlNode* node, int depth) {
+        try {
+            return BuildElement(node, depth);
+        } catch (const CorvaneException&) {
+            Refuse(node);
+            throw;
+        }
+    }
+
+    // `node` or the first sibling after it that is neither text nor comment; null when there is none.
+    xmlNode* ValueChild(xmlNode* node) {
+        while (node != nullptr && IsTextOrComment(node)) {
+            node = walker_.Next(node);
+        }
+        return node;
+    }
+
+    // The innermost node the grammar refused when Build threw, and its line; null before that.
+    const xmlNode* RefusedNode() const { return refused_; }
+    long RefusedLine() const { return refusedLine_; }
+
+private:
+    // Notes `node` as the refused one unless a node inside it was noted first.
+    void Refuse(const xmlNode* node) {
+        if (refused_ == nullptr && node != nullptr) {
+            refused_ = node;
+            refusedLine_ = xmlGetLineNo(node);
+        }
+    }
+
+    std::shared_ptr<MetaObj::MetaObject> BuildElement(xmlNode* node, int depth) {
         if (node == nullptr) {
             throw CorvaneException("Unable to make a MetaObject from a missing node");
         }
@@ -145,6 +175,7 @@ public:
                                std::string(reinterpret_cast<const char*>(node->name)) + "'");
     }
 
+public:
     std::shared_ptr<MetaObj::MetaStruct> BuildStruct(xmlNode* node, int depth) {
         std::shared_ptr<MetaObj::MetaStruct> result =
             MetaObj::MetaStruct::New(XmlUtil_ExtractAttribute(node, "typeName"));
@@ -152,13 +183,19 @@ public:
             if (!IsNamed(child, "field")) {
                 continue;
             }
-            const std::string name = XmlUtil_ExtractAttribute(child, "name");
-            if (name.empty()) {
-                throw CorvaneException("Invalid <field> tag found.  <field> requires a 'name' attribute.");
-            }
-            // The field's first value child sets the field; later children are passed over.
-            if (xmlNode* valueNode = ValueChild(walker_.First(child))) {
-                result->SetField(name, Build(valueNode, depth + 1), std::string());
+            try {
+                const std::string name = XmlUtil_ExtractAttribute(child, "name");
+                if (name.empty()) {
+                    throw CorvaneException(
+                        "Invalid <field> tag found.  <field> requires a 'name' attribute.");
+                }
+                // The field's first value child sets the field; later children are passed over.
+                if (xmlNode* valueNode = ValueChild(walker_.First(child))) {
+                    result->SetField(name, Build(valueNode, depth + 1), std::string());
+                }
+            } catch (const CorvaneException&) {
+                Refuse(child);
+                throw;
             }
         }
         return result;
@@ -182,27 +219,33 @@ public:
             // element is made whole first, so that building it twice reads it twice.
             walker_.Complete(child);
             WholeTree whole;
-            result = MetaObj::MetaList::New(kind, ValueBuilder<WholeTree>(whole).Build(child, depth + 1));
+            ValueBuilder<WholeTree> prototype(whole);
+            try {
+                result = MetaObj::MetaList::New(kind, prototype.Build(child, depth + 1));
+            } catch (const CorvaneException&) {
+                Refuse(prototype.RefusedNode());
+                throw;
+            }
         }
         if (const unsigned long count = walker_.CountHint(node)) {
             result->Reserve(count);
         }
         for (; child != nullptr; child = ValueChild(walker_.Next(child))) {
-            result->Add(Build(child, depth + 1));
+            std::shared_ptr<MetaObj::MetaObject> element = Build(child, depth + 1);
+            try {
+                result->Add(element);
+            } catch (const CorvaneException&) {
+                Refuse(child);
+                throw;
+            }
         }
         return result;
     }
 
-    // `node` or the first sibling after it that is neither text nor comment; null when there is none.
-    xmlNode* ValueChild(xmlNode* node) {
-        while (node != nullptr && IsTextOrComment(node)) {
-            node = walker_.Next(node);
-        }
-        return node;
-    }
-
 private:
     Walker& walker_;
+    const xmlNode* refused_ = nullptr;
+    long refusedLine_ = 0;
 };
 
 } // namespace XmlGrammar

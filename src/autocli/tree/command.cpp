@@ -29,7 +29,10 @@ void Command::Execute(const std::shared_ptr<CallSpec::Input>& input,
     if (output->HasError()) {
         return;
     }
+    AddOutputValidationErrors(output);
+}
 
+void Command::AddOutputValidationErrors(const std::shared_ptr<CallSpec::Output>& output) {
     std::vector<std::string> errors;
     std::shared_ptr<CallSpec::OutputSpec> spec = GetOutputSpec();
     bool valid = false;

@@ -118,10 +118,15 @@ TEST_F(CliDispatcherTest, DispatcherOptionsAndTheirErrors) {
 }
 
 TEST_F(CliDispatcherTest, EachStreamLineStandsAlone) {
-    // A line's override does not reach the next; --input is no option on a line, and the last line decides.
+    // A line's override does not reach the next; --input is no option on a line, and its line is named.
     std::istringstream in("--formatter json probe run\nprobe run\n--input x probe run\n");
-    EXPECT_EQ("false|\"@component\"\n@component\n|Errors: \nUnknown dispatcher parameter: input\n",
+    EXPECT_EQ("false|\"@component\"\n@component\n|varnok: --input line 3:\nErrors: \nUnknown dispatcher "
+              "parameter: input\n",
               Shown([&] { return dispatcher.ParseStreamInput(in); }));
+    // A failing line fails the stream even when the lines after it succeed; blank lines are counted.
+    std::istringstream failingFirst("\n--input x probe run\nprobe run\n");
+    EXPECT_EQ("false|@component\n|varnok: --input line 2:\nErrors: \nUnknown dispatcher parameter: input\n",
+              Shown([&] { return dispatcher.ParseStreamInput(failingFirst); }));
 }
 
 } // namespace

@@ -54,6 +54,8 @@ TEST(DescriptorLint, BrokenDescriptorsGiveExactlyTheirLines) {
         {{"singular-commands.xml"}, 1, Expected("singular-commands.out")},
         {{"help-collision.xml"}, 1, Expected("help-collision.out")},
         {{"templates.xml"}, 0, Expected("templates.out")},
+        // Templates the filler refuses whatever the values, with the parameters given when it does.
+        {{"refused-templates.xml"}, 1, Expected("refused-templates.out")},
         {{"malformed.xml"},
          1,
          "malformed.xml:7: error: Opening and ending tag mismatch: command line 5 and commands\n"},
@@ -150,6 +152,18 @@ TEST(DescriptorLint, ExitStatusAndUsage) {
         EXPECT_EQ(s.err, run.err.substr(0, s.err.size()));
         EXPECT_EQ(s.err.empty(), run.err.empty());
     }
+}
+
+} // namespace
+
+namespace {
+
+// The loader keeps any text; only read, change and destroy are effects, compared as written.
+TEST(DescriptorLint, UnknownEffectValuesAreErrorsWithTheirLines) {
+    const LintRun run = Lint({kData + "effects.xml"});
+    EXPECT_EQ(Expected("effects.out"), run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(1, run.status);
 }
 
 } // namespace

@@ -27,6 +27,7 @@ std::shared_ptr<ExtensionCommand> MakeCommand(const std::string& commandTemplate
     }
     auto command = ExtensionCommand::New();
     command->SetInputSpec(spec);
+    command->SetOutputSpec(OutputSpec::New());
     command->SetExecuteCommand(commandTemplate);
     command->SetStdin(stdinTemplate);
     return command;
@@ -102,9 +103,7 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
         // A glued template # stays in its word after a value that leaves a word start behind it.
         {"p $multilist{ll,X,false}# rest", {{"ll", "\n"}}, "p  X \\\n''# rest"},
         {"p $val{xx}#t $val{yy}#u $val{nn} #", {{"xx", ""}, {"yy", "a\t"}, {"nn", ""}}, "p ''#t a\t''#u  #"},
-        {"p $val{xx}# \\$val{yy}# ${v:-$val{nn}#}",
-         {{"xx", "a\n"}, {"yy", "\n"}, {"nn", ""}},
-         "p a\\\n# \\\n\\\n''# ${v:-#}"},
+        {"p $val{xx}# \\$val{yy}# ${v:-#}", {{"xx", "a\n"}, {"yy", "\n"}}, "p a\\\n# \\\n\\\n''# ${v:-#}"},
         // A template backslash before an empty value is undone only where it would escape syntax.
         {"p \\$val{xx};\\$val{yy}a \"\\$val{xx}\" # c", {{"xx", ""}, {"yy", ""}}, "p \\\n;\\a \"\\\n\" # c"},
         // Inside $'...' a value loses its quotes and backslashes.
@@ -141,6 +140,30 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
                      refused + "end the here-document delimited by EOF");
     EXPECT_THROW_MSG(Fill("echo \"$$val{xx}\"", {{"xx", "(id)"}}),
                      refused + "follow a $ of the template and start a substitution with it");
+    // Where shells read quoting in different ways, or not as words at all.
+    const std::pair<const char*, const char*> unread[] = {
+        {"echo \"${HOME:-$val{xx}}\"", "stand inside ${...}, whose quoting shells read in different ways"},
+        {"echo ${x#$val{xx}}", "stand inside ${...}, whose quoting shells read in different ways"},
+        {"echo ${$val{xx}}", "stand inside ${...}, whose quoting shells read in different ways"},
+        {"echo $((1 + $val{xx}))", "stand inside $((...)), which the shell reads as arithmetic"},
+        {"case $1 in $val{xx}) echo y;; esac", "stand in a case pattern, which the shell reads as a pattern"},
+        {"x=$(case $1 in a) ;; \"$val{xx}\") echo y;; esac)",
+         "stand in a case pattern, which the shell reads as a pattern"},
+        {"case $1 in a) ;; (b|$list{ll,',',true}) ;; esac",
+         "stand in a case pattern, which the shell reads as a pattern"}};
+    for (const auto& [tmpl, why] : unread) {
+        EXPECT_THROW_MSG(Fill(tmpl, {{"xx", "v"}, {"ll", "v"}}), refused + why);
+    }
+    // Next to those places values are filled as before.
+    const std::pair<const char*, const char*> followed[] = {
+        {"echo ${HOME} $val{xx} $((1+2))", "echo ${HOME} a\\;b $((1+2))"},
+        {"case $val{xx} in a) echo $val{xx};; esac; echo $val{xx}",
+         "case a\\;b in a) echo a\\;b;; esac; echo a\\;b"},
+        {"echo case x in $val{xx})", "echo case x in a\\;b)"},
+        {"echo \"$(case x in x) echo '$val{xx}';; esac)\"", "echo \"$(case x in x) echo 'a;b';; esac)\""}};
+    for (const auto& [tmpl, filled] : followed) {
+        EXPECT_EQ(filled, Fill(tmpl, {{"xx", "a;b"}})) << tmpl;
+    }
     // A NUL would end the C string the shell gets: `rm -rf /data/$val{x}/cache` would lose "/cache".
     EXPECT_THROW_MSG(Fill("rm -rf /data/$val{xx}/cache", {{"xx", std::string("a\0b", 3)}}),
                      "Unable to fill the command template: a parameter value holds a NUL byte, which a "
@@ -155,6 +178,10 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
                                           "printf '<o><string>%s|%s</string></o>' \"${LANG-unset}\" \"$u\"\n",
                                           0755);
     const std::string none = "<no string root>", head = "Got no data from process.\nCommand \"";
+    const std::string noSpec = "No root object set for output spec. Root object for output spec must be set "
+                               "for proper validation of output.",
+                      implementation = "Implementation error! The output of this command does not match "
+                                       "the declared output type, see errors above.";
     struct Case {
         std::string tmpl;
         std::vector<std::string> errors;
@@ -169,10 +196,19 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
         {"printf 'ERROR:a\\nERROR:\\nERROR:last'", {"a", "", "last"}, none},
         // A later ERROR: line is no error; the document is read.
         {"printf '<o>\\nERROR: y\\n<string>ERROR:x</string></o>\\n'", {}, "ERROR:x"},
-        // Output that is not a document gives no result and no error here: validation reports it.
-        {"echo not xml", {}, none},
-        {"echo '<o><integer>1</integer></o>'",
-         {"Unable to parse output of Extension Command: Error parsing command output.  Unable to build "
+        // Output that is not a document says why before the messages of the output check.
+        {"echo not xml",
+         {"Output of the program is not well-formed XML: line 1, column 1: Document is empty", noSpec,
+          implementation},
+         none},
+        {"printf '<o>\\n <!-- c -->\\n</o>\\n'",
+         {"Output of the program is not a valid output document: line 1: root element <o> holds no value "
+          "element",
+          noSpec, implementation},
+         none},
+        {"printf '<o>\\n<integer>1</integer></o>'",
+         {"Output of the program is not a valid output document: line 2: element <integer> is refused",
+          "Unable to parse output of Extension Command: Error parsing command output.  Unable to build "
           "a proper metaobject from output tag.  output must contain properly formatted tags of type "
           "bool, int, string, structure and list. Error was : Unable to make a MetaObject from a node "
           "with tag 'integer'"},

@@ -11,6 +11,7 @@ namespace {
 
 using Corvane::AutoCli::ShellText::Place;
 using Corvane::AutoCli::ShellText::ShellLexer;
+using Corvane::AutoCli::ShellText::Unread;
 
 const char* Name(Place place) {
     const char* names[] = {"Word",    "Comment",       "Double",     "Single",   "Ansi",
@@ -96,6 +97,54 @@ TEST(ShellLexer, PendingEscapeBodiesAndHereDocumentEndedByValue) {
         const std::string* ended = lexer.HereDocEndedByValue();
         EXPECT_EQ(delimiter, ended ? *ended : "") << ::testing::PrintToString(std::string(before) + value);
     }
+}
+
+TEST(ShellLexer, PlacesWhoseReadingIsNotFollowed) {
+    // The @ marks the byte asked about, as above.
+    using U = Unread;
+    // clang-format off
+    const std::pair<const char*, Unread> cases[] = {
+        // ${...}: the name and the word parts alike, in quotes or not, nested in a substitution too.
+        {"p ${@}", U::Expansion}, {"p ${x:-@}", U::Expansion}, {"p \"${x#@}\"", U::Expansion},
+        {"p ${x:-$(echo @)}", U::Expansion}, {"p ${x} @", U::None}, {"p \\${x:-@}", U::None},
+        {"p '${x:-@}'", U::None}, {"cat <<EOF\n${x:-@}\nEOF\n", U::Expansion},
+        // $((...)) but not $( (...) ), a subshell inside a substitution.
+        {"p $((1+@))", U::Arithmetic}, {"p \"$((@))\"", U::Arithmetic}, {"p $((1)) @", U::None},
+        {"p $( (@) )", U::None},
+        // case patterns, up to their ), after in and after ;; or ;&, quoted parts included.
+        {"case x in @) ;; esac", U::CasePattern}, {"case x in (@) ;; esac", U::CasePattern},
+        {"case x in a|@) ;; esac", U::CasePattern}, {"case x in a) b;; @) ;; esac", U::CasePattern},
+        {"case x in a) b;& @) ;; esac", U::CasePattern}, {"case x in \"@\") ;; esac", U::CasePattern},
+        {"case x\nin\n  @) ;; esac", U::CasePattern}, {"if true; then case x in @) ;; esac; fi", U::CasePattern},
+        {"x=$(case x in @) ;; esac)", U::CasePattern},
+        // Not patterns: the subject, bodies, after esac, a case that is no reserved word.
+        {"case @ in a) ;; esac", U::None}, {"case x in a) @;; esac", U::None},
+        {"case x in a) b;; esac; @", U::None}, {"case x in esac @", U::None}, {"echo case x in @)", U::None},
+        {"\"case\" x in @)", U::None}, {"ca\\se x in @)", U::None}, {"case x in # @\n", U::None},
+        {"case x in a) case y in b) c;; esac;; @) ;; esac", U::CasePattern}};
+    // clang-format on
+    for (const auto& [text, expected] : cases) {
+        const std::string shell = text;
+        const std::size_t mark = shell.find('@');
+        ShellLexer lexer;
+        Feed(lexer, shell.substr(0, mark));
+        EXPECT_EQ(static_cast<int>(expected), static_cast<int>(lexer.UnreadPlace()))
+            << ::testing::PrintToString(shell);
+    }
+}
+
+TEST(ShellLexer, CasePatternParenthesisDoesNotCloseTheSubstitution) {
+    // Without the case, the ) after the pattern would close $( and the quotes after it would be read
+    // as the template's double quotes.
+    for (const char* text : {"p \"$(case x in a) echo '@", "p \"$(case x in (a) echo '@"}) {
+        ShellLexer lexer;
+        const std::string shell = text;
+        Feed(lexer, shell.substr(0, shell.find('@')));
+        EXPECT_STREQ("Single", Name(lexer.Current())) << text;
+    }
+    ShellLexer lexer;
+    Feed(lexer, "p \"$(case x in a) echo;; esac) @");
+    EXPECT_STREQ("Double", Name(lexer.Current()));
 }
 
 } // namespace

@@ -219,6 +219,27 @@ TEST_F(TemplateSecurity, HereDocumentBodiesTakeValuesWithoutLineFeeds) {
     }
 }
 
+TEST_F(TemplateSecurity, CasePatternInsideSubstitutionKeepsTheQuotesAfterIt) {
+    // The ) after a case pattern does not end the $(...): the value stands in the single quotes of the
+    // case body, not in the template's double quotes, and reaches the program whole.
+    const std::string tmpl =
+        "@ \"$(case x in x) printf %s '$val{aa}';; esac)\" \"$(case x in (x) echo '$val{aa}';; esac)\"";
+    const std::string hostile = "';touch " + canary + ";'";
+    for (const std::string& value : {hostile, std::string("it's \"$(x)\"")}) {
+        Call call{value, std::nullopt, {}};
+        EXPECT_PRINTED(Printed({value, value}), Run(tmpl, call), call);
+    }
+}
+
+TEST_F(TemplateSecurity, ValuesNextToExpansionsArithmeticAndCaseCommandsArriveAsPromised) {
+    const std::string value = "a;b$(touch " + canary + ")";
+    Call call{value, std::string("a;b"), {}};
+    EXPECT_PRINTED(
+        Printed({"0", value, "3", value, "y"}),
+        Run("@ ${#} '$val{aa}' $((1+2)) \"$val{aa}\" $(case $val{bb} in a) ;; *) echo y;; esac)", call),
+        call);
+}
+
 TEST_F(TemplateSecurity, GluedHashStaysInTheWordOfAnyValue) {
     // A value that vanishes or ends in a blank must not make the # after it start a comment.
     const std::pair<std::string, Args> cases[] = {

@@ -245,3 +245,60 @@ TEST(XmlOutputReader, TextsUpToTheBoundAndLibxml2HandlersLeftAsTheyWere) {
     EXPECT_NE("", handlerSaw);
     Xml<void(void*, void (*)(void*, const char*, ...))>("xmlSetGenericErrorFunc")(nullptr, nullptr);
 }
+
+namespace {
+
+// The problem a document reports, after "!" when the reader also threw.
+std::string Problem(const std::string& doc) {
+    std::string problem;
+    try {
+        XmlUtil_ParseXmlOutput(doc, problem);
+    } catch (const Corvane::CorvaneException&) {
+        return "!" + problem;
+    }
+    return problem;
+}
+
+} // namespace
+
+TEST(XmlOutputReader, DocumentsWithoutAValueSayWhyAndWhere) {
+    const std::string malformed = "Output of the program is not well-formed XML: ";
+    const std::string invalid = "Output of the program is not a valid output document: ";
+    const std::pair<std::string, std::string> rows[] = {
+        {"<o><string>x</string></o>", ""},
+        {"", ""},
+        {"not xml\n", malformed + "line 1, column 1: Document is empty"},
+        {"<o>\n<string>x</strin></o>",
+         malformed + "line 2, column 18: Opening and ending tag mismatch: string line 2 and strin"},
+        {"<o>\n<string>x</string>",
+         malformed + "line 2, column 19: Extra content at the end of the document"},
+        {"<o>\n <!-- c -->\n</o>", invalid + "line 1: root element <o> holds no value element"},
+        {"\n\n<out/>", invalid + "line 3: root element <out> holds no value element"},
+        {"<o>\n<list type=\"int\">\n<int>1</int>\n<integer>2</integer></list></o>",
+         "!" + invalid + "line 4: element <integer> is refused"},
+        {"<o><structure typeName=\"T\">\n<field>\n<int>1</int></field></structure></o>",
+         "!" + invalid + "line 2: element <field> is refused"},
+        {"<o>\n<int>abc</int></o>", "!" + invalid + "line 2: element <int> is refused"},
+        {"<o>\n<list type=\"int\"><int>1</int>\n<string>x</string></list></o>",
+         "!" + invalid + "line 3: element <string> is refused"},
+        {"<o>\n<list type=\"structure\">\n<structure/></list></o>",
+         "!" + invalid + "line 3: element <structure> is refused"},
+        // An element's line is the one its start tag ends on.
+        {"<o><list\ntype=\"integer\"/></o>", "!" + invalid + "line 2: element <list> is refused"},
+        // A grammar error in a document that is not well-formed after all: no value, the parser's message.
+        {"<o><integer/>\n<", malformed + "line 2, column 1: Extra content at the end of the document"},
+    };
+    for (const auto& [doc, expected] : rows) {
+        EXPECT_EQ(expected, Problem(doc)) << ::testing::PrintToString(doc);
+    }
+}
+
+TEST(XmlOutputReader, BothReadersGiveTheSameProblem) {
+    // A document type declaration makes the event reader hand a document to the tree reader.
+    const std::string docs[] = {"<o>\n<!-- c -->\n</o>", "<o>\n<int>x</int></o>", "<o>\n<foo/></o>",
+                                "<o>\n<string>x</strin></o>"};
+    for (const std::string& doc : docs) {
+        EXPECT_EQ(Problem("<?xml version=\"1.0\"?>\n" + doc), Problem("<!DOCTYPE o>\n" + doc)) << doc;
+        EXPECT_NE("", Problem("<!DOCTYPE o>\n" + doc)) << doc;
+    }
+}

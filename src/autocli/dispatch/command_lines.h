@@ -1,0 +1,34 @@
+// CommandLineReader: the lines of a command file (--input), with its end told apart from a read error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Corvane::AutoCli {
+
+// Reads newline-separated lines from a descriptor it does not own. Unlike a stream, it says why
+// reading stopped: a directory or an I/O error is not the end of the file.
+class CommandLineReader {
+public:
+    enum class Result { Line, End, Error };
+
+    explicit CommandLineReader(int fd) : fd_(fd) {}
+
+    // The next line without its newline; a last line without one counts. After End or Error every
+    // further call returns the same.
+    Result Next(std::string& line);
+    // The errno value of the failed read after Error.
+    int Error() const { return error_; }
+
+private:
+    bool Fill();
+
+    int fd_;
+    int error_ = 0;
+    bool ended_ = false;
+    std::vector<char> buffer_ = std::vector<char>(65536);
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
+
+} // namespace Corvane::AutoCli

@@ -1,0 +1,203 @@
+// varnok end to end under signals: a secret prompt on a real pseudo-terminal interrupted under dash,
+// a secret asked for on the terminal while command lines come from standard input, and a running
+// program's process group told and reaped when varnok is signalled.
+#include "varnok_run.h"
+
+#include "test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kSafety = E2E_SAFETY_PLUGIN_DIR;
+
+bool EchoIsOn(int fd) {
+    termios settings{};
+    return tcgetattr(fd, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// Reads the terminal's master side into `screen` until it holds `until` (and, with `echoOff`, the
+// terminal's echo is off), or ten seconds pass.
+bool ReadUntil(int master, std::string& screen, const std::string& until, bool echoOff) {
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline;) {
+        if (screen.find(until) != std::string::npos && (!echoOff || !EchoIsOn(master))) {
+            return true;
+        }
+        pollfd entry{master, POLLIN, 0};
+        char buffer[256];
+        const ssize_t n = poll(&entry, 1, 50) > 0 ? read(master, buffer, sizeof buffer) : 0;
+        if (n > 0) {
+            screen.append(buffer, static_cast<size_t>(n));
+        } else if (n < 0) {
+            return screen.find(until) != std::string::npos;
+        }
+    }
+    return false;
+}
+
+// The process whose parent is `parent`, or 0 when there is none (yet).
+pid_t ChildOf(pid_t parent) {
+    DIR* proc = opendir("/proc");
+    pid_t found = 0;
+    while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+        std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+        std::string line;
+        if (pid <= 0 || !std::getline(stat, line) || line.rfind(')') == std::string::npos) {
+            continue;
+        }
+        // pid (comm) state ppid ...: the name may hold blanks and parentheses, the last ")" ends it.
+        char state = 0;
+        int ppid = 0;
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %d", &state, &ppid) == 2 && ppid == parent) {
+            found = pid;
+        }
+    }
+    if (proc != nullptr) {
+        closedir(proc);
+    }
+    return found;
+}
+
+// Whether `pid` is gone within five seconds. This process reaps the orphans handed to it as their
+// subreaper, so that one that has ended does not linger as a zombie.
+bool IsGoneSoon(pid_t pid) {
+    for (const auto deadline = Clock::now() + std::chrono::seconds(5); Clock::now() < deadline;) {
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        if (kill(pid, 0) != 0 && errno == ESRCH) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+class Subreaper {
+public:
+    Subreaper() { prctl(PR_SET_CHILD_SUBREAPER, 1); }
+    ~Subreaper() {
+        prctl(PR_SET_CHILD_SUBREAPER, 0);
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+    }
+};
+
+// The pid a program wrote to `path`, once the file is there (ten seconds at most), else 0.
+pid_t PidFrom(const std::string& path) {
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline;) {
+        if (VarnokTest::Exists(path)) {
+            return static_cast<pid_t>(std::atoi(CorvaneTest::ReadFile(path).c_str()));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+// varnok prompts for a secret under dash, which does not repair the terminal; the signal sent to
+// varnok alone ends it by that signal with echo back on, and the command's program never ran.
+TEST(VarnokSignals, ASignalAtTheSecretPromptTurnsEchoBackOn) {
+    ASSERT_EQ(0, access("/bin/dash", X_OK)) << "dash is needed: scripts/install-deps";
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(sig));
+        CorvaneTest::TempDir dir;
+        const std::string marker = dir.Path() + "/secret";
+        const std::string varnok = VarnokTest::VarnokBinary();
+        int master = -1;
+        const pid_t dash = forkpty(&master, nullptr, nullptr, nullptr);
+        if (dash == 0) {
+            execl("/bin/dash", "dash", "-c",
+                  "\"$0\" --plugin-dir \"$1\" safety secret --file \"$2\" --password; echo \"status=$?\"",
+                  varnok.c_str(), kSafety.c_str(), marker.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_LT(0, dash);
+        std::string screen;
+        EXPECT_TRUE(ReadUntil(master, screen, "Enter value for 'password': ", true)) << screen;
+        const pid_t prompting = ChildOf(dash);
+        ASSERT_LT(0, prompting);
+        kill(prompting, sig);
+        EXPECT_TRUE(ReadUntil(master, screen, "status=" + std::to_string(128 + sig), false)) << screen;
+        EXPECT_TRUE(EchoIsOn(master));
+        EXPECT_EQ(0, VarnokTest::WaitForStatus(dash));
+        close(master);
+        EXPECT_FALSE(VarnokTest::Exists(marker));
+    }
+}
+
+// Command lines from standard input, the secret from the terminal: the next line is not taken for it.
+TEST(VarnokSignals, SecretsOfStandardInputLinesAreAskedForOnTheTerminal) {
+    CorvaneTest::TempDir dir;
+    const std::string secret = dir.Path() + "/secret", marker = dir.Path() + "/marker";
+    const std::string commands = dir.WriteFile(
+        "commands", "safety secret --file " + secret + " --password\nsafety mark --file " + marker + "\n");
+    const std::string varnok = VarnokTest::VarnokBinary();
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        const int in = open(commands.c_str(), O_RDONLY);
+        if (in < 0 || dup2(in, STDIN_FILENO) < 0) {
+            _exit(126);
+        }
+        execl(varnok.c_str(), "varnok", "--plugin-dir", kSafety.c_str(), "--input", "-",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_LT(0, pid);
+    std::string screen;
+    EXPECT_TRUE(ReadUntil(master, screen, "Enter value for 'password': ", true)) << screen;
+    const std::string typed = "open sesame\n";
+    EXPECT_EQ(static_cast<ssize_t>(typed.size()), write(master, typed.data(), typed.size()));
+    EXPECT_TRUE(ReadUntil(master, screen, "mark done\r\n", false)) << screen;
+    EXPECT_EQ(0, VarnokTest::WaitForStatus(pid));
+    close(master);
+    EXPECT_EQ("Enter value for 'password': \r\nsecret done\r\nmark done\r\n", screen);
+    EXPECT_EQ("open sesame\n", CorvaneTest::ReadFile(secret));
+    EXPECT_EQ("ran\n", CorvaneTest::ReadFile(marker));
+}
+
+// The program and the background child it started are gone when varnok, signalled alone, has ended
+// by the same signal. A shell starts background children ignoring SIGINT: they end all the same.
+TEST(VarnokSignals, ASignalToVarnokReachesTheProgramsProcessGroup) {
+    Subreaper subreaper;
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(sig));
+        CorvaneTest::TempDir dir;
+        const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+        const int err = open(dir.WriteFile("err", "").c_str(), O_WRONLY | O_CLOEXEC);
+        const int fds[3] = {null, null, err};
+        const pid_t varnok =
+            VarnokTest::StartVarnok({"--plugin-dir", kSafety, "safety", "wait", "--dir", dir.Path()}, fds);
+        close(null);
+        close(err);
+        const pid_t grandchild = PidFrom(dir.Path() + "/grandchild");
+        const pid_t program = PidFrom(dir.Path() + "/pid");
+        ASSERT_LT(0, program);
+        ASSERT_LT(0, grandchild);
+        kill(varnok, sig);
+        EXPECT_EQ(128 + sig, VarnokTest::WaitForStatus(varnok));
+        EXPECT_TRUE(IsGoneSoon(program));
+        EXPECT_TRUE(IsGoneSoon(grandchild));
+        EXPECT_EQ("", CorvaneTest::ReadFile(dir.Path() + "/err"));
+    }
+}
+
+} // namespace
