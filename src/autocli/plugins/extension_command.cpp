@@ -95,16 +95,21 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
     }
     const std::string stdinText = SubstituteInput(input, true);
 
-    std::string out;
+    // The output is read as it arrives; one that breaks a bound of the reader ends the program at once.
+    XmlOutputStream stream;
+    const OutputConsumer consume = [&stream](const char* data, std::size_t size) {
+        return stream.Add(data, size);
+    };
     int status = 0;
     std::shared_ptr<CallSpec::InputSpec> spec = GetInputSpec();
     if (spec && spec->IsContextSupported("user")) {
-        status = AutoCli_ShellCmdWithZuUsername(command, input->GetContext("user"), out, stdinText);
+        status = AutoCli_ShellCmdStreamWithZuUsername(command, input->GetContext("user"), consume, stdinText);
     } else {
-        status = AutoCli_ShellCmd(command, out, stdinText);
+        status = AutoCli_ShellCmdStream(command, consume, stdinText);
     }
+    stream.End();
 
-    if (out.empty()) {
+    if (stream.Empty()) {
         std::string message =
             "Got no data from process.\nCommand \"" + command + "\"\n" + DescribeStatus(status);
         syslog(LOG_ERR, "%s", message.c_str());
@@ -112,7 +117,7 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
         return;
     }
 
-    AddLeadingErrors(out, *output);
+    AddLeadingErrors(stream.Head(), *output);
     if (output->HasError()) {
         return;
     }
@@ -120,7 +125,7 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
     std::string problem;
     std::shared_ptr<MetaObj::MetaObject> value;
     try {
-        value = XmlUtil_ParseXmlOutput(out, problem);
+        value = stream.Value(problem);
         if (value) {
             output->SetRootObject(value);
         }
