@@ -28,6 +28,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const std::string kSafety = E2E_SAFETY_PLUGIN_DIR;
+const std::string kOutput = E2E_OUTPUT_PLUGIN_DIR;
 
 bool EchoIsOn(int fd) {
     termios settings{};
@@ -209,7 +210,7 @@ TEST(VarnokOutputBound, AnEndlessTextEndsTheProgramWithTheBoundsMessage) {
     const auto start = Clock::now();
     const VarnokTest::Result result = VarnokTest::RunProgram(
         "/bin/sh", {"-c", "ulimit -v 600000 && exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(),
-                    "--plugin-dir", kSafety, "safety", "endless", "--dir", dir.Path()});
+                    "--plugin-dir", kOutput, "stream", "endless", "--dir", dir.Path()});
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
     EXPECT_EQ(1, result.status);
     EXPECT_EQ("", result.out);
@@ -226,9 +227,9 @@ TEST(VarnokOutputBound, AnEndlessTextEndsTheProgramWithTheBoundsMessage) {
 // gives the bytes the same document gives written at once.
 TEST(VarnokOutputBound, ADocumentInOneByteWritesReadsAsWhole) {
     const VarnokTest::Result pieces =
-        VarnokTest::RunVarnok({"--plugin-dir", kSafety, "safety", "trickle", "--pieces", "1"});
+        VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "trickle", "--pieces", "1"});
     const VarnokTest::Result whole =
-        VarnokTest::RunVarnok({"--plugin-dir", kSafety, "safety", "trickle", "--pieces", "0"});
+        VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "trickle", "--pieces", "0"});
     EXPECT_EQ("a & b z\n", whole.out);
     EXPECT_EQ(whole.out, pieces.out);
     EXPECT_EQ("", pieces.err);
