@@ -43,7 +43,7 @@ using MetaObj::MetaObject;
 namespace {
 
 // The longest output kept in memory for reading again; larger ones go to a temporary file.
-constexpr std::size_t kKeptBytes = 4 * 1024 * 1024;
+constexpr std::size_t kKeptBytes = std::size_t{4} << 20;
 const std::string_view kErrorMark = "ERROR:";
 
 enum class Bound : unsigned char { None, Length, Attributes, Text };

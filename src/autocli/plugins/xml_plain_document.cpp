@@ -1,5 +1,5 @@
-// Reading plain output documents from libxml2's events: the push parser, its handlers, and everything
-// that leaves a document to the tree reader.
+// Reading plain output documents from libxml2's events, whole or piece by piece as they arrive: the push
+// parser, its handlers, and everything that leaves a document to the tree reader.
 #include "xml_plain_document.h"
 
 #include "xml_document.h"
