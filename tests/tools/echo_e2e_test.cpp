@@ -92,11 +92,31 @@ TEST(VarnokEcho, EachRepeatedWordIsEscaped) {
          "varnok: Unable to find a command or namespace with the name 'no\\x1B' in "
          "namespace inventory\n"},
         {{"--input", "/nonexistent/" + esc}, "Unable to open file /nonexistent/\\x1B\n"},
+        {{"--plugin", "/nonexistent/" + esc + "[2J.xml"},
+         "varnok: Unable to handle XML Plugin /nonexistent/\\x1B[2J.xml.  There was an error while parsing: "
+         "Unable to parse XML descriptor: /nonexistent/\\x1B[2J.xml\n"},
+        {{"--plugin", "/nonexistent/" + esc + "[2J.so"},
+         "varnok: Unable to load plugin from /nonexistent/\\x1B[2J.so : /nonexistent/\\x1B[2J.so: cannot "
+         "open "
+         "shared object file: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);
         EXPECT_RUN(V(c.args), "", c.err, 1);
     }
+}
+
+// A file of a plugin directory is named by whoever could write there.
+TEST(VarnokEcho, PluginFileNamesAreEscaped) {
+    CorvaneTest::TempDir dir;
+    dir.WriteFile("\x1b[2J.xml", "");
+    const std::string shown = dir.Path() + "/\\x1B[2J.xml";
+    const Result run = V({"--plugin-dir", dir.Path(), "inventory", "echo", "run", "--mode", "fast"});
+    EXPECT_EQ("Error loading plugin " + shown + " skipping.  Error was: Unable to handle XML Plugin " +
+                  shown + ".  There was an error while parsing: Unable to parse XML descriptor: " + shown +
+                  "\n",
+              run.err);
+    EXPECT_EQ(0, run.status);
 }
 
 // Option names cannot hold control bytes, but they can be long.

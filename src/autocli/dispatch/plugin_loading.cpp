@@ -63,8 +63,8 @@ void Dispatcher::AddExternalDirectoryInt(const std::string& directory, bool repo
         try {
             AddPlugin(path);
         } catch (const CorvaneException& e) {
-            std::cerr << "Error loading plugin " << path << " skipping.  Error was: " << e.what()
-                      << std::endl;
+            std::cerr << "Error loading plugin " << CallSpec::EchoText(path)
+                      << " skipping.  Error was: " << e.what() << std::endl;
         }
     }
 }
