@@ -255,8 +255,9 @@ private:
     std::shared_ptr<DescriptorCache::RestoredRegistrations> restored;
 };
 
-/// Checks the `meta-data-entry` children of a `meta-data` element; the entries are not kept and the
-/// command is not changed.
+/// Checks the `meta-data-entry` children of a `meta-data` element and keeps every entry with content as
+/// the command's meta-data (the entry's text, a later entry of the same name winning). `command` may be
+/// empty: the entries are then only checked.
 CORVANE_API void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>& command);
 /// The parameters and supported contexts of an `input-spec` element.
 CORVANE_API std::shared_ptr<CallSpec::InputSpec> ExtractInputSpec(xmlNode* node);

@@ -169,3 +169,66 @@ TEST(Docs, EmbeddingGuideProgramBuildsAgainstThePrefixAndPrintsWhatTheGuideSays)
 }
 
 } // namespace
+
+namespace {
+
+// The lines of `block` after its command lines (those starting with "$ ").
+std::vector<std::string> OutputLines(const std::string& block) {
+    std::vector<std::string> lines;
+    std::istringstream text(block);
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("$ ", 0) != 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// The compatibility findings the README and the plugin guide show are lines varnok-lint prints for the
+// test catalogs, whose whole output the end-to-end tests pin.
+TEST(Docs, CompatibilityFindingsShownAreWhatTheLinterPrints) {
+    const std::string printed = CorvaneTest::ReadFile(kSource + "/tests/data/catalog/expected/compat.out");
+    const std::string readme = CorvaneTest::ReadFile(kSource + "/README.md");
+    const std::vector<std::string> shown =
+        OutputLines(FencedBlock(readme, "```", "`varnok-lint --compat OLD_CATALOG NEW_CATALOG` lists"));
+    ASSERT_EQ(3u, shown.size());
+    for (std::string line : shown) {
+        ASSERT_EQ(0u, line.find("release-2/catalog.json: ")) << line;
+        line.replace(0, 22, "NEW");
+        EXPECT_NE(std::string::npos, printed.find(line + "\n")) << line;
+    }
+    const std::string guide = CorvaneTest::ReadFile(kSource + "/docs/writing-plugins.md");
+    int found = 0;
+    std::istringstream text(guide);
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("    v2/catalog.json: ", 0) == 0) {
+            EXPECT_NE(std::string::npos, printed.find("NEW" + line.substr(19) + "\n")) << line;
+            ++found;
+        }
+    }
+    EXPECT_EQ(3, found);
+}
+
+// The validation the output guide shows, run as it stands on the installed examples' schemas.
+TEST(Docs, OutputGuideValidationRunsAsShown) {
+    const std::string guide = CorvaneTest::ReadFile(kSource + "/docs/output-formats.md");
+    const std::string block = FencedBlock(guide, "```", "### JSON Schemas");
+    const std::string::size_type python = block.find("$ /usr/bin/python3 ");
+    ASSERT_NE(std::string::npos, python) << block;
+    const std::string command = block.substr(python + 2, block.find('\n', python) - python - 2);
+    ASSERT_EQ("valid\n", block.substr(block.find('\n', python) + 1));
+
+    CorvaneTest::TempDir dir;
+    const Result doc = RunProgram(kBin + "varnok-doc", {"--no-default-plugins", "--plugin-dir", kExamples,
+                                                        "--schema", dir.MakeDir("schemas")});
+    ASSERT_EQ(0, doc.status) << doc.err;
+    const Result info = RunProgram(
+        kBin + "varnok", {"--plugin-dir", kExamples, "--formatter", "json", "system", "info", "get"});
+    ASSERT_EQ(0, info.status) << info.err;
+    dir.WriteFile("info.json", info.out);
+    const Result run = RunProgram("/bin/sh", {"-c", "cd \"$0\" && " + command, dir.Path()});
+    EXPECT_EQ("valid\n", run.out + run.err);
+    EXPECT_EQ(0, run.status);
+}
+
+} // namespace

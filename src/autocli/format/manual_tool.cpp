@@ -1,6 +1,8 @@
 // Manual pages: the page of the tool itself, and the varnok-doc command line that writes them all.
 #include "manual_internal.h"
 
+#include <corvane/catalog.h>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -124,7 +126,9 @@ namespace {
 void PrintDocUsage(std::ostream& out) {
     out << "Usage: varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]... [--plugin FILE]... "
            "[--no-default-plugins]\n"
+           "       varnok-doc [--man DIR | --markdown DIR] --schema DIR [--plugin-dir DIR]... ...\n"
            "Writes a manual page for every command of the loaded plugins and varnok.1 (or .md) into DIR.\n"
+           "--schema writes the JSON Schemas of every command's input and result, and catalog.json.\n"
            "The installed plugin directories are loaded as varnok loads them, unless --no-default-plugins.\n";
 }
 
@@ -143,6 +147,7 @@ bool Exists(const char* path) {
 
 int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     std::string directory;
+    std::string schemaDirectory;
     ManualFormat format = ManualFormat::Man;
     bool defaults = true;
     std::vector<std::pair<bool, std::string>> plugins;
@@ -156,14 +161,20 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
             defaults = false;
             continue;
         }
-        if (word != "--man" && word != "--markdown" && word != "--plugin-dir" && word != "--plugin") {
+        if (word != "--man" && word != "--markdown" && word != "--schema" && word != "--plugin-dir" &&
+            word != "--plugin") {
             return DocUsageError(err, "unknown argument " + word);
         }
         if (i + 1 >= argc || argv[i + 1][0] == '\0') {
             return DocUsageError(err, word + " needs a value");
         }
         const std::string value = argv[++i];
-        if (word == "--man" || word == "--markdown") {
+        if (word == "--schema") {
+            if (!schemaDirectory.empty()) {
+                return DocUsageError(err, "--schema can be given once only");
+            }
+            schemaDirectory = value;
+        } else if (word == "--man" || word == "--markdown") {
             if (!directory.empty()) {
                 return DocUsageError(err, "only one of --man and --markdown can be given");
             }
@@ -173,7 +184,7 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
             plugins.emplace_back(word == "--plugin-dir", value);
         }
     }
-    if (directory.empty()) {
+    if (directory.empty() && schemaDirectory.empty()) {
         return DocUsageError(err, "--man DIR or --markdown DIR is required");
     }
     Dispatcher dispatcher;
@@ -196,12 +207,22 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
         err << "varnok-doc: " << e.what() << "\n";
         return 1;
     }
-    std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
-    pages.push_back(AutoCli_ToolManual(dispatcher, format));
-    for (const ManualPage& page : pages) {
-        const std::string path = directory + "/" + page.fileName;
+    std::vector<std::pair<std::string, std::string>> files;
+    if (!directory.empty()) {
+        std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
+        pages.push_back(AutoCli_ToolManual(dispatcher, format));
+        for (ManualPage& page : pages) {
+            files.emplace_back(directory + "/" + page.fileName, std::move(page.text));
+        }
+    }
+    if (!schemaDirectory.empty()) {
+        for (SchemaFile& schema : AutoCli_SchemaFiles(dispatcher)) {
+            files.emplace_back(schemaDirectory + "/" + schema.fileName, std::move(schema.text));
+        }
+    }
+    for (const auto& [path, text] : files) {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << page.text;
+        file << text;
         file.close();
         if (!file) {
             err << "varnok-doc: unable to write " << path << "\n";
