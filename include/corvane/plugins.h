@@ -171,6 +171,12 @@ public:
     /// `value` without any occurrence of `c`.
     std::string SanitizeChar(const std::string& value, char c) const;
 
+    /// What a run with `input` hands to the shell: `shellText`, the exact text of /bin/sh -c (with the
+    /// LANG and ZU_USERNAME assignments a run puts in front), and `stdinText`, the filled standard-input
+    /// template. Nothing is started. Throws CorvaneException as SubstituteInput does.
+    void PlanRun(const std::shared_ptr<CallSpec::Input>& input, std::string& shellText,
+                 std::string& stdinText);
+
     /// Runs the filled command and turns the program's output into the result or error messages of
     /// `output`. Exceptions of the process runner propagate.
     void ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,

@@ -113,6 +113,35 @@ TEST(Docs, BundledExamplesLintCleanAndTheirHelpExamplesRun) {
     EXPECT_GE(examples, 3);
 }
 
+// Runs the "$ scripts/varnok ..." line that opens the README's first block after `after` with the
+// installed varnok on the installed examples, and compares what it prints (standard output, then
+// standard error, as a terminal shows them) with the rest of the block. The examples' directory
+// reads "..." in the block, and a LANG assignment a run adds without LANG is left out.
+void ExpectReadmeExample(const std::string& markdownFile, const std::string& after) {
+    const std::string block = FencedBlock(CorvaneTest::ReadFile(kSource + "/" + markdownFile), "```", after);
+    const std::string::size_type lineEnd = block.find('\n');
+    ASSERT_EQ(0u, block.rfind("$ ", 0)) << after;
+    std::string command = block.substr(2, lineEnd - 2);
+    const std::string program = command.rfind("scripts/varnok ", 0) == 0 ? "scripts/varnok " : "varnok ";
+    command.replace(0, program.size(), "'" + kBin + "varnok' --plugin-dir '" + kExamples + "' ");
+    const Result run = RunProgram("/bin/sh", {"-c", command});
+    std::string printed = run.out + run.err;
+    for (const std::string& drop : {kExamples, std::string("LANG=en_US.UTF-8 ")}) {
+        for (auto at = printed.find(drop); at != std::string::npos; at = printed.find(drop)) {
+            printed.replace(at, drop.size(), drop == kExamples ? "..." : "");
+        }
+    }
+    EXPECT_EQ(block.substr(lineEnd + 1), printed) << after;
+}
+
+TEST(Docs, QueryAndDryRunExamplesPrintWhatTheDocsShow) {
+    ExpectReadmeExample("README.md", "f F`), or a string as given.");
+    ExpectReadmeExample("README.md", "status 1, and nothing runs:");
+    ExpectReadmeExample("README.md", "and 1 with the errors otherwise");
+    ExpectReadmeExample("docs/writing-plugins.md", "appears) shown as `***`:");
+    ExpectReadmeExample("docs/output-formats.md", "not used for the dry-run\nstructure.");
+}
+
 void ExpectGroffSilent(const std::string& page) {
     const Result groff = RunProgram("/bin/sh", {"-c", "groff -ww -z -man \"$0\" 2>&1", page});
     EXPECT_EQ("", groff.out) << page;

@@ -23,6 +23,24 @@ using VarnokTest::RunShell;
 
 const std::vector<std::string> kPackages = {"libcorvane0", "libcorvane-dev", "varnok"};
 
+// A Depends field without the sanitizer runtimes that an instrumented build adds to it.
+std::string WithoutSanitizerRuntimes(const std::string& depends) {
+    std::string kept;
+    size_t start = 0;
+    while (start <= depends.size()) {
+        size_t end = depends.find(", ", start);
+        std::string entry = depends.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (entry.rfind("libasan", 0) != 0 && entry.rfind("libubsan", 0) != 0) {
+            kept += (kept.empty() ? "" : ", ") + entry;
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 2;
+    }
+    return kept;
+}
+
 std::string Chomp(std::string text) {
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
@@ -134,11 +152,11 @@ TEST_F(Package, ToolsPackageHoldsProgramsPagesCompletionAndExamples) {
 
 TEST_F(Package, DependenciesBetweenThePackagesAndOnTheSystem) {
     // libxml2 is loaded, not linked, so the library package names it; Boost.Regex comes from the module.
-    const std::string library = Field(0, "Depends");
+    const std::string library = WithoutSanitizerRuntimes(Field(0, "Depends"));
     EXPECT_EQ(0u, library.find("libxml2 (>= 2.9), libboost-regex")) << library;
     EXPECT_NE(std::string::npos, library.find("libstdc++6")) << library;
     EXPECT_EQ("libcorvane0 (= " PROJECT_VERSION_TEXT ")", Field(1, "Depends"));
-    const std::string tools = Field(2, "Depends");
+    const std::string tools = WithoutSanitizerRuntimes(Field(2, "Depends"));
     EXPECT_EQ(0u, tools.find("libcorvane0 (= " PROJECT_VERSION_TEXT "), libc6")) << tools;
     EXPECT_EQ(std::string::npos, tools.find("libxml2")) << tools;
     EXPECT_EQ(std::string::npos, tools.find("libboost")) << tools;

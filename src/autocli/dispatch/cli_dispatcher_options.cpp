@@ -19,7 +19,8 @@ int screenWidth = 0;
 
 bool IsKnownDispatcherOption(const std::string& name) {
     static const char* const known[] = {"h",      "help",         "formatter",    "plugin-dir",
-                                        "plugin", "format-param", "screen-width", "version"};
+                                        "plugin", "format-param", "screen-width", "version",
+                                        "where",  "sort",         "limit",        "dry-run"};
     for (const char* option : known) {
         if (name == option) {
             return true;

@@ -119,7 +119,9 @@ void OptionParser::ParseStack(std::stack<std::string> words) {
     if (words.empty()) {
         return;
     }
+    readingDispatcherOptions = true;
     dispatcherParameters = ParseParameters(words);
+    readingDispatcherOptions = false;
     commandPath = ParsePath(words);
     remaining = std::move(words);
 }
@@ -141,6 +143,11 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
         std::string name;
         std::string value;
         if (!ParseParameter(word, name, value)) {
+            // A dispatcher option that is a switch: the next word begins the command path.
+            if (readingDispatcherOptions && name == "dry-run") {
+                parameters.emplace_back(std::move(name), std::move(value));
+                continue;
+            }
             if (!words.empty() && !IsParameter(words.top())) {
                 value = std::move(words.top());
                 words.pop();

@@ -48,6 +48,18 @@ Page ToolPage(Dispatcher& dispatcher) {
          "lines after it still run. Secret values of lines read from standard input are asked for on the "
          "terminal."},
         {"--version", "Print varnok and its version, and exit."},
+        {"--where '*field* *op* *value*'",
+         "Keep only the rows of a list result where the condition holds; op is one of == != < <= > >= =~ "
+         "(a regular expression searched in a string). field may be A.B for a nested structure. Repeatable: "
+         "all must hold. Checked against the declared output before the command runs."},
+        {"--sort [-]*field*[,[-]*field*...]",
+         "Sort the rows of a list result by these fields, stably; - sorts that field in descending order. "
+         "Once only."},
+        {"--limit *n*", "Print at most the first n rows of a list result, after sorting. Once only."},
+        {"--dry-run",
+         "Run nothing: validate the call and print what would run (the shell text and standard input of a "
+         "descriptor command, the path and parameters of an in-process one), secret values shown as ***. "
+         "Takes no value."},
         {"-h, --help", "Print the usage text."},
     };
     for (const auto& [term, text] : dispatcherOptions) {

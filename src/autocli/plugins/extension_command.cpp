@@ -104,6 +104,30 @@ std::string ShownCommand(ExtensionCommand& command, CallSpec::Input& input, cons
 
 } // namespace
 
+void ExtensionCommand::PlanRun(const std::shared_ptr<CallSpec::Input>& input, std::string& shellText,
+                               std::string& stdinText) {
+    if (!input) {
+        throw CorvaneException("Extension command '" + GetName() + "' was planned without an input");
+    }
+    // The same steps as ExecuteInternal and the process runner take, in the same order.
+    shellText = SubstituteInput(input, false);
+    if (std::getenv("LANG") == nullptr) {
+        shellText = "LANG=en_US.UTF-8 " + shellText;
+    }
+    stdinText = SubstituteInput(input, true);
+    std::shared_ptr<CallSpec::InputSpec> spec = GetInputSpec();
+    if (spec && spec->IsContextSupported("user")) {
+        const std::string& userName = input->GetContext("user");
+        if (!userName.empty()) {
+            std::string quoted;
+            for (const char c : userName) {
+                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            }
+            shellText = "ZU_USERNAME='" + quoted + "' " + shellText;
+        }
+    }
+}
+
 void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
                                        const std::shared_ptr<CallSpec::Output>& output) {
     if (!input || !output) {

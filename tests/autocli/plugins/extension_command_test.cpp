@@ -256,3 +256,25 @@ TEST(ExtensionCommandTest, NoDataMessageShowsValuesCutAndEscaped) {
 }
 
 } // namespace
+
+TEST(ExtensionCommand, PlanRunGivesTheShellTextAndStandardInputOfARun) {
+    auto command = MakeCommand("prog $val{xx}", "in=$val{xx}\n");
+    auto input = MakeInput(command, {{"xx", "a b"}});
+    std::string shell;
+    std::string stdinText;
+    {
+        ScopedEnv lang("LANG", nullptr);
+        command->PlanRun(input, shell, stdinText);
+        EXPECT_EQ("LANG=en_US.UTF-8 prog a b", shell);
+        EXPECT_EQ("in=a b\n", stdinText);
+    }
+    ScopedEnv lang("LANG", "C");
+    command->GetInputSpec()->SetContextSupported("user");
+    input->SetContext("user", "o'k");
+    command->PlanRun(input, shell, stdinText);
+    EXPECT_EQ("ZU_USERNAME='o'\\''k' prog a b", shell);
+    // Without a user name the command is run unchanged.
+    input->SetContext("user", "");
+    command->PlanRun(input, shell, stdinText);
+    EXPECT_EQ("prog a b", shell);
+}
