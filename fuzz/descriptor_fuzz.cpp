@@ -1,8 +1,9 @@
 // Fuzz target of the descriptor reader: a plugin descriptor file loaded and registered beside the
-// built-in namespaces the way the dispatcher registers it, then every command's specifications and
-// help produced and printed.
+// built-in namespaces the way the dispatcher registers it, then every command's specifications,
+// help and schemas produced and printed.
 #include "fuzz_support.h"
 
+#include <corvane/catalog.h>
 #include <corvane/dispatch.h>
 
 #include <cerrno>
@@ -64,6 +65,14 @@ void CheckCommand(const std::shared_ptr<Command>& command, const std::string& de
         formatter->Format(output, params, context, out);
         if (out.str().empty()) {
             Fail("the help of " + path + " printed nothing", descriptor);
+        }
+        // Whatever the descriptor declares, its schemas are written, as JSON objects.
+        for (const std::string& schema : {Corvane::AutoCli::AutoCli_InputSchema(*command),
+                                          Corvane::AutoCli::AutoCli_OutputSchema(*command)}) {
+            if (schema.size() < 3 || schema.front() != '{' ||
+                schema.compare(schema.size() - 2, 2, "}\n") != 0) {
+                Fail("a schema of " + path + " is no JSON object: " + schema, descriptor);
+            }
         }
     } catch (const std::exception& e) {
         Fail("the specifications or help of " + path + " failed: " + e.what(), descriptor);

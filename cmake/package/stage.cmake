@@ -1,8 +1,9 @@
-# Runs in CPack (with DESTDIR set: file(COPY), not file(INSTALL)) after the install into the staging tree, before the package is made: turns the
-# installed tree into the package's. The example plugins move from <libdir>/corvane/examples to the
-# documentation (their descriptors name their scripts there); the shared-object example is shipped as
-# source, since no machine code belongs under /usr/share; manual pages are compressed.
-set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
+# Runs in CPack (with DESTDIR set: file(COPY), not file(INSTALL)) after the install into the staging
+# trees, one per component, before the packages are made: turns the installed trees into the
+# packages'. The example plugins move from <libdir>/corvane/examples to the documentation of the
+# varnok package (their descriptors name their scripts there); the shared-object example is shipped
+# as source, since no machine code belongs under /usr/share; manual pages are compressed.
+set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/Tools")
 if(NOT EXISTS "${root}/usr")
     message(FATAL_ERROR "no staged /usr under ${root}")
 endif()
@@ -27,10 +28,13 @@ if(EXISTS "${root}${from}")
         DESTINATION "${root}${to}/sysload"
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
     file(REMOVE_RECURSE "${root}${from}")
-    file(GLOB left "${root}/usr/${CPACK_CORVANE_LIBDIR}/corvane/*")
-    if(NOT left)
-        file(REMOVE_RECURSE "${root}/usr/${CPACK_CORVANE_LIBDIR}/corvane")
-    endif()
+    # The directories that held only the examples go too.
+    foreach(dir corvane "")
+        file(GLOB left "${root}/usr/${CPACK_CORVANE_LIBDIR}/${dir}/*")
+        if(NOT left)
+            file(REMOVE_RECURSE "${root}/usr/${CPACK_CORVANE_LIBDIR}/${dir}")
+        endif()
+    endforeach()
 endif()
 
 file(GLOB_RECURSE pages "${root}/usr/share/man/*")

@@ -44,6 +44,7 @@ class LoadShow : public Command {
 public:
     LoadShow() {
         SetDescription("Show the load averages, the number of processes, memory and swap of this host.");
+        SetMetaData("effect", "read");
         // Dispatcher options such as --formatter go before the namespaces, so an example line, which
         // is the command path followed by command options, cannot show them.
         AddExample("", "Show the current load (varnok --formatter json system load show prints it as JSON).");
@@ -101,6 +102,7 @@ class UserList : public Command {
 public:
     UserList() {
         SetDescription("List the users of this host from its user database.");
+        SetMetaData("effect", "read");
         AddExample("--min-uid 1000", "Only the users of people, not of system services.");
         AddExample("--login", "Only users that can log in.");
         SetDefaultOutputFormatter("table");

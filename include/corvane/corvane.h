@@ -11,5 +11,6 @@
 #include <corvane/metaobj.h>
 #include <corvane/plugins.h>
 #include <corvane/process.h>
+#include <corvane/query.h>
 #include <corvane/tree.h>
 #include <corvane/xmlutil.h>

@@ -6,6 +6,7 @@
 #include <corvane/export.h>
 #include <corvane/format.h>
 #include <corvane/plugins.h>
+#include <corvane/query.h>
 #include <corvane/tree.h>
 
 #include <cstddef>
@@ -50,10 +51,10 @@ public:
     /// Pops the leading non-option words.
     std::list<std::string> ParsePath(std::stack<std::string>& words);
     /// Pops leading option words with their values. An option without "=" takes the next word as
-    /// its value unless that is an option word; otherwise, with an input specification set, a
-    /// secret parameter is prompted for and a non-flag parameter gets a missing-value error. A
-    /// secret that cannot be read (end of input before any byte, a read error, no terminal) is a
-    /// parse error naming the parameter.
+    /// its value unless that is an option word (or, among the dispatcher options, it is --dry-run);
+    /// otherwise, with an input specification set, a secret parameter is prompted for and a non-flag
+    /// parameter gets a missing-value error. A secret that cannot be read (end of input before any
+    /// byte, a read error, no terminal) is a parse error naming the parameter.
     ParameterList ParseParameters(std::stack<std::string>& words);
     /// Splits one option word into name and value; returns true when the word carried a value.
     bool ParseParameter(const std::string& word, std::string& name, std::string& value);
@@ -101,6 +102,8 @@ private:
     // Command option words not yet processed; the top is the next word.
     std::stack<std::string> remaining;
     std::shared_ptr<CallSpec::InputSpec> inputSpec;
+    // Set while the leading dispatcher options are read: --dry-run takes no value from the next word.
+    bool readingDispatcherOptions = false;
     bool secretsFromTerminal = false;
     // A secret value could not be read (end of input, read error, no terminal): the call fails.
     bool secretUnread = false;
@@ -174,6 +177,25 @@ public:
     /// a structure open passes what cannot be told.
     bool CheckFormatParameters(const std::shared_ptr<Command>& command, const FormatParameters& params,
                                const std::shared_ptr<CallSpec::Output>& output);
+
+    /// Checks `query` against the declared output of `command` before it runs (see
+    /// ResultQuery::Prepare); each problem is added to `output`. True for an empty query.
+    bool CheckQuery(const std::shared_ptr<Command>& command, ResultQuery& query,
+                    const std::shared_ptr<CallSpec::Output>& output);
+    /// ExecuteCommand with a query: the query is checked against the command's declared output first,
+    /// and when it is refused nothing runs; otherwise the call's result is filtered, sorted and cut.
+    /// A help request is answered as without a query.
+    bool ExecuteCommand(std::shared_ptr<CommandInput> input, std::shared_ptr<CommandOutput> output,
+                        ResultQuery& query);
+    /// Resolves and validates the call as ExecuteCommand does, but runs nothing: the result is a
+    /// "VarnokDryRun" structure saying what would run. Its fields: "Command" (the command path, words
+    /// joined by blanks), "Kind" ("shell" for a command that runs a program through /bin/sh,
+    /// "in-process" otherwise), "Shell" (the exact text handed to /bin/sh -c), "Stdin" (the filled
+    /// standard-input template), both empty for an in-process command, and "Parameters", a list of
+    /// "VarnokDryRunParameter" structures ("Name", "Value"), one per value given, in name order. Every
+    /// value of a secret parameter reads "***", and so does every place in the other values, the
+    /// shell text and the standard input where one appears. True when the call would run.
+    bool DryRun(std::shared_ptr<CommandInput> input, std::shared_ptr<CommandOutput> output);
 
     /// Prints `output` with the formatter `params` names. Prints nothing and returns true when no
     /// formatter is named; adds an error to `output` and returns false when the name is unknown.

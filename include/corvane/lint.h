@@ -19,9 +19,13 @@ struct CORVANE_API LintFinding {
     long line = 0;
     bool error = false;
     std::string message;
+    /// A fact worth knowing that is no fault (an addition found by comparing catalogs); never set
+    /// together with `error`.
+    bool note = false;
 };
 
-/// "FILE:LINE: error: MESSAGE" or "FILE:LINE: warning: MESSAGE" ("FILE: ..." without a line).
+/// "FILE:LINE: error: MESSAGE", "FILE:LINE: warning: MESSAGE" or "FILE:LINE: note: MESSAGE" ("FILE: ..."
+/// without a line).
 CORVANE_API std::string AutoCli_FormatLintFinding(const LintFinding& finding);
 
 /// Loads plugin files into a dispatcher exactly as the tool does (Initialize, then RegisterPlugin)
@@ -68,6 +72,9 @@ CORVANE_API std::string AutoCli_FindTemplateRefusal(ExtensionCommand& command,
 /// The whole varnok-lint command: `varnok-lint [--werror] [--plugin-dir DIR]... [FILE]...`, the
 /// directories and files linted in the order given. Findings go to `out`, usage errors to `err`.
 /// Returns 0 without errors, 1 with errors (warnings too under --werror), 2 on a usage error.
+/// `varnok-lint --compat OLD_CATALOG NEW_CATALOG` compares two catalogs instead
+/// (AutoCli_CompareCatalogs of corvane/catalog.h): 1 when something breaks, 2 when a catalog cannot
+/// be read, with its error on `err`.
 CORVANE_API int AutoCli_LintMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 } // namespace Corvane::AutoCli

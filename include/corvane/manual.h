@@ -31,11 +31,17 @@ CORVANE_API std::vector<ManualPage> AutoCli_CommandManuals(Dispatcher& dispatche
 /// their parameters, exit status, environment, files, and the command pages.
 CORVANE_API ManualPage AutoCli_ToolManual(Dispatcher& dispatcher, ManualFormat format);
 
-/// The whole varnok-doc command: `varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]...
-/// [--plugin FILE]... [--no-default-plugins]`. Loads the installation's plugin directories that exist
-/// (unless --no-default-plugins) and then the plugins named, as varnok does, and writes every page
-/// into DIR. Returns 0 on success, 1 when a page cannot be written or a plugin file fails to load, 2
-/// on a usage error; messages go to `err`.
+/// The pages of the programs installed beside varnok, which load no plugins of their own to describe:
+/// varnok-lint.1, varnok-doc.1 and varnok-complete.1 (or .md), in that order. `date` (2026-12-06, the
+/// date of the release they describe) goes into the roff header.
+CORVANE_API std::vector<ManualPage> AutoCli_ProgramManuals(ManualFormat format, const std::string& date);
+
+/// The whole varnok-doc command: `varnok-doc (--man DIR | --markdown DIR) [--schema DIR]
+/// [--plugin-dir DIR]... [--plugin FILE]... [--no-default-plugins]` (--schema alone is enough). Loads
+/// the installation's plugin directories that exist (unless --no-default-plugins) and then the plugins
+/// named, as varnok does, and writes every page into DIR, and with --schema the files of
+/// AutoCli_SchemaFiles (corvane/catalog.h) into its DIR. Returns 0 on success, 1 when a page cannot be
+/// written or a plugin file fails to load, 2 on a usage error; messages go to `err`.
 CORVANE_API int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 } // namespace Corvane::AutoCli

@@ -171,6 +171,12 @@ public:
     /// `value` without any occurrence of `c`.
     std::string SanitizeChar(const std::string& value, char c) const;
 
+    /// What a run with `input` hands to the shell: `shellText`, the exact text of /bin/sh -c (with the
+    /// LANG and ZU_USERNAME assignments a run puts in front), and `stdinText`, the filled standard-input
+    /// template. Nothing is started. Throws CorvaneException as SubstituteInput does.
+    void PlanRun(const std::shared_ptr<CallSpec::Input>& input, std::string& shellText,
+                 std::string& stdinText);
+
     /// Runs the filled command and turns the program's output into the result or error messages of
     /// `output`. Exceptions of the process runner propagate.
     void ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
@@ -255,8 +261,9 @@ private:
     std::shared_ptr<DescriptorCache::RestoredRegistrations> restored;
 };
 
-/// Checks the `meta-data-entry` children of a `meta-data` element; the entries are not kept and the
-/// command is not changed.
+/// Checks the `meta-data-entry` children of a `meta-data` element and keeps every entry with content as
+/// the command's meta-data (the entry's text, a later entry of the same name winning). `command` may be
+/// empty: the entries are then only checked.
 CORVANE_API void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>& command);
 /// The parameters and supported contexts of an `input-spec` element.
 CORVANE_API std::shared_ptr<CallSpec::InputSpec> ExtractInputSpec(xmlNode* node);

@@ -169,6 +169,16 @@ public:
     void SetDefaultOutputParameter(const char* key, const char* value);
     FormatParameters GetDefaultOutputFormatParameters() const { return defaultFormatParameters; }
 
+    /// Sets the meta-data entry `name` (a later value replaces an earlier one). Entries are free-form;
+    /// only "effect" has a meaning to the library (see GetEffect).
+    void SetMetaData(std::string name, std::string value);
+    /// The meta-data entries, by name. Virtual so that a command whose declaration is read on first use
+    /// can read it first.
+    virtual const std::map<std::string, std::string>& GetMetaData();
+    /// The declared effect of running the command: "read", "change" or "destroy", from the meta-data
+    /// entry "effect"; empty when the entry is missing or holds any other text.
+    std::string GetEffect();
+
     /// Sets a "VarnokCommandHelp" structure as the root of `output` and marks it as help output.
     void GenerateHelpOutput(const std::shared_ptr<CallSpec::Input>& input,
                             const std::shared_ptr<CallSpec::Output>& output);
@@ -181,6 +191,7 @@ private:
     std::shared_ptr<CallSpec::InputSpec> inputSpec;
     std::shared_ptr<CallSpec::OutputSpec> outputSpec;
     FormatParameters defaultFormatParameters;
+    std::map<std::string, std::string> metaData;
     std::weak_ptr<NamespaceNode> parent;
 };
 

@@ -113,6 +113,35 @@ TEST(Docs, BundledExamplesLintCleanAndTheirHelpExamplesRun) {
     EXPECT_GE(examples, 3);
 }
 
+// Runs the "$ scripts/varnok ..." line that opens the README's first block after `after` with the
+// installed varnok on the installed examples, and compares what it prints (standard output, then
+// standard error, as a terminal shows them) with the rest of the block. The examples' directory
+// reads "..." in the block, and a LANG assignment a run adds without LANG is left out.
+void ExpectReadmeExample(const std::string& markdownFile, const std::string& after) {
+    const std::string block = FencedBlock(CorvaneTest::ReadFile(kSource + "/" + markdownFile), "```", after);
+    const std::string::size_type lineEnd = block.find('\n');
+    ASSERT_EQ(0u, block.rfind("$ ", 0)) << after;
+    std::string command = block.substr(2, lineEnd - 2);
+    const std::string program = command.rfind("scripts/varnok ", 0) == 0 ? "scripts/varnok " : "varnok ";
+    command.replace(0, program.size(), "'" + kBin + "varnok' --plugin-dir '" + kExamples + "' ");
+    const Result run = RunProgram("/bin/sh", {"-c", command});
+    std::string printed = run.out + run.err;
+    for (const std::string& drop : {kExamples, std::string("LANG=en_US.UTF-8 ")}) {
+        for (auto at = printed.find(drop); at != std::string::npos; at = printed.find(drop)) {
+            printed.replace(at, drop.size(), drop == kExamples ? "..." : "");
+        }
+    }
+    EXPECT_EQ(block.substr(lineEnd + 1), printed) << after;
+}
+
+TEST(Docs, QueryAndDryRunExamplesPrintWhatTheDocsShow) {
+    ExpectReadmeExample("README.md", "f F`), or a string as given.");
+    ExpectReadmeExample("README.md", "status 1, and nothing runs:");
+    ExpectReadmeExample("README.md", "and 1 with the errors otherwise");
+    ExpectReadmeExample("docs/writing-plugins.md", "appears) shown as `***`:");
+    ExpectReadmeExample("docs/output-formats.md", "not used for the dry-run\nstructure.");
+}
+
 void ExpectGroffSilent(const std::string& page) {
     const Result groff = RunProgram("/bin/sh", {"-c", "groff -ww -z -man \"$0\" 2>&1", page});
     EXPECT_EQ("", groff.out) << page;
@@ -165,6 +194,69 @@ TEST(Docs, EmbeddingGuideProgramBuildsAgainstThePrefixAndPrintsWhatTheGuideSays)
                                dir.Path() + "/embed"});
     EXPECT_EQ(printed, run.out);
     EXPECT_EQ("", run.err);
+    EXPECT_EQ(0, run.status);
+}
+
+} // namespace
+
+namespace {
+
+// The lines of `block` after its command lines (those starting with "$ ").
+std::vector<std::string> OutputLines(const std::string& block) {
+    std::vector<std::string> lines;
+    std::istringstream text(block);
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("$ ", 0) != 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// The compatibility findings the README and the plugin guide show are lines varnok-lint prints for the
+// test catalogs, whose whole output the end-to-end tests pin.
+TEST(Docs, CompatibilityFindingsShownAreWhatTheLinterPrints) {
+    const std::string printed = CorvaneTest::ReadFile(kSource + "/tests/data/catalog/expected/compat.out");
+    const std::string readme = CorvaneTest::ReadFile(kSource + "/README.md");
+    const std::vector<std::string> shown =
+        OutputLines(FencedBlock(readme, "```", "`varnok-lint --compat OLD_CATALOG NEW_CATALOG` lists"));
+    ASSERT_EQ(3u, shown.size());
+    for (std::string line : shown) {
+        ASSERT_EQ(0u, line.find("release-2/catalog.json: ")) << line;
+        line.replace(0, 22, "NEW");
+        EXPECT_NE(std::string::npos, printed.find(line + "\n")) << line;
+    }
+    const std::string guide = CorvaneTest::ReadFile(kSource + "/docs/writing-plugins.md");
+    int found = 0;
+    std::istringstream text(guide);
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("    v2/catalog.json: ", 0) == 0) {
+            EXPECT_NE(std::string::npos, printed.find("NEW" + line.substr(19) + "\n")) << line;
+            ++found;
+        }
+    }
+    EXPECT_EQ(3, found);
+}
+
+// The validation the output guide shows, run as it stands on the installed examples' schemas.
+TEST(Docs, OutputGuideValidationRunsAsShown) {
+    const std::string guide = CorvaneTest::ReadFile(kSource + "/docs/output-formats.md");
+    const std::string block = FencedBlock(guide, "```", "### JSON Schemas");
+    const std::string::size_type python = block.find("$ /usr/bin/python3 ");
+    ASSERT_NE(std::string::npos, python) << block;
+    const std::string command = block.substr(python + 2, block.find('\n', python) - python - 2);
+    ASSERT_EQ("valid\n", block.substr(block.find('\n', python) + 1));
+
+    CorvaneTest::TempDir dir;
+    const Result doc = RunProgram(kBin + "varnok-doc", {"--no-default-plugins", "--plugin-dir", kExamples,
+                                                        "--schema", dir.MakeDir("schemas")});
+    ASSERT_EQ(0, doc.status) << doc.err;
+    const Result info = RunProgram(
+        kBin + "varnok", {"--plugin-dir", kExamples, "--formatter", "json", "system", "info", "get"});
+    ASSERT_EQ(0, info.status) << info.err;
+    dir.WriteFile("info.json", info.out);
+    const Result run = RunProgram("/bin/sh", {"-c", "cd \"$0\" && " + command, dir.Path()});
+    EXPECT_EQ("valid\n", run.out + run.err);
     EXPECT_EQ(0, run.status);
 }
 

@@ -62,7 +62,8 @@ void AddOptionHints(const CallSpec::Input& input, const CallSpec::InputSpec& spe
         if (spec.FindParameter(name)) {
             continue;
         }
-        auto unknown = std::find(errors.begin(), errors.end(), "Unknown parameter : " + name);
+        auto unknown =
+            std::find(errors.begin(), errors.end(), "Unknown parameter : " + CallSpec::EchoText(name));
         if (unknown == errors.end()) {
             continue;
         }
@@ -78,6 +79,34 @@ void AddOptionHints(const CallSpec::Input& input, const CallSpec::InputSpec& spe
             errors.insert(unknown + 1, std::move(hint));
         }
     }
+}
+
+// The query of the dispatcher options --where (repeatable), --sort and --limit; a repeated --sort or
+// --limit, and a value given to --dry-run, are problems added to `problems`.
+ResultQuery ReadQueryOptions(const OptionParser& parser, CallSpec::Output& problems) {
+    ResultQuery query;
+    for (const std::string& condition : parser.GetDispatcherParameter("where")) {
+        query.AddWhere(condition);
+    }
+    const std::vector<std::string> sorts = parser.GetDispatcherParameter("sort");
+    if (sorts.size() > 1) {
+        problems.AddErrorMessage("Only one --sort option can be passed to a command");
+    } else if (sorts.size() == 1) {
+        query.SetSort(sorts.front());
+    }
+    const std::vector<std::string> limits = parser.GetDispatcherParameter("limit");
+    if (limits.size() > 1) {
+        problems.AddErrorMessage("Only one --limit option can be passed to a command");
+    } else if (limits.size() == 1) {
+        query.SetLimit(limits.front());
+    }
+    for (const std::string& value : parser.GetDispatcherParameter("dry-run")) {
+        if (!value.empty()) {
+            problems.AddErrorMessage("--dry-run takes no value: " + value);
+            break;
+        }
+    }
+    return query;
 }
 
 } // namespace
@@ -159,13 +188,20 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
 
         // Nothing runs unless its result can be printed as asked, as far as the declared output tells.
         // A help request is printed by the help formatter and is not held up.
+        // A query is read against the declared output too, and so is a dry run's: it fails where the
+        // real call would.
         std::shared_ptr<CallSpec::InputSpec> spec = command->GetInputSpec();
         input->SetInputSpec(spec);
-        if (!input->HasParameter("help")) {
+        const bool help = input->HasParameter("help");
+        auto problems = CommandOutput::New();
+        ResultQuery query = ReadQueryOptions(parser, *problems);
+        if (!help) {
             FormatParameters planned = command->GetDefaultOutputFormatParameters();
             planned.OverrideValues(overrides);
-            auto problems = CommandOutput::New();
-            if (!CheckFormatParameters(command, planned, problems)) {
+            bool fine = !problems->HasError();
+            fine = CheckFormatParameters(command, planned, problems) && fine;
+            fine = CheckQuery(command, query, problems) && fine;
+            if (!fine) {
                 // What validation finds is said first, as it would be without the format problems.
                 spec->Validate(input, output);
                 AddOptionHints(*input, *spec, *output);
@@ -177,8 +213,27 @@ bool CliDispatcher::HandleOptions(OptionParser& parser, bool allowStreamInput) {
             }
         }
 
+        if (!help && parser.HasDispatcherParameter("dry-run")) {
+            // What would run is printed as a result of its own, by the formatter asked for or "simple".
+            ok = DryRun(input, output);
+            AddOptionHints(*input, *spec, *output);
+            if (ok && !output->HasError()) {
+                FormatParameters params;
+                params.SetFormatter(overrides.GetFormatter().empty() ? "simple" : overrides.GetFormatter());
+                ok = PrintResult(output, params, context);
+            }
+            if (output->HasError()) {
+                PrintError(output);
+                return false;
+            }
+            return ok;
+        }
+
         ok = ExecuteCommand(input, output);
         AddOptionHints(*input, *spec, *output);
+        if (ok && output->GetOutputType() == CallSpec::Output::Normal) {
+            query.Apply(output->GetRootObject());
+        }
 
         if (!output->HasError()) {
             FormatParameters params;
@@ -237,7 +292,7 @@ bool CliDispatcher::HandleInputFile(const std::string& path) {
     if (!standardInput) {
         file.Adopt(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!file.IsOpen()) {
-            std::cerr << "Unable to open file " << path << std::endl;
+            std::cerr << "Unable to open file " << CallSpec::EchoText(path) << std::endl;
             return false;
         }
     }
@@ -259,7 +314,8 @@ bool CliDispatcher::HandleInputFile(const std::string& path) {
             return result;
         case CommandLineReader::Result::Error:
             std::cout.flush();
-            std::cerr << "varnok: --input: " << path << ": " << ErrorText(reader.Error()) << std::endl;
+            std::cerr << "varnok: --input: " << CallSpec::EchoText(path) << ": " << ErrorText(reader.Error())
+                      << std::endl;
             return false;
         }
     }

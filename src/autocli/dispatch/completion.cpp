@@ -128,6 +128,9 @@ Completion Complete(Dispatcher& dispatcher, const std::vector<std::string>& word
     std::size_t next = 0;
     while (next < last && OptionParser::IsParameter(words[next])) {
         OptionWord option = SplitOption(words[next++]);
+        if (!option.hasValue && option.name == "dry-run") {
+            continue; // a switch: the next word is not its value
+        }
         if (!option.hasValue && next < last && !OptionParser::IsParameter(words[next])) {
             option.value = words[next++];
             option.hasValue = true;

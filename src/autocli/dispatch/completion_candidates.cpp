@@ -3,6 +3,7 @@
 #include "completion_internal.h"
 
 #include <algorithm>
+#include <set>
 
 namespace Corvane::AutoCli::CompletionDetail {
 
@@ -10,15 +11,19 @@ namespace {
 
 // The options the front end acts on, "input" included: it is read from the command line itself.
 const DispatcherOption kDispatcherOptions[] = {
+    {"dry-run", "Show what would run and run nothing", DispatcherValue::None},
     {"format-param", "Set a formatter parameter: <key>=<value>", DispatcherValue::None},
     {"formatter", "Override the formatter to use for a given command", DispatcherValue::Formatter},
     {"h", "Show the usage text", DispatcherValue::None},
     {"help", "Show the usage text", DispatcherValue::None},
     {"input", "Run the command lines of this file (STDIN: standard input)", DispatcherValue::File},
+    {"limit", "Print at most this many rows of a list", DispatcherValue::None},
     {"plugin", "Add a specific file plugin", DispatcherValue::File},
     {"plugin-dir", "Add all the plug-ins from this directory", DispatcherValue::Directory},
     {"screen-width", "Use the specified screen width when formatting text", DispatcherValue::None},
+    {"sort", "Sort the rows of a list: [-]FIELD[,[-]FIELD...]", DispatcherValue::Field},
     {"version", "Show the version number", DispatcherValue::None},
+    {"where", "Keep the rows of a list where FIELD OP VALUE holds", DispatcherValue::Field},
 };
 
 bool StartsWith(const std::string& text, const std::string& start) {
@@ -47,6 +52,39 @@ Completion Sorted(Completion completion) {
     std::sort(completion.candidates.begin(), completion.candidates.end(),
               [](const CompletionCandidate& a, const CompletionCandidate& b) { return a.word < b.word; });
     return completion;
+}
+
+// The dotted names of the string, integer and boolean fields of `structure`, below `prefix`.
+void AddFieldPaths(const MetaObj::MetaStruct& structure, const std::string& prefix,
+                   std::set<std::string>& paths) {
+    for (const auto& field : structure.GetFields()) {
+        const MetaObj::MetaObject& value = *field.second.value;
+        if (value.GetType() == MetaObj::MetaType::Struct) {
+            AddFieldPaths(static_cast<const MetaObj::MetaStruct&>(value), prefix + field.first + ".", paths);
+        } else if (value.GetType() != MetaObj::MetaType::List) {
+            paths.insert(prefix + field.first);
+        }
+    }
+}
+
+// The fields a query may name in any command below `node` whose declared result is a list of
+// structures: the command comes after the query options on the line, so it is not known yet.
+void AddQueryFields(NamespaceNode& node, std::set<std::string>& paths) {
+    for (const auto& child : node.GetNamespaceNodes()) {
+        if (child->GetType() != CommandType) {
+            AddQueryFields(*child, paths);
+            continue;
+        }
+        auto command = std::dynamic_pointer_cast<Command>(child);
+        const auto spec = command ? command->GetOutputSpec() : nullptr;
+        const auto declared = spec ? spec->GetRootObject() : nullptr;
+        if (declared && declared->GetType() == MetaObj::MetaType::List) {
+            const auto& definition = static_cast<const MetaObj::MetaList&>(*declared).GetListStructure();
+            if (definition) {
+                AddFieldPaths(*definition, "", paths);
+            }
+        }
+    }
 }
 
 // Descriptions are written on one line after a tab.
@@ -92,6 +130,30 @@ Completion DispatcherOptionValue(Dispatcher& dispatcher, const DispatcherOption&
             Add(completion, prefix + formatter->GetName(), word, formatter->GetDescription());
         }
         break;
+    case DispatcherValue::Field: {
+        // --where completes the field at its start; --sort the key after the last comma.
+        std::string value = word.substr(std::min(prefix.size(), word.size()));
+        std::string head = prefix;
+        if (option.name == std::string("sort")) {
+            const std::size_t comma = value.rfind(',');
+            if (comma != std::string::npos) {
+                head += value.substr(0, comma + 1);
+                value.erase(0, comma + 1);
+            }
+            if (!value.empty() && value[0] == '-') {
+                head += '-';
+                value.erase(0, 1);
+            }
+        } else if (value.find_first_of(" \t=!<>") != std::string::npos) {
+            break;
+        }
+        std::set<std::string> paths;
+        AddQueryFields(*dispatcher.GetRootNamespace(), paths);
+        for (const std::string& path : paths) {
+            Add(completion, head + path, head + value, "");
+        }
+        break;
+    }
     case DispatcherValue::None:
         break;
     }

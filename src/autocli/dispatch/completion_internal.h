@@ -10,7 +10,7 @@
 namespace Corvane::AutoCli::CompletionDetail {
 
 /// What follows a dispatcher option: how its value completes.
-enum class DispatcherValue { None, Formatter, File, Directory };
+enum class DispatcherValue { None, Formatter, File, Directory, Field };
 
 /// A dispatcher option as completion knows it. The help options take a value in the grammar like
 /// every option word, but it means nothing, so it completes to nothing.

@@ -119,7 +119,9 @@ void OptionParser::ParseStack(std::stack<std::string> words) {
     if (words.empty()) {
         return;
     }
+    readingDispatcherOptions = true;
     dispatcherParameters = ParseParameters(words);
+    readingDispatcherOptions = false;
     commandPath = ParsePath(words);
     remaining = std::move(words);
 }
@@ -141,6 +143,11 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
         std::string name;
         std::string value;
         if (!ParseParameter(word, name, value)) {
+            // A dispatcher option that is a switch: the next word begins the command path.
+            if (readingDispatcherOptions && name == "dry-run") {
+                parameters.emplace_back(std::move(name), std::move(value));
+                continue;
+            }
             if (!words.empty() && !IsParameter(words.top())) {
                 value = std::move(words.top());
                 words.pop();
@@ -160,7 +167,7 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
                         }
                     } else if (spec->GetType() != CallSpec::ParameterType::Flag &&
                                spec->GetName() != "help") {
-                        parseErrors.push_back(word + " must have value");
+                        parseErrors.push_back(CallSpec::EchoText(word) + " must have value");
                     }
                     break;
                 }
@@ -186,7 +193,7 @@ bool OptionParser::ParseParameter(const std::string& word, std::string& name, st
     case OptionShape::None:
         break;
     }
-    parseErrors.push_back("Attempt to parse option failed.  Input was : " + word);
+    parseErrors.push_back("Attempt to parse option failed.  Input was : " + CallSpec::EchoText(word));
     return false;
 }
 
@@ -212,12 +219,13 @@ void OptionParser::ProcessCommandArguments() {
     if (remaining.empty()) {
         return;
     }
-    std::string message = "Found Extra non-parameter arguments at the end of input: ";
+    std::string words;
     while (!remaining.empty()) {
-        message += "'" + remaining.top() + "' ";
+        words += "'" + remaining.top() + "' ";
         remaining.pop();
     }
-    parseErrors.push_back(std::move(message));
+    parseErrors.push_back("Found Extra non-parameter arguments at the end of input: " +
+                          CallSpec::EchoText(words));
 }
 
 bool OptionParser::HasDispatcherParameter(const std::string& name) const {

@@ -70,6 +70,12 @@ bool CommandHelpFormatter::Format(const std::shared_ptr<CallSpec::Output>& outpu
     out << "Description: " << GetStringField(root, "Description");
     EndLine(out);
     EndLine(out);
+    const std::string effect = GetStringField(root, "Effect");
+    if (!effect.empty()) {
+        out << "Effect: " << effect;
+        EndLine(out);
+        EndLine(out);
+    }
 
     const int width = context.width;
     if (std::shared_ptr<MetaList> paramList = GetListField(*root, "Param List")) {

@@ -187,6 +187,16 @@ void OutputBlocks(const std::shared_ptr<MetaObject>& value, std::vector<Block>& 
     }
 }
 
+std::string EffectMeaning(const std::string& effect) {
+    if (effect == "read") {
+        return "The command only reads: running it changes nothing.";
+    }
+    if (effect == "change") {
+        return "The command changes the state of the host.";
+    }
+    return "The command removes or destroys something; it may not be undone.";
+}
+
 Page CommandPage(Command& command) {
     const std::list<std::string> path = command.GetPath();
     const std::string words = Join(path, " ");
@@ -205,7 +215,12 @@ Page CommandPage(Command& command) {
     }
     synopsis += " [options]";
     page.sections.push_back({"Synopsis", {Block{"", synopsis, true, {}}}});
-    page.sections.push_back({"Description", {Block{"", command.GetDescription(), false, {}}}});
+    Section description{"Description", {Block{"", command.GetDescription(), false, {}}}};
+    const std::string effect = command.GetEffect();
+    if (!effect.empty()) {
+        description.blocks.push_back(Block{"Effect: " + effect, EffectMeaning(effect), false, {}});
+    }
+    page.sections.push_back(std::move(description));
     page.sections.push_back(std::move(options));
 
     Section output{"Output", {}};

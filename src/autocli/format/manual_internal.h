@@ -30,6 +30,7 @@ struct Section {
 struct Page {
     std::string name;    // varnok-system-process-list
     std::string summary; // the text after the dash of NAME
+    std::string date;    // the date in the page's header, 2026-12-06; none when empty
     std::vector<Section> sections;
 };
 

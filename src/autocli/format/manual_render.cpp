@@ -101,14 +101,17 @@ std::string MarkdownTerm(const std::string& term) {
 } // namespace
 
 std::string RenderMan(const Page& page) {
-    std::string out = ".TH " + Upper(RoffText(page.name)) + " 1 \"\" \"Corvane AutoCli\" \"varnok\"\n";
+    std::string out =
+        ".TH " + Upper(RoffText(page.name)) + " 1 \"" + page.date + "\" \"Corvane AutoCli\" \"varnok\"\n";
     out += ".SH NAME\n" + RoffText(page.name) + " \\- " + RoffText(page.summary) + "\n";
     for (const Section& section : page.sections) {
         out += ".SH " + Upper(section.title) + "\n";
         bool first = true;
         for (const Block& block : section.blocks) {
             if (block.literal) {
-                out += ".PP\n.RS\n.nf\n" + RoffText(block.text) + "\n.fi\n.RE\n";
+                // A section heading starts a paragraph already.
+                out += (first ? "" : ".PP\n") + std::string(".RS\n.nf\n") + RoffText(block.text) +
+                       "\n.fi\n.RE\n";
             } else if (block.term.empty()) {
                 out += (first ? "" : ".PP\n") + RoffText(block.text) + "\n";
             } else {

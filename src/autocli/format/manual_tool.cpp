@@ -1,6 +1,8 @@
 // Manual pages: the page of the tool itself, and the varnok-doc command line that writes them all.
 #include "manual_internal.h"
 
+#include <corvane/catalog.h>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -46,6 +48,18 @@ Page ToolPage(Dispatcher& dispatcher) {
          "lines after it still run. Secret values of lines read from standard input are asked for on the "
          "terminal."},
         {"--version", "Print varnok and its version, and exit."},
+        {"--where '*field* *op* *value*'",
+         "Keep only the rows of a list result where the condition holds; op is one of == != < <= > >= =~ "
+         "(a regular expression searched in a string). field may be A.B for a nested structure. Repeatable: "
+         "all must hold. Checked against the declared output before the command runs."},
+        {"--sort [-]*field*[,[-]*field*...]",
+         "Sort the rows of a list result by these fields, stably; - sorts that field in descending order. "
+         "Once only."},
+        {"--limit *n*", "Print at most the first n rows of a list result, after sorting. Once only."},
+        {"--dry-run",
+         "Run nothing: validate the call and print what would run (the shell text and standard input of a "
+         "descriptor command, the path and parameters of an in-process one), secret values shown as ***. "
+         "Takes no value."},
         {"-h, --help", "Print the usage text."},
     };
     for (const auto& [term, text] : dispatcherOptions) {
@@ -79,7 +93,9 @@ Page ToolPage(Dispatcher& dispatcher) {
                 "Errors (printed on standard error under a line Errors:), the usage text, a listing of "
                 "namespaces, a failed write of standard output (varnok: write error: REASON); with --input, "
                 "any command line that failed this way, or a command file that could not be read to its end "
-                "(varnok: --input: FILE: REASON).",
+                "(varnok: --input: FILE: REASON). A message that repeats a word, value, file name or "
+                "command-file line shows at most 200 bytes of it, then ... (N bytes) with its whole length, "
+                "and control bytes and bytes that are not UTF-8 as \\xNN.",
                 false,
                 {}}}});
     page.sections.push_back(
@@ -122,7 +138,9 @@ namespace {
 void PrintDocUsage(std::ostream& out) {
     out << "Usage: varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]... [--plugin FILE]... "
            "[--no-default-plugins]\n"
+           "       varnok-doc [--man DIR | --markdown DIR] --schema DIR [--plugin-dir DIR]... ...\n"
            "Writes a manual page for every command of the loaded plugins and varnok.1 (or .md) into DIR.\n"
+           "--schema writes the JSON Schemas of every command's input and result, and catalog.json.\n"
            "The installed plugin directories are loaded as varnok loads them, unless --no-default-plugins.\n";
 }
 
@@ -141,6 +159,7 @@ bool Exists(const char* path) {
 
 int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     std::string directory;
+    std::string schemaDirectory;
     ManualFormat format = ManualFormat::Man;
     bool defaults = true;
     std::vector<std::pair<bool, std::string>> plugins;
@@ -154,14 +173,20 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
             defaults = false;
             continue;
         }
-        if (word != "--man" && word != "--markdown" && word != "--plugin-dir" && word != "--plugin") {
+        if (word != "--man" && word != "--markdown" && word != "--schema" && word != "--plugin-dir" &&
+            word != "--plugin") {
             return DocUsageError(err, "unknown argument " + word);
         }
         if (i + 1 >= argc || argv[i + 1][0] == '\0') {
             return DocUsageError(err, word + " needs a value");
         }
         const std::string value = argv[++i];
-        if (word == "--man" || word == "--markdown") {
+        if (word == "--schema") {
+            if (!schemaDirectory.empty()) {
+                return DocUsageError(err, "--schema can be given once only");
+            }
+            schemaDirectory = value;
+        } else if (word == "--man" || word == "--markdown") {
             if (!directory.empty()) {
                 return DocUsageError(err, "only one of --man and --markdown can be given");
             }
@@ -171,7 +196,7 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
             plugins.emplace_back(word == "--plugin-dir", value);
         }
     }
-    if (directory.empty()) {
+    if (directory.empty() && schemaDirectory.empty()) {
         return DocUsageError(err, "--man DIR or --markdown DIR is required");
     }
     Dispatcher dispatcher;
@@ -194,12 +219,22 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
         err << "varnok-doc: " << e.what() << "\n";
         return 1;
     }
-    std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
-    pages.push_back(AutoCli_ToolManual(dispatcher, format));
-    for (const ManualPage& page : pages) {
-        const std::string path = directory + "/" + page.fileName;
+    std::vector<std::pair<std::string, std::string>> files;
+    if (!directory.empty()) {
+        std::vector<ManualPage> pages = AutoCli_CommandManuals(dispatcher, format);
+        pages.push_back(AutoCli_ToolManual(dispatcher, format));
+        for (ManualPage& page : pages) {
+            files.emplace_back(directory + "/" + page.fileName, std::move(page.text));
+        }
+    }
+    if (!schemaDirectory.empty()) {
+        for (SchemaFile& schema : AutoCli_SchemaFiles(dispatcher)) {
+            files.emplace_back(schemaDirectory + "/" + schema.fileName, std::move(schema.text));
+        }
+    }
+    for (const auto& [path, text] : files) {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << page.text;
+        file << text;
         file.close();
         if (!file) {
             err << "varnok-doc: unable to write " << path << "\n";

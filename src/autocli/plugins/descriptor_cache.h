@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -190,6 +191,7 @@ public:
 
     std::shared_ptr<CallSpec::InputSpec> GetInputSpecInternal() override;
     std::shared_ptr<CallSpec::OutputSpec> GetOutputSpecInternal() override;
+    const std::map<std::string, std::string>& GetMetaData() override;
     void ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
                          const std::shared_ptr<CallSpec::Output>& output) override;
 

@@ -68,6 +68,11 @@ std::shared_ptr<CallSpec::OutputSpec> CachedExtensionCommand::GetOutputSpecInter
     return ExtensionCommand::GetOutputSpecInternal();
 }
 
+const std::map<std::string, std::string>& CachedExtensionCommand::GetMetaData() {
+    Materialize();
+    return ExtensionCommand::GetMetaData();
+}
+
 void CachedExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
                                              const std::shared_ptr<CallSpec::Output>& output) {
     Materialize();
@@ -99,6 +104,9 @@ void CachedExtensionCommand::Materialize() {
     auto built = std::dynamic_pointer_cast<ExtensionCommand>(reader->GetPendingRegistrations().back().second);
     SetInputSpec(built->GetInputSpecInternal());
     SetOutputSpec(built->GetOutputSpecInternal());
+    for (const auto& [name, value] : built->GetMetaData()) {
+        SetMetaData(name, value);
+    }
     // The templates have no getter; AddCommand takes them from these two text children.
     SetExecuteCommand(XmlUtil_GetContentForChildByTag(node, "execute"));
     SetStdin(XmlUtil_GetContentForChildByTag(node, "stdin"));

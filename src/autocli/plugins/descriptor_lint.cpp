@@ -2,6 +2,8 @@
 // varnok-lint command line.
 #include <corvane/lint.h>
 
+#include <corvane/catalog.h>
+
 #include "descriptor_lint_internal.h"
 
 #include "file_access.h"
@@ -21,7 +23,7 @@ std::string AutoCli_FormatLintFinding(const LintFinding& finding) {
     if (finding.line > 0) {
         text += ":" + std::to_string(finding.line);
     }
-    text += finding.error ? ": error: " : ": warning: ";
+    text += finding.error ? ": error: " : finding.note ? ": note: " : ": warning: ";
     text += finding.message;
     return text;
 }
@@ -88,6 +90,7 @@ void DescriptorLinter::LintDescriptor(const std::string& path) {
     if (root != nullptr) {
         CheckNames(root, found);
         CheckCommands(root, dispatcher, found);
+        CheckMetaData(root, found);
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; });
@@ -134,10 +137,13 @@ namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: varnok-lint [--werror] [--plugin-dir DIR]... [FILE]...\n"
+           "       varnok-lint --compat OLD_CATALOG NEW_CATALOG\n"
            "Loads plugin files as varnok does, together and in the order given, and prints one line per\n"
            "finding: FILE:LINE: error: MESSAGE or FILE:LINE: warning: MESSAGE.\n"
            "  --plugin-dir DIR   lint every plugin file varnok would load from DIR/lib64 and DIR\n"
            "  --werror           treat warnings as errors\n"
+           "  --compat OLD NEW   list what would break a script written against the catalog OLD\n"
+           "                     (varnok-doc --schema) in NEW, as errors, and additions as notes\n"
            "  -h, --help         show this message\n"
            "Exit status: 0 without errors, 1 with errors, 2 on a usage error.\n";
 }
@@ -148,9 +154,33 @@ int UsageError(std::ostream& err, const std::string& message) {
     return 2;
 }
 
+// varnok-lint --compat OLD NEW: findings on `out`; a catalog that cannot be read is a misuse.
+int CompatMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    if (argc != 4 || argv[2][0] == '\0' || argv[3][0] == '\0') {
+        return UsageError(err, "--compat needs an old and a new catalog file");
+    }
+    std::vector<LintFinding> findings;
+    if (!AutoCli_CompareCatalogs(argv[2], argv[3], findings)) {
+        for (const LintFinding& finding : findings) {
+            err << AutoCli_FormatLintFinding(finding) << '\n';
+        }
+        return 2;
+    }
+    bool breaks = false;
+    for (const LintFinding& finding : findings) {
+        breaks = breaks || finding.error;
+        out << AutoCli_FormatLintFinding(finding) << '\n';
+    }
+    out.flush();
+    return breaks ? 1 : 0;
+}
+
 } // namespace
 
 int AutoCli_LintMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    if (argc >= 2 && std::strcmp(argv[1], "--compat") == 0) {
+        return CompatMain(argc, argv, out, err);
+    }
     bool werror = false;
     // (is a directory, path) in command-line order.
     std::vector<std::pair<bool, std::string>> targets;

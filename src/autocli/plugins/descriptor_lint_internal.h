@@ -44,6 +44,8 @@ long LocateRegistrationFault(xmlNode* root, XmlPlugin& plugin, NamespaceNode& tr
 // The checks beyond the loader's; findings carry no file name yet.
 void CheckNames(xmlNode* root, std::vector<LintFinding>& findings);
 void CheckCommands(xmlNode* root, Dispatcher& dispatcher, std::vector<LintFinding>& findings);
+// Meta-data entries with a meaning to the library: an "effect" must be read, change or destroy.
+void CheckMetaData(xmlNode* root, std::vector<LintFinding>& findings);
 
 // "; did you mean 'X'?" with X = AutoCli_ClosestName(word, known), or nothing.
 std::string Suggestion(const std::string& word, const std::vector<std::string>& known);

@@ -8,6 +8,7 @@
 #include <syslog.h>
 
 #include <cstdlib>
+#include <exception>
 
 namespace Corvane::AutoCli {
 
@@ -81,7 +82,51 @@ void AddLeadingErrors(const std::string& out, CallSpec::Output& output) {
     }
 }
 
+// The command as the no-data message shows it: the template filled with the values as messages
+// repeat them (EchoText), so that a long or binary value cannot flood or drive a terminal while the
+// template's own text, line breaks included, stays as written. `run` is the command that ran; a
+// filling that fails shows it through EchoText as a whole.
+std::string ShownCommand(ExtensionCommand& command, CallSpec::Input& input, const std::string& prefix,
+                         const std::string& run) {
+    auto shown = CallSpec::Input::New();
+    for (const auto& [name, values] : input.GetParameters()) {
+        for (const std::string& value : values) {
+            shown->AddParameter(name, CallSpec::EchoText(value));
+        }
+    }
+    shown->SetInputSpec(command.GetInputSpec());
+    try {
+        return prefix + command.SubstituteInput(shown, false);
+    } catch (const std::exception&) {
+        return CallSpec::EchoText(run);
+    }
+}
+
 } // namespace
+
+void ExtensionCommand::PlanRun(const std::shared_ptr<CallSpec::Input>& input, std::string& shellText,
+                               std::string& stdinText) {
+    if (!input) {
+        throw CorvaneException("Extension command '" + GetName() + "' was planned without an input");
+    }
+    // The same steps as ExecuteInternal and the process runner take, in the same order.
+    shellText = SubstituteInput(input, false);
+    if (std::getenv("LANG") == nullptr) {
+        shellText = "LANG=en_US.UTF-8 " + shellText;
+    }
+    stdinText = SubstituteInput(input, true);
+    std::shared_ptr<CallSpec::InputSpec> spec = GetInputSpec();
+    if (spec && spec->IsContextSupported("user")) {
+        const std::string& userName = input->GetContext("user");
+        if (!userName.empty()) {
+            std::string quoted;
+            for (const char c : userName) {
+                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            }
+            shellText = "ZU_USERNAME='" + quoted + "' " + shellText;
+        }
+    }
+}
 
 void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& input,
                                        const std::shared_ptr<CallSpec::Output>& output) {
@@ -89,10 +134,8 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
         throw CorvaneException("Extension command '" + GetName() +
                                "' was executed without an input or an output");
     }
-    std::string command = SubstituteInput(input, false);
-    if (std::getenv("LANG") == nullptr) {
-        command = "LANG=en_US.UTF-8 " + command;
-    }
+    const std::string prefix = std::getenv("LANG") == nullptr ? "LANG=en_US.UTF-8 " : "";
+    const std::string command = prefix + SubstituteInput(input, false);
     const std::string stdinText = SubstituteInput(input, true);
 
     // The output is read as it arrives; one that breaks a bound of the reader ends the program at once.
@@ -110,8 +153,8 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
     stream.End();
 
     if (stream.Empty()) {
-        std::string message =
-            "Got no data from process.\nCommand \"" + command + "\"\n" + DescribeStatus(status);
+        std::string message = "Got no data from process.\nCommand \"" +
+                              ShownCommand(*this, *input, prefix, command) + "\"\n" + DescribeStatus(status);
         syslog(LOG_ERR, "%s", message.c_str());
         output->AddErrorMessage(std::move(message));
         return;

@@ -72,7 +72,7 @@ void XmlPlugin::AddCommand(xmlNode* node) {
     }
 }
 
-void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>&) {
+void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>& command) {
     for (xmlNode* child = node->children; child != nullptr; child = child->next) {
         if (child->name == nullptr) {
             continue;
@@ -84,8 +84,15 @@ void ExtractMetaData(xmlNode* node, const std::shared_ptr<ExtensionCommand>&) {
                  content = content->next) {
                 hasContent = CarriesContent(content);
             }
-            if (hasContent && XmlUtil_ExtractAttribute(child, "name").empty()) {
+            if (!hasContent) {
+                continue;
+            }
+            std::string name = XmlUtil_ExtractAttribute(child, "name");
+            if (name.empty()) {
                 throw CorvaneException("Error parsing 'meta-data-entry', missing required attribute 'name'");
+            }
+            if (command) {
+                command->SetMetaData(std::move(name), XmlUtil_GetContent(child));
             }
         } else if (!IsTextOrComment(child)) {
             throw CorvaneException(

@@ -42,6 +42,11 @@ void CommandSpec::GenerateHelpOutput(const std::shared_ptr<CallSpec::Input>& inp
         help->SetField("Path", std::move(path));
     }
     help->SetField("Description", GetDescription());
+    // Only a declared effect is shown, so the help of every other command keeps its fields.
+    const std::string effect = GetEffect();
+    if (!effect.empty()) {
+        help->SetField("Effect", effect);
+    }
 
     const std::vector<std::shared_ptr<CallSpec::ParameterSpec>> parameters = GetInputSpec()->GetParameters();
     std::shared_ptr<MetaList> parameterList = MetaList::New(MetaType::Struct, ParameterDefinition());

@@ -43,6 +43,24 @@ std::shared_ptr<CallSpec::OutputSpec> CommandSpec::GetOutputSpec() {
     return outputSpec;
 }
 
+void CommandSpec::SetMetaData(std::string name, std::string value) {
+    metaData[std::move(name)] = std::move(value);
+}
+
+const std::map<std::string, std::string>& CommandSpec::GetMetaData() {
+    return metaData;
+}
+
+std::string CommandSpec::GetEffect() {
+    const std::map<std::string, std::string>& entries = GetMetaData();
+    const auto effect = entries.find("effect");
+    if (effect == entries.end()) {
+        return std::string();
+    }
+    const std::string& value = effect->second;
+    return value == "read" || value == "change" || value == "destroy" ? value : std::string();
+}
+
 std::shared_ptr<NamespaceNode> CommandSpec::GetThis() {
     return shared_from_this();
 }

@@ -76,6 +76,11 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
         {{"--plugin-dir", "/tm"}, "directories\t\n"},
         {{"--input=/tmp/c"}, "files\t--input=\n"},
         {{"--formatter", "json", "--screen-width=80", "s"}, "words\t\nstore\tStorage of the test host.\n"},
+        // Query fields of every command whose result is a list of structures; --dry-run takes no value.
+        {{"--where", "Desc"}, "words\t\nDescription\n"},
+        {{"--where", "Description =="}, "words\t\n"},
+        {{"--sort=Command,-Na"}, "words\t\n--sort=Command,-Namespace\n"},
+        {{"--dry-run", "st"}, "words\t\nstore\tStorage of the test host.\n"},
     };
     for (const Case& c : cases) {
         std::string line;

@@ -93,4 +93,27 @@ TEST(Manual, CommandPageAsMarkdown) {
               PageOf(ManualFormat::Markdown));
 }
 
+// Only a declared effect is shown, right under the description, with what it means.
+TEST(Manual, ADeclaredEffectFollowsTheDescription) {
+    const struct {
+        const char* effect;
+        std::string shown;
+    } cases[] = {
+        {"read", "\n- **Effect: read**: The command only reads: running it changes nothing.\n"},
+        {"change", "\n- **Effect: change**: The command changes the state of the host.\n"},
+        {"destroy",
+         "\n- **Effect: destroy**: The command removes or destroys something; it may not be undone.\n"},
+    };
+    for (const auto& c : cases) {
+        auto command = std::make_shared<Resize>();
+        command->SetMetaData("effect", c.effect);
+        Dispatcher dispatcher;
+        dispatcher.GetRootNamespace()->SubNamespace("disk")->RegisterNamespaceNode(command, "resize");
+        const std::string page = AutoCli_CommandManuals(dispatcher, ManualFormat::Markdown).at(0).text;
+        EXPECT_NE(std::string::npos, page.find("\n## Description\n\n.Resize a \\\\volume- 'now'.\n" +
+                                               c.shown + "\n## Options\n"))
+            << page;
+    }
+}
+
 } // namespace

@@ -155,3 +155,15 @@ TEST(DescriptorLint, ExitStatusAndUsage) {
 }
 
 } // namespace
+
+namespace {
+
+// The loader keeps any text; only read, change and destroy are effects, compared as written.
+TEST(DescriptorLint, UnknownEffectValuesAreErrorsWithTheirLines) {
+    const LintRun run = Lint({kData + "effects.xml"});
+    EXPECT_EQ(Expected("effects.out"), run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(1, run.status);
+}
+
+} // namespace

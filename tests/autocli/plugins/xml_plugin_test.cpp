@@ -287,3 +287,43 @@ TEST(XmlPluginRegistrationTest, ParentsAreFoundAgainWheneverThePathBeforeTheLast
         EXPECT_EQ(row[3], Tree(*root)) << row[1];
     }
 }
+
+namespace {
+
+// The meta-data of the first pending command as name=value lines, then its effect.
+std::string MetaData(const std::string& entries) {
+    auto plugin = Load(R"(<commands><command path="a.b"><meta-data>)" + entries +
+                       "</meta-data><input-spec/>" + kTail + "</command></commands>");
+    auto command =
+        std::dynamic_pointer_cast<ExtensionCommand>(plugin->GetPendingRegistrations().at(0).second);
+    std::string text;
+    for (const auto& [name, value] : command->GetMetaData()) {
+        text += name + "=" + value + "\n";
+    }
+    return text + "effect: " + command->GetEffect();
+}
+
+// Entries with content are kept as written, the later of two winning; only three words are effects.
+TEST(XmlPluginTest, MetaDataEntriesAreKeptAndAnEffectIsOneOfThreeWords) {
+    const struct {
+        std::string entries;
+        std::string expected;
+    } cases[] = {
+        {R"(<meta-data-entry name="effect">read</meta-data-entry>)", "effect=read\neffect: read"},
+        {R"(<meta-data-entry name="effect">change</meta-data-entry>)", "effect=change\neffect: change"},
+        {R"(<meta-data-entry name="effect">destroy</meta-data-entry>)", "effect=destroy\neffect: destroy"},
+        {R"(<meta-data-entry name="effect">Read</meta-data-entry>)", "effect=Read\neffect: "},
+        {R"(<meta-data-entry name="effect"> read</meta-data-entry>)", "effect= read\neffect: "},
+        {R"(<meta-data-entry name="effect">read</meta-data-entry><meta-data-entry name="effect">destroy</meta-data-entry>)",
+         "effect=destroy\neffect: destroy"},
+        {R"(<meta-data-entry name="effect"/><meta-data-entry name="owner">ops</meta-data-entry>)",
+         "owner=ops\neffect: "},
+        {R"(<meta-data-entry name="effect">re<!-- c -->ad</meta-data-entry>)", "effect=ad\neffect: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entries);
+        EXPECT_EQ(c.expected, MetaData(c.entries));
+    }
+}
+
+} // namespace

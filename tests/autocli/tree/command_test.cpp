@@ -110,6 +110,28 @@ TEST_F(CommandTest, HelpIsAnsweredWithRequiredParametersMissing) {
               "Syntax='# varnok storage disk list --device d1';}]");
 }
 
+// A declared effect adds the one field "Effect"; any other value of the entry adds nothing.
+TEST_F(CommandTest, HelpCarriesTheEffectOnlyWhenOneIsDeclared) {
+    const auto helpFields = [this]() {
+        auto input = InputFor({"system", "version", "get"});
+        input->AddParameter("help", "");
+        auto output = CommandOutput::New();
+        command->Execute(input, output);
+        auto help = std::dynamic_pointer_cast<MetaStruct>(output->GetRootObject());
+        std::string names;
+        for (const std::string& name : help->GetFieldNames()) {
+            names += name + (name == "Effect" ? "=" + help->GetField(name)->ToString() : "") + ";";
+        }
+        return names;
+    };
+    const std::string without = "Description;Dispatcher;Example List;Param List;Path;";
+    EXPECT_EQ(without, helpFields());
+    command->SetMetaData("effect", "destroyed");
+    EXPECT_EQ(without, helpFields());
+    command->SetMetaData("effect", "change");
+    EXPECT_EQ("Description;Dispatcher;Effect=change;Example List;Param List;Path;", helpFields());
+}
+
 TEST_F(CommandTest, ErrorsAndWrongResultsAreReported) {
     auto declared = MetaStruct::New("Answer");
     declared->SetField("Value", MetaString::New());
