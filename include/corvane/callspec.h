@@ -40,6 +40,18 @@ enum ParameterConstraintType : std::int32_t {
     StringRegex = 4,
 };
 
+/// Longest echo, in bytes, that EchoText shows whole.
+constexpr std::size_t kEchoLimit = 200;
+
+/// `text` as a message may repeat it: input that comes from a caller (a word, a value, a path, a
+/// line of a command file) must neither flood a terminal nor drive it. Valid UTF-8 characters are
+/// kept as they are, backslashes included, so ordinary text comes back unchanged. Control bytes
+/// (0x00-0x1f, 0x7f), the C1 controls U+0080-U+009F and bytes that are not valid UTF-8 become \xNN
+/// (two upper-case hex digits per byte). When the result would be longer than kEchoLimit bytes it is
+/// cut after at most kEchoLimit bytes, never inside a character or an escape, and followed by the
+/// mark "... (N bytes)", N being the length of the whole `text`.
+CORVANE_API std::string EchoText(const std::string& text);
+
 /// The result of one call: a root typed value plus the error messages gathered on the way.
 /// Extended by the command layer, hence the virtual destructor.
 class CORVANE_API Output {

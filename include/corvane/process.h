@@ -4,6 +4,8 @@
 #include <corvane/exception.h>
 #include <corvane/export.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace Corvane::AutoCli {
@@ -28,6 +30,22 @@ CORVANE_API int AutoCli_ShellCmd(const std::string& command, std::string& output
 /// text, single-quoted); an empty `userName` runs the command unchanged.
 CORVANE_API int AutoCli_ShellCmdWithZuUsername(const std::string& command, const std::string& userName,
                                                std::string& output, const std::string& stdinText);
+
+/// Takes the next piece of a program's standard output as it arrives; false when the rest is not
+/// wanted.
+using OutputConsumer = std::function<bool(const char* data, std::size_t size)>;
+
+/// AutoCli_ShellCmd with the output handed to `consume` piece by piece instead of collected. When
+/// `consume` returns false, the program's whole process group is killed with SIGKILL at once and the
+/// program reaped; the status returned is what the wait gives (its death by SIGKILL, unless it had
+/// ended already).
+CORVANE_API int AutoCli_ShellCmdStream(const std::string& command, const OutputConsumer& consume,
+                                       const std::string& stdinText);
+
+/// AutoCli_ShellCmdStream with ZU_USERNAME set to `userName`, as AutoCli_ShellCmdWithZuUsername does.
+CORVANE_API int AutoCli_ShellCmdStreamWithZuUsername(const std::string& command, const std::string& userName,
+                                                     const OutputConsumer& consume,
+                                                     const std::string& stdinText);
 
 /// Installs the process-wide listener, or removes it with null.
 CORVANE_API void SetCommandExecListener(CommandExecListener listener);

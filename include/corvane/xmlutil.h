@@ -36,6 +36,40 @@ CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const st
 CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const std::string& text,
                                                                         std::string& problem);
 
+/// An output document read as the program writes it, for outputs of any size: memory follows the values
+/// built, not the text. Add the output's bytes as they arrive, call End once it has ended, then Value
+/// gives what XmlUtil_ParseXmlOutput gives for the whole text, problem and exceptions included.
+///
+/// A bound is broken when the output passes INT_MAX bytes, holds a start tag of more than 256
+/// attributes, or holds a text longer than XmlUtil_MaxTextBytes. Add then returns false: nothing the
+/// program writes later can change the outcome, so it can be ended at once; Value gives that bound's
+/// problem or exception, as XmlUtil_ParseXmlOutput would for a text that ends there.
+///
+/// An output that starts with "ERROR:" is not read as a document: Head holds its leading lines.
+class CORVANE_API XmlOutputStream {
+public:
+    XmlOutputStream();
+    ~XmlOutputStream();
+    XmlOutputStream(const XmlOutputStream&) = delete;
+    XmlOutputStream& operator=(const XmlOutputStream&) = delete;
+
+    /// Takes the next `size` bytes of the output. Returns false once a bound is broken.
+    bool Add(const char* data, std::size_t size);
+    /// The output has ended.
+    void End();
+    /// Whether no byte came.
+    bool Empty() const;
+    /// All the output when it starts with "ERROR:" lines, up to the first line that does not; otherwise
+    /// a part of the output, from its start, that does not start with "ERROR:" either.
+    const std::string& Head() const;
+    /// After End: the document's value, as XmlUtil_ParseXmlOutput(text, problem) gives it.
+    std::shared_ptr<MetaObj::MetaObject> Value(std::string& problem);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 /// The value of one element of the value grammar: `string`, `int`, `bool`, `structure` or `list`.
 /// Throws CorvaneException for any other node, and when elements nest deeper than
 /// XmlUtil_MaxValueDepth.

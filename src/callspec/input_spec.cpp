@@ -80,7 +80,7 @@ bool InputSpec::Validate(const std::shared_ptr<Input>& input, const std::shared_
         const std::shared_ptr<ParameterSpec> parameter = FindParameter(entry.first);
         if (!parameter) {
             if (output) {
-                output->AddErrorMessage("Unknown parameter : " + entry.first);
+                output->AddErrorMessage("Unknown parameter : " + EchoText(entry.first));
             }
             valid = false;
         } else if (!parameter->Validate(entry.second, output)) {

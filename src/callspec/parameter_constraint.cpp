@@ -152,7 +152,7 @@ bool ParameterConstraint::Validate(const std::string& value, const std::string& 
         if (std::find(stringEnum.begin(), stringEnum.end(), value) == stringEnum.end()) {
             AppendError(output, "Invalid data constraint for parameter '" + name +
                                     "'. Expected a single value from the set " + ToString() + " got '" +
-                                    value + "'");
+                                    EchoText(value) + "'");
             return false;
         }
         return true;

@@ -235,8 +235,8 @@ bool ParameterSpec::Validate(const std::vector<std::string>& values,
         case Int: {
             long number = 0;
             if (!GetInt(value, number)) {
-                AppendError(output,
-                            "Invalid data '" + value + "' for parameter " + name + " expected type Integer");
+                AppendError(output, "Invalid data '" + EchoText(value) + "' for parameter " + name +
+                                        " expected type Integer");
                 typeOk = false;
             }
             break;
@@ -246,7 +246,7 @@ bool ParameterSpec::Validate(const std::vector<std::string>& values,
             if (!GetBool(value, flag)) {
                 AppendError(
                     output,
-                    "Invalid data '" + value + "' for parameter " + name +
+                    "Invalid data '" + EchoText(value) + "' for parameter " + name +
                         " expected one of [1, 0, y, n, true, false, True, False, yes, no, t, f, T, F]");
                 typeOk = false;
             }
@@ -254,7 +254,7 @@ bool ParameterSpec::Validate(const std::vector<std::string>& values,
         }
         case Flag:
             if (!value.empty()) {
-                AppendError(output, "Invalid data '" + value + "' for parameter " + name +
+                AppendError(output, "Invalid data '" + EchoText(value) + "' for parameter " + name +
                                         ".  This parameter is a flag and cannot accept any values. ");
                 typeOk = false;
             }

@@ -28,6 +28,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const std::string kSafety = E2E_SAFETY_PLUGIN_DIR;
+const std::string kOutput = E2E_OUTPUT_PLUGIN_DIR;
 
 bool EchoIsOn(int fd) {
     termios settings{};
@@ -198,6 +199,41 @@ TEST(VarnokSignals, ASignalToVarnokReachesTheProgramsProcessGroup) {
         EXPECT_TRUE(IsGoneSoon(grandchild));
         EXPECT_EQ("", CorvaneTest::ReadFile(dir.Path() + "/err"));
     }
+}
+
+// A program that starts a string and never ends it: varnok stops at the longest text a document may
+// hold, says so, kills the program's group and ends, all within a memory limit far below what the
+// text would take whole.
+TEST(VarnokOutputBound, AnEndlessTextEndsTheProgramWithTheBoundsMessage) {
+    Subreaper subreaper;
+    CorvaneTest::TempDir dir;
+    const auto start = Clock::now();
+    const VarnokTest::Result result = VarnokTest::RunProgram(
+        "/bin/sh", {"-c", "ulimit -v 600000 && exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(),
+                    "--plugin-dir", kOutput, "stream", "endless", "--dir", dir.Path()});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(
+        "Errors: \nUnable to parse output of Extension Command: Error parsing command output.  A text of "
+        "more than 100000000 bytes cannot be read\n",
+        result.err);
+    const pid_t program = PidFrom(dir.Path() + "/pid");
+    ASSERT_LT(0, program);
+    EXPECT_TRUE(IsGoneSoon(program));
+}
+
+// A document written one byte at a time, its declaration, comment and reference cut across writes,
+// gives the bytes the same document gives written at once.
+TEST(VarnokOutputBound, ADocumentInOneByteWritesReadsAsWhole) {
+    const VarnokTest::Result pieces =
+        VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "trickle", "--pieces", "1"});
+    const VarnokTest::Result whole =
+        VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "trickle", "--pieces", "0"});
+    EXPECT_EQ("a & b z\n", whole.out);
+    EXPECT_EQ(whole.out, pieces.out);
+    EXPECT_EQ("", pieces.err);
+    EXPECT_EQ(0, pieces.status);
 }
 
 } // namespace

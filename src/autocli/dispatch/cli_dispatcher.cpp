@@ -62,7 +62,8 @@ void AddOptionHints(const CallSpec::Input& input, const CallSpec::InputSpec& spe
         if (spec.FindParameter(name)) {
             continue;
         }
-        auto unknown = std::find(errors.begin(), errors.end(), "Unknown parameter : " + name);
+        auto unknown =
+            std::find(errors.begin(), errors.end(), "Unknown parameter : " + CallSpec::EchoText(name));
         if (unknown == errors.end()) {
             continue;
         }
@@ -291,7 +292,7 @@ bool CliDispatcher::HandleInputFile(const std::string& path) {
     if (!standardInput) {
         file.Adopt(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!file.IsOpen()) {
-            std::cerr << "Unable to open file " << path << std::endl;
+            std::cerr << "Unable to open file " << CallSpec::EchoText(path) << std::endl;
             return false;
         }
     }
@@ -313,7 +314,8 @@ bool CliDispatcher::HandleInputFile(const std::string& path) {
             return result;
         case CommandLineReader::Result::Error:
             std::cout.flush();
-            std::cerr << "varnok: --input: " << path << ": " << ErrorText(reader.Error()) << std::endl;
+            std::cerr << "varnok: --input: " << CallSpec::EchoText(path) << ": " << ErrorText(reader.Error())
+                      << std::endl;
             return false;
         }
     }

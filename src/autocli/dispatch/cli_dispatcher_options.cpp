@@ -87,7 +87,7 @@ void CliDispatcher::ValidateDispatcherParameters(OptionParser& parser,
                                                  const std::shared_ptr<CallSpec::Output>& output) {
     for (const auto& parameter : parser.GetDispatcherParameters()) {
         if (!IsKnownDispatcherOption(parameter.first)) {
-            output->AddErrorMessage("Unknown dispatcher parameter: " + parameter.first);
+            output->AddErrorMessage("Unknown dispatcher parameter: " + CallSpec::EchoText(parameter.first));
             const std::string hint = Detail::DidYouMean(
                 parameter.first, Detail::CandidateWords(CompletionDetail::DispatcherOptions(""), true), true);
             if (!hint.empty()) {
@@ -145,7 +145,7 @@ bool CliDispatcher::HandleDispatcherOptions(OptionParser& parser, FormatParamete
         if (SplitFormatParam(value, key, text)) {
             overrides.SetParameter(std::move(key), std::move(text));
         } else {
-            output->AddErrorMessage("Unable to read format parameter " + value);
+            output->AddErrorMessage("Unable to read format parameter " + CallSpec::EchoText(value));
         }
     }
     return true;

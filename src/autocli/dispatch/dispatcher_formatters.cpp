@@ -50,7 +50,7 @@ bool Dispatcher::CheckFormatParameters(const std::shared_ptr<Command>& command,
         return true;
     }
     if (!GetFormatter(name)) {
-        output->AddErrorMessage("Unable to find requested formatter: " + name);
+        output->AddErrorMessage("Unable to find requested formatter: " + CallSpec::EchoText(name));
         if (std::string hint = Detail::FormatterHint(*this, name); !hint.empty()) {
             output->AddErrorMessage(std::move(hint));
         }
@@ -84,7 +84,7 @@ bool Dispatcher::FormatOutput(const std::shared_ptr<CallSpec::Output>& output, F
     }
     std::shared_ptr<Formatter> formatter = GetFormatter(name);
     if (!formatter) {
-        output->AddErrorMessage("Unable to find requested formatter: " + name);
+        output->AddErrorMessage("Unable to find requested formatter: " + CallSpec::EchoText(name));
         return false;
     }
     formatter->Format(output, params, context, out);

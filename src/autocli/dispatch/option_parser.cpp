@@ -167,7 +167,7 @@ OptionParser::ParameterList OptionParser::ParseParameters(std::stack<std::string
                         }
                     } else if (spec->GetType() != CallSpec::ParameterType::Flag &&
                                spec->GetName() != "help") {
-                        parseErrors.push_back(word + " must have value");
+                        parseErrors.push_back(CallSpec::EchoText(word) + " must have value");
                     }
                     break;
                 }
@@ -193,7 +193,7 @@ bool OptionParser::ParseParameter(const std::string& word, std::string& name, st
     case OptionShape::None:
         break;
     }
-    parseErrors.push_back("Attempt to parse option failed.  Input was : " + word);
+    parseErrors.push_back("Attempt to parse option failed.  Input was : " + CallSpec::EchoText(word));
     return false;
 }
 
@@ -219,12 +219,13 @@ void OptionParser::ProcessCommandArguments() {
     if (remaining.empty()) {
         return;
     }
-    std::string message = "Found Extra non-parameter arguments at the end of input: ";
+    std::string words;
     while (!remaining.empty()) {
-        message += "'" + remaining.top() + "' ";
+        words += "'" + remaining.top() + "' ";
         remaining.pop();
     }
-    parseErrors.push_back(std::move(message));
+    parseErrors.push_back("Found Extra non-parameter arguments at the end of input: " +
+                          CallSpec::EchoText(words));
 }
 
 bool OptionParser::HasDispatcherParameter(const std::string& name) const {

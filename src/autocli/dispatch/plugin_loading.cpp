@@ -47,7 +47,8 @@ void Dispatcher::AddExternalDirectoryInt(const std::string& directory, bool repo
     DirPtr dir(::opendir(directory.c_str()));
     if (!dir) {
         if (reportOpenFailure) {
-            std::cerr << "Unable to open directory " << directory << " for plugin registration" << std::endl;
+            std::cerr << "Unable to open directory " << CallSpec::EchoText(directory)
+                      << " for plugin registration" << std::endl;
         }
         return;
     }
@@ -62,8 +63,8 @@ void Dispatcher::AddExternalDirectoryInt(const std::string& directory, bool repo
         try {
             AddPlugin(path);
         } catch (const CorvaneException& e) {
-            std::cerr << "Error loading plugin " << path << " skipping.  Error was: " << e.what()
-                      << std::endl;
+            std::cerr << "Error loading plugin " << CallSpec::EchoText(path)
+                      << " skipping.  Error was: " << e.what() << std::endl;
         }
     }
 }

@@ -4,6 +4,8 @@
 
 #include "autocli/format/format_internal.h"
 
+#include <corvane/callspec.h>
+
 #include <boost/algorithm/string/trim.hpp>
 
 #include <map>
@@ -138,7 +140,8 @@ private:
         if (found != types.byName.end()) {
             return found->second;
         }
-        problems.push_back({"Unable to find structure type " + typeName + " of format parameter " + key,
+        problems.push_back({"Unable to find structure type " + CallSpec::EchoText(typeName) +
+                                " of format parameter " + CallSpec::EchoText(key),
                             typeName, types.Names()});
         return nullptr;
     }
@@ -151,7 +154,8 @@ private:
             std::vector<std::string> candidates;
             if (FindField(structure, name, table, candidates) == nullptr) {
                 problems.push_back(
-                    {table ? "Error: Unknown field in field list: " + name : "Error getting field " + name,
+                    {(table ? "Error: Unknown field in field list: " : "Error getting field ") +
+                         CallSpec::EchoText(name),
                      name, std::move(candidates)});
             }
         }
@@ -169,13 +173,13 @@ private:
             std::vector<std::string> candidates;
             const MetaObject* value = FindField(*found->second, field, table, candidates);
             if (value == nullptr) {
-                std::string message = "Unable to find field " + field;
+                std::string message = "Unable to find field " + CallSpec::EchoText(field);
                 message += " of type " + found->first;
-                message += " in format parameter " + key;
+                message += " in format parameter " + CallSpec::EchoText(key);
                 problems.push_back({std::move(message), field, std::move(candidates)});
             } else if (format != nullptr) {
                 if (const char* reason = PrintfMisfit(*format, value->GetType())) {
-                    problems.push_back({PrintfErrorText(key, reason), std::string(), {}});
+                    problems.push_back({PrintfErrorText(CallSpec::EchoText(key), reason), std::string(), {}});
                 }
             }
             return;

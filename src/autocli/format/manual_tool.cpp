@@ -93,7 +93,9 @@ Page ToolPage(Dispatcher& dispatcher) {
                 "Errors (printed on standard error under a line Errors:), the usage text, a listing of "
                 "namespaces, a failed write of standard output (varnok: write error: REASON); with --input, "
                 "any command line that failed this way, or a command file that could not be read to its end "
-                "(varnok: --input: FILE: REASON).",
+                "(varnok: --input: FILE: REASON). A message that repeats a word, value, file name or "
+                "command-file line shows at most 200 bytes of it, then ... (N bytes) with its whole length, "
+                "and control bytes and bytes that are not UTF-8 as \\xNN.",
                 false,
                 {}}}});
     page.sections.push_back(

@@ -8,6 +8,7 @@
 #include <syslog.h>
 
 #include <cstdlib>
+#include <exception>
 
 namespace Corvane::AutoCli {
 
@@ -81,6 +82,26 @@ void AddLeadingErrors(const std::string& out, CallSpec::Output& output) {
     }
 }
 
+// The command as the no-data message shows it: the template filled with the values as messages
+// repeat them (EchoText), so that a long or binary value cannot flood or drive a terminal while the
+// template's own text, line breaks included, stays as written. `run` is the command that ran; a
+// filling that fails shows it through EchoText as a whole.
+std::string ShownCommand(ExtensionCommand& command, CallSpec::Input& input, const std::string& prefix,
+                         const std::string& run) {
+    auto shown = CallSpec::Input::New();
+    for (const auto& [name, values] : input.GetParameters()) {
+        for (const std::string& value : values) {
+            shown->AddParameter(name, CallSpec::EchoText(value));
+        }
+    }
+    shown->SetInputSpec(command.GetInputSpec());
+    try {
+        return prefix + command.SubstituteInput(shown, false);
+    } catch (const std::exception&) {
+        return CallSpec::EchoText(run);
+    }
+}
+
 } // namespace
 
 void ExtensionCommand::PlanRun(const std::shared_ptr<CallSpec::Input>& input, std::string& shellText,
@@ -113,30 +134,33 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
         throw CorvaneException("Extension command '" + GetName() +
                                "' was executed without an input or an output");
     }
-    std::string command = SubstituteInput(input, false);
-    if (std::getenv("LANG") == nullptr) {
-        command = "LANG=en_US.UTF-8 " + command;
-    }
+    const std::string prefix = std::getenv("LANG") == nullptr ? "LANG=en_US.UTF-8 " : "";
+    const std::string command = prefix + SubstituteInput(input, false);
     const std::string stdinText = SubstituteInput(input, true);
 
-    std::string out;
+    // The output is read as it arrives; one that breaks a bound of the reader ends the program at once.
+    XmlOutputStream stream;
+    const OutputConsumer consume = [&stream](const char* data, std::size_t size) {
+        return stream.Add(data, size);
+    };
     int status = 0;
     std::shared_ptr<CallSpec::InputSpec> spec = GetInputSpec();
     if (spec && spec->IsContextSupported("user")) {
-        status = AutoCli_ShellCmdWithZuUsername(command, input->GetContext("user"), out, stdinText);
+        status = AutoCli_ShellCmdStreamWithZuUsername(command, input->GetContext("user"), consume, stdinText);
     } else {
-        status = AutoCli_ShellCmd(command, out, stdinText);
+        status = AutoCli_ShellCmdStream(command, consume, stdinText);
     }
+    stream.End();
 
-    if (out.empty()) {
-        std::string message =
-            "Got no data from process.\nCommand \"" + command + "\"\n" + DescribeStatus(status);
+    if (stream.Empty()) {
+        std::string message = "Got no data from process.\nCommand \"" +
+                              ShownCommand(*this, *input, prefix, command) + "\"\n" + DescribeStatus(status);
         syslog(LOG_ERR, "%s", message.c_str());
         output->AddErrorMessage(std::move(message));
         return;
     }
 
-    AddLeadingErrors(out, *output);
+    AddLeadingErrors(stream.Head(), *output);
     if (output->HasError()) {
         return;
     }
@@ -144,7 +168,7 @@ void ExtensionCommand::ExecuteInternal(const std::shared_ptr<CallSpec::Input>& i
     std::string problem;
     std::shared_ptr<MetaObj::MetaObject> value;
     try {
-        value = XmlUtil_ParseXmlOutput(out, problem);
+        value = stream.Value(problem);
         if (value) {
             output->SetRootObject(value);
         }

@@ -205,11 +205,12 @@ private:
     pid_t group_ = 0;
 };
 
-// Feeds `stdinText` to the child and collects its output at the same time, so a child that writes a lot
-// before reading (or reads a lot before writing) cannot block both sides. Returns when the input is
-// written (or the child stopped reading it) and the output has reached end of file.
-void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string& stdinText,
-                       std::string& output) {
+// Feeds `stdinText` to the child and hands its output to `consume` at the same time, so a child that
+// writes a lot before reading (or reads a lot before writing) cannot block both sides. Returns true when
+// the input is written (or the child stopped reading it) and the output has reached end of file, false
+// as soon as `consume` refuses a piece.
+bool ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string& stdinText,
+                       const OutputConsumer& consume) {
     std::optional<SigpipeBlock> sigpipeBlock;
     size_t written = 0;
     if (stdinText.empty()) {
@@ -280,7 +281,9 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
         if (readIndex >= 0 && fds[readIndex].revents != 0) {
             ssize_t n = read(fromChild.Get(), buffer.data(), buffer.size());
             if (n > 0) {
-                output.append(buffer.data(), static_cast<size_t>(n));
+                if (!consume(buffer.data(), static_cast<size_t>(n))) {
+                    return false;
+                }
             } else if (n == 0) {
                 fromChild.Reset();
             } else if (errno != EINTR && errno != EAGAIN) {
@@ -288,11 +291,23 @@ void ExchangeWithChild(UniqueFd& toChild, UniqueFd& fromChild, const std::string
             }
         }
     }
+    return true;
 }
 
 } // namespace
 
 int AutoCli_ShellCmd(const std::string& command, std::string& output, const std::string& stdinText) {
+    return AutoCli_ShellCmdStream(
+        command,
+        [&output](const char* data, std::size_t size) {
+            output.append(data, size);
+            return true;
+        },
+        stdinText);
+}
+
+int AutoCli_ShellCmdStream(const std::string& command, const OutputConsumer& consume,
+                           const std::string& stdinText) {
     Pipe input;
     Pipe childOutput;
     OpenPipe(input, "Can't create input pipe: ");
@@ -327,7 +342,11 @@ int AutoCli_ShellCmd(const std::string& command, std::string& output, const std:
 
     ChildProcess child(static_cast<pid_t>(pid));
     forwarding.SetChild(static_cast<pid_t>(pid));
-    ExchangeWithChild(input.writeEnd, childOutput.readEnd, stdinText, output);
+    if (!ExchangeWithChild(input.writeEnd, childOutput.readEnd, stdinText, consume)) {
+        // The rest of the output is not wanted: the program and everything it started end now. The
+        // child, not yet reaped, keeps the group's id from being reused.
+        kill(-static_cast<pid_t>(pid), SIGKILL);
+    }
     int status = child.Wait(command);
     if (commandExecListener != nullptr) {
         commandExecListener(command, status);
@@ -336,15 +355,28 @@ int AutoCli_ShellCmd(const std::string& command, std::string& output, const std:
     return status;
 }
 
-int AutoCli_ShellCmdWithZuUsername(const std::string& command, const std::string& userName,
-                                   std::string& output, const std::string& stdinText) {
+namespace {
+
+std::string WithZuUsername(const std::string& command, const std::string& userName) {
     if (userName.empty()) {
-        return AutoCli_ShellCmd(command, output, stdinText);
+        return command;
     }
     // Inside single quotes nothing is special but the quote itself: end the word, add an escaped
     // quote, reopen.
     const std::string quoted = boost::replace_all_copy(userName, "'", "'\\''");
-    return AutoCli_ShellCmd("ZU_USERNAME='" + quoted + "' " + command, output, stdinText);
+    return "ZU_USERNAME='" + quoted + "' " + command;
+}
+
+} // namespace
+
+int AutoCli_ShellCmdWithZuUsername(const std::string& command, const std::string& userName,
+                                   std::string& output, const std::string& stdinText) {
+    return AutoCli_ShellCmd(WithZuUsername(command, userName), output, stdinText);
+}
+
+int AutoCli_ShellCmdStreamWithZuUsername(const std::string& command, const std::string& userName,
+                                         const OutputConsumer& consume, const std::string& stdinText) {
+    return AutoCli_ShellCmdStream(WithZuUsername(command, userName), consume, stdinText);
 }
 
 void SetCommandExecListener(CommandExecListener listener) {

@@ -10,9 +10,18 @@ namespace Corvane::AutoCli {
 namespace {
 
 // The loader's last message, consumed; "(null)" when it has none to give.
-std::string TakeLoaderError() {
+// The loader's message starts with the file it was given, which is the caller's word: that part is
+// repeated as messages repeat caller input, the loader's own text after it as it is.
+std::string TakeLoaderError(const std::string& file) {
     const char* message = dlerror();
-    return message ? std::string(message) : std::string("(null)");
+    if (!message) {
+        return "(null)";
+    }
+    std::string text(message);
+    if (text.compare(0, file.size(), file) == 0) {
+        text.replace(0, file.size(), CallSpec::EchoText(file));
+    }
+    return text;
 }
 
 } // namespace
@@ -40,15 +49,17 @@ void SharedLibraryPlugin::Initialize() {
     const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
     void* loaded = dlopen(file.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     if (!loaded) {
-        throw CorvaneException("Unable to load plugin from " + path + " : " + TakeLoaderError());
+        throw CorvaneException("Unable to load plugin from " + CallSpec::EchoText(path) + " : " +
+                               TakeLoaderError(file));
     }
     // Drop any stale message so that a failed lookup reports its own.
     dlerror();
     void* symbol = dlsym(loaded, "AutoCli_RegisterNamespaces");
     if (!symbol) {
-        std::string message = TakeLoaderError();
+        std::string message = TakeLoaderError(file);
         dlclose(loaded);
-        throw CorvaneException("Unable to get plugin registration point from " + path + " : " + message);
+        throw CorvaneException("Unable to get plugin registration point from " + CallSpec::EchoText(path) +
+                               " : " + message);
     }
     handle = loaded;
     registerFunction = reinterpret_cast<RegisterNamespacesFunction>(symbol);

@@ -51,7 +51,7 @@ void XmlDiagnostics::Keep(const std::string& message, int line, int column) {
     first_.column = column;
 }
 
-xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, const std::string& text, const char* url, void* owner,
+xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, std::string_view text, const char* url, void* owner,
                              std::size_t& fed) {
     fed = std::min<std::size_t>(4, text.size());
     xmlParserCtxt* parser =

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace Corvane::AutoCli {
 
@@ -54,7 +55,7 @@ private:
 // libxml2's push parser for `text`, with `handler` and the options above, `owner` in its application
 // pointer. It is given the first bytes of the text, which let it find the encoding as its own readers
 // do; `fed` is set to their count. Throws std::bad_alloc when libxml2 cannot make one.
-xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, const std::string& text, const char* url, void* owner,
+xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, std::string_view text, const char* url, void* owner,
                              std::size_t& fed);
 // Frees a push parser and the document its handlers may have started.
 void FreePushParser(xmlParserCtxt* parser);

@@ -1,7 +1,9 @@
 // Reading an external program's XML output document into a typed value, as a stream.
 #include <corvane/xmlutil.h>
 
+#include "xml_attribute_scan.h"
 #include "xml_document.h"
+#include "xml_output_messages.h"
 #include "xml_plain_document.h"
 #include "xml_stream_tree.h"
 #include "xml_value_grammar.h"
@@ -21,12 +23,6 @@ using MetaObj::MetaObject;
 using XmlGrammar::ValueBuilder;
 
 namespace {
-
-// libxml2 (2.9) checks each attribute of a start tag against all earlier ones, so one element with n
-// attributes costs n^2 steps: a 1 MB tag of 100,000 attributes takes about half a minute. No element of
-// the value grammar has more than one attribute; a document with an element of more than this many is
-// refused before parsing, as a document that cannot be read.
-constexpr size_t kMaxAttributesPerElement = 256;
 
 bool StartsWith(const std::string& text, size_t pos, std::string_view prefix) {
     return std::string_view(text).substr(pos, prefix.size()) == prefix;
@@ -150,6 +146,19 @@ std::string NotWellFormed(const XmlDiagnostics& diagnostics) {
 
 } // namespace
 
+std::string OutputTooLongProblem() {
+    return kNotValid + "it is longer than " + std::to_string(INT_MAX) + " bytes";
+}
+
+std::string TooManyAttributesProblem() {
+    return kNotValid + "an element has more than " + std::to_string(kMaxAttributesPerElement) + " attributes";
+}
+
+void ThrowTextTooLong() {
+    throw CorvaneException("Error parsing command output.  A text of more than " +
+                           std::to_string(XmlUtil_MaxTextBytes) + " bytes cannot be read");
+}
+
 std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text) {
     std::string problem;
     return XmlUtil_ParseXmlOutput(text, problem);
@@ -162,12 +171,11 @@ std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text, std:
     }
     // libxml2 takes the size as an int; a larger output cannot be a document it could read.
     if (text.size() > static_cast<size_t>(INT_MAX)) {
-        problem = kNotValid + "it is longer than " + std::to_string(INT_MAX) + " bytes";
+        problem = OutputTooLongProblem();
         return nullptr;
     }
     if (HasElementWithTooManyAttributes(text)) {
-        problem = kNotValid + "an element has more than " + std::to_string(kMaxAttributesPerElement) +
-                  " attributes";
+        problem = TooManyAttributesProblem();
         return nullptr;
     }
     XmlDiagnostics quiet;
@@ -225,8 +233,7 @@ std::shared_ptr<MetaObject> XmlUtil_ParseXmlOutput(const std::string& text, std:
         return nullptr;
     } catch (const TextTooLong&) {
         problem.clear();
-        throw CorvaneException("Error parsing command output.  A text of more than " +
-                               std::to_string(XmlUtil_MaxTextBytes) + " bytes cannot be read");
+        ThrowTextTooLong();
     }
 }
 

@@ -1,5 +1,5 @@
-// Reading plain output documents from libxml2's events: the push parser, its handlers, and everything
-// that leaves a document to the tree reader.
+// Reading plain output documents from libxml2's events, whole or piece by piece as they arrive: the push
+// parser, its handlers, and everything that leaves a document to the tree reader.
 #include "xml_plain_document.h"
 
 #include "xml_document.h"
@@ -24,55 +24,86 @@ namespace {
 // the parser's work per chunk against the size of its input buffer.
 constexpr std::size_t kChunkBytes = 4096;
 
-class PlainReader {
+} // namespace
+
+class PlainDocumentReader::Reader {
 public:
-    explicit PlainReader(const std::string& text) : text_(text) {}
-    ~PlainReader() {
+    Reader() = default;
+    ~Reader() {
         if (parser_ != nullptr) {
             FreePushParser(parser_);
         }
     }
-    PlainReader(const PlainReader&) = delete;
-    PlainReader& operator=(const PlainReader&) = delete;
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
 
-    bool Read(std::shared_ptr<MetaObject>& value) {
-        xmlSAXHandler handler;
-        xmlSAXVersion(&handler, 2);
-        handler.startElementNs = &PlainReader::OnStartElement;
-        handler.endElementNs = &PlainReader::OnEndElement;
-        handler.characters = &PlainReader::OnCharacters;
-        handler.ignorableWhitespace = &PlainReader::OnCharacters;
-        handler.comment = &PlainReader::OnComment;
-        // Everything these announce is left to the tree reader.
-        handler.internalSubset = &PlainReader::OnDeclaration;
-        handler.externalSubset = &PlainReader::OnDeclaration;
-        handler.reference = &PlainReader::OnReference;
-        handler.processingInstruction = &PlainReader::OnInstruction;
-        handler.cdataBlock = &PlainReader::OnCharacterData;
-        std::size_t fed = 0;
-        parser_ = NewPushParser(handler, text_, "STDOUT", this, fed);
-        bool terminated = false;
-        while (!terminated && !abandoned_ && parser_->wellFormed != 0) {
-            const std::size_t length = std::min(kChunkBytes, text_.size() - fed);
-            terminated = fed + length == text_.size();
-            xmlParseChunk(parser_, text_.data() + fed, static_cast<int>(length), terminated ? 1 : 0);
-            fed += length;
-            if (failure_) {
-                std::rethrow_exception(failure_);
+    bool Add(const char* data, std::size_t size, bool last) {
+        if (parser_ == nullptr) {
+            // The parser is made with the first bytes, which tell it the encoding.
+            head_.append(data, size);
+            if (head_.size() < 4 && !last) {
+                return true;
             }
+            Start();
+            std::string head = std::move(head_);
+            head_.clear();
+            return Feed(head.data() + fed_, head.size() - fed_, last);
         }
+        return Feed(data, size, last);
+    }
+
+    bool Take(std::shared_ptr<MetaObject>& value) {
         // A namespace error keeps the document well-formed but can change names in the tree.
-        if (abandoned_ || parser_->wellFormed == 0 || parser_->nsWellFormed == 0) {
+        if (parser_ == nullptr || abandoned_ || parser_->wellFormed == 0 || parser_->nsWellFormed == 0) {
             return false;
         }
         value = builder_.TakeResult();
         return true;
     }
 
+    bool TextTooLong() const { return textTooLong_; }
+
 private:
-    static PlainReader* Of(void* context) {
+    void Start() {
+        xmlSAXHandler handler;
+        xmlSAXVersion(&handler, 2);
+        handler.startElementNs = &Reader::OnStartElement;
+        handler.endElementNs = &Reader::OnEndElement;
+        handler.characters = &Reader::OnCharacters;
+        handler.ignorableWhitespace = &Reader::OnCharacters;
+        handler.comment = &Reader::OnComment;
+        // Everything these announce is left to the tree reader.
+        handler.internalSubset = &Reader::OnDeclaration;
+        handler.externalSubset = &Reader::OnDeclaration;
+        handler.reference = &Reader::OnReference;
+        handler.processingInstruction = &Reader::OnInstruction;
+        handler.cdataBlock = &Reader::OnCharacterData;
+        parser_ = NewPushParser(handler, head_, "STDOUT", this, fed_);
+    }
+
+    // Gives the parser `size` bytes in pieces of at most kChunkBytes, the last one marked as the end
+    // when `last` is set.
+    bool Feed(const char* data, std::size_t size, bool last) {
+        std::size_t fed = 0;
+        bool terminated = false;
+        while (!terminated && !abandoned_ && parser_->wellFormed != 0) {
+            const std::size_t length = std::min(kChunkBytes, size - fed);
+            if (length == 0 && !last) {
+                break;
+            }
+            terminated = last && fed + length == size;
+            xmlParseChunk(parser_, data + fed, static_cast<int>(length), terminated ? 1 : 0);
+            fed += length;
+            if (failure_) {
+                std::rethrow_exception(std::exchange(failure_, nullptr));
+            }
+        }
+        return !abandoned_ && parser_->wellFormed != 0;
+    }
+
+    static Reader* Of(void* context) {
         auto* parser = static_cast<xmlParserCtxt*>(context);
-        auto* reader = static_cast<PlainReader*>(parser->_private);
+        auto* reader = static_cast<Reader*>(parser->_private);
         // Another context is parsing an entity's content: the tree reader handles entities.
         if (reader == nullptr || reader->parser_ != parser) {
             if (reader != nullptr) {
@@ -109,7 +140,7 @@ private:
     static void OnStartElement(void* context, const xmlChar* localName, const xmlChar* prefix,
                                const xmlChar* uri, int, const xmlChar**, int attributeCount, int,
                                const xmlChar** attributes) {
-        PlainReader* reader = Of(context);
+        Reader* reader = Of(context);
         if (reader == nullptr) {
             return;
         }
@@ -127,20 +158,21 @@ private:
     }
 
     static void OnEndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
-        if (PlainReader* reader = Of(context)) {
+        if (Reader* reader = Of(context)) {
             reader->run_ = 0;
             reader->Guard([&] { return reader->builder_.EndElement(); });
         }
     }
 
     static void OnCharacters(void* context, const xmlChar* text, int length) {
-        PlainReader* reader = Of(context);
+        Reader* reader = Of(context);
         if (reader == nullptr) {
             return;
         }
         // The tree reader refuses any run of text past the bound, wherever it stands.
         reader->run_ += static_cast<std::size_t>(length);
         if (reader->run_ > XmlUtil_MaxTextBytes) {
+            reader->textTooLong_ = true;
             reader->Abandon();
             return;
         }
@@ -152,7 +184,7 @@ private:
     }
 
     static void OnComment(void* context, const xmlChar* text) {
-        if (PlainReader* reader = Of(context)) {
+        if (Reader* reader = Of(context)) {
             reader->run_ = 0;
             reader->Guard([&] {
                 reader->builder_.Comment(reinterpret_cast<const char*>(text));
@@ -162,28 +194,31 @@ private:
     }
 
     static void OnDeclaration(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
-        if (PlainReader* reader = Of(context)) {
+        if (Reader* reader = Of(context)) {
             reader->Abandon();
         }
     }
     static void OnReference(void* context, const xmlChar*) {
-        if (PlainReader* reader = Of(context)) {
+        if (Reader* reader = Of(context)) {
             reader->Abandon();
         }
     }
     static void OnInstruction(void* context, const xmlChar*, const xmlChar*) {
-        if (PlainReader* reader = Of(context)) {
+        if (Reader* reader = Of(context)) {
             reader->Abandon();
         }
     }
     static void OnCharacterData(void* context, const xmlChar*, int) {
-        if (PlainReader* reader = Of(context)) {
+        if (Reader* reader = Of(context)) {
             reader->Abandon();
         }
     }
 
-    const std::string& text_;
+    // The first bytes, until there are enough to make the parser with.
+    std::string head_;
+    std::size_t fed_ = 0;
     xmlParserCtxt* parser_ = nullptr;
+    bool textTooLong_ = false;
     bool abandoned_ = false;
     std::exception_ptr failure_;
     PlainValueBuilder builder_;
@@ -191,11 +226,25 @@ private:
     std::size_t run_ = 0;
 };
 
-} // namespace
+PlainDocumentReader::PlainDocumentReader() : reader_(std::make_unique<Reader>()) {}
+PlainDocumentReader::~PlainDocumentReader() = default;
+
+bool PlainDocumentReader::Add(const char* data, std::size_t size, bool last) {
+    return reader_->Add(data, size, last);
+}
+
+bool PlainDocumentReader::Take(std::shared_ptr<MetaObject>& value) {
+    return reader_->Take(value);
+}
+
+bool PlainDocumentReader::TextTooLong() const {
+    return reader_->TextTooLong();
+}
 
 bool ReadPlainOutputDocument(const std::string& text, std::shared_ptr<MetaObject>& value) {
-    PlainReader reader(text);
-    return reader.Read(value);
+    PlainDocumentReader reader;
+    reader.Add(text.data(), text.size(), true);
+    return reader.Take(value);
 }
 
 } // namespace Corvane::AutoCli

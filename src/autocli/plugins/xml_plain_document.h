@@ -3,10 +3,33 @@
 
 #include <corvane/metaobj.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 namespace Corvane::AutoCli {
+
+// The same reading for a document given piece by piece as it arrives.
+class PlainDocumentReader {
+public:
+    PlainDocumentReader();
+    ~PlainDocumentReader();
+    PlainDocumentReader(const PlainDocumentReader&) = delete;
+    PlainDocumentReader& operator=(const PlainDocumentReader&) = delete;
+
+    // Gives the next `size` bytes of the document, `last` with its end. Returns false once the document
+    // is left to the tree reader; the rest need not be given then.
+    bool Add(const char* data, std::size_t size, bool last);
+    // After the end: what ReadPlainOutputDocument returns for the whole text.
+    bool Take(std::shared_ptr<MetaObj::MetaObject>& value);
+    // Whether the document was left because a run of text passed XmlUtil_MaxTextBytes, which the tree
+    // reader refuses wherever it stands.
+    bool TextTooLong() const;
+
+private:
+    class Reader;
+    std::unique_ptr<Reader> reader_;
+};
 
 // Reads `text` as an output document made only of elements, attributes, text and comments, as programs
 // print them. Returns true, with the document's value (null when the root element holds none), when the

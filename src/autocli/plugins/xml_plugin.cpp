@@ -107,10 +107,11 @@ std::string ReadDescriptorText(const std::string& fileName) {
     std::string text;
     switch (ReadRegularFile(fileName, XmlPlugin::MaxDescriptorBytes, text)) {
     case FileReadResult::TooLarge:
-        throw CorvaneException("Unable to parse XML descriptor: " + fileName + ".  It is larger than " +
-                               std::to_string(XmlPlugin::MaxDescriptorBytes) + " bytes");
+        throw CorvaneException("Unable to parse XML descriptor: " + CallSpec::EchoText(fileName) +
+                               ".  It is larger than " + std::to_string(XmlPlugin::MaxDescriptorBytes) +
+                               " bytes");
     case FileReadResult::Unreadable:
-        throw CorvaneException("Unable to parse XML descriptor: " + fileName);
+        throw CorvaneException("Unable to parse XML descriptor: " + CallSpec::EchoText(fileName));
     case FileReadResult::Ok:
         break;
     }
@@ -120,7 +121,7 @@ std::string ReadDescriptorText(const std::string& fileName) {
 XmlDocPtr ParseDescriptorText(const std::string& text, const std::string& fileName, XmlDiagnostic* problem) {
     XmlDocPtr doc = ParseXmlDocument(text, fileName, problem);
     if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
-        throw CorvaneException("Unable to parse XML descriptor: " + fileName);
+        throw CorvaneException("Unable to parse XML descriptor: " + CallSpec::EchoText(fileName));
     }
     return doc;
 }
@@ -172,7 +173,7 @@ void XmlPlugin::Initialize() {
         }
         cached.Store(text, pending);
     } catch (const CorvaneException& e) {
-        throw CorvaneException("Unable to handle XML Plugin " + fileName +
+        throw CorvaneException("Unable to handle XML Plugin " + CallSpec::EchoText(fileName) +
                                ".  There was an error while parsing: " + e.what());
     }
 }

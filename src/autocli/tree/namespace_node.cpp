@@ -158,8 +158,8 @@ std::shared_ptr<NamespaceNode> NamespaceNode::ResolveNode(std::list<std::string>
     std::shared_ptr<NamespaceNode> child = GetNamespaceNode(word);
     if (!child) {
         // The word is not put back: a failed lookup leaves the caller's list shortened.
-        throw CorvaneException("Unable to find a command or namespace with the name '" + word +
-                               "' in namespace " + PathForMessage());
+        throw CorvaneException("Unable to find a command or namespace with the name '" +
+                               CallSpec::EchoText(word) + "' in namespace " + PathForMessage());
     }
     std::shared_ptr<NamespaceNode> result = path.empty() ? child : child->ResolveNode(path);
     path.push_front(std::move(word));

@@ -240,6 +240,23 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
 
 } // namespace
 
+namespace {
+
+// The command in the no-data message holds each value as messages repeat it; the template's text,
+// its line feed included, stays as written.
+TEST(ExtensionCommandTest, NoDataMessageShowsValuesCutAndEscaped) {
+    ScopedEnv lang("LANG", "C");
+    auto command = MakeCommand("true $val{xx}\ntrue '$val{yy}'");
+    auto input = MakeInput(command, {{"xx", std::string(300, 'x')}, {"yy", "a\x1b[2Jb"}});
+    auto output = Output::New();
+    command->ExecuteInternal(input, output);
+    EXPECT_EQ(std::vector<std::string>{"Got no data from process.\nCommand \"true " + std::string(200, 'x') +
+                                       "... \\(300 bytes\\)\ntrue 'a\\x1B[2Jb'\"\nexited with error code: 0"},
+              output->GetErrors());
+}
+
+} // namespace
+
 TEST(ExtensionCommand, PlanRunGivesTheShellTextAndStandardInputOfARun) {
     auto command = MakeCommand("prog $val{xx}", "in=$val{xx}\n");
     auto input = MakeInput(command, {{"xx", "a b"}});

@@ -302,3 +302,134 @@ TEST(XmlOutputReader, BothReadersGiveTheSameProblem) {
         EXPECT_NE("", Problem("<!DOCTYPE o>\n" + doc)) << doc;
     }
 }
+
+namespace {
+
+// What reading gives: the Outcome, then the problem.
+std::string WholeReading(const std::string& doc) {
+    std::string problem;
+    const std::string outcome = Outcome([&] { return XmlUtil_ParseXmlOutput(doc, problem); });
+    return outcome + " | " + problem;
+}
+
+// The same through the stream, given pieces of `piece` bytes until it refuses one, as the runner does.
+std::string StreamReading(const std::string& doc, std::size_t piece, bool& refused) {
+    XmlOutputStream stream;
+    refused = false;
+    for (std::size_t pos = 0; pos < doc.size() && !refused; pos += piece) {
+        refused = !stream.Add(doc.data() + pos, std::min(piece, doc.size() - pos));
+    }
+    stream.End();
+    std::string problem;
+    const std::string outcome = Outcome([&] { return stream.Value(problem); });
+    return outcome + " | " + problem;
+}
+
+} // namespace
+
+TEST(XmlOutputStream, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
+    std::vector<std::string> docs;
+    for (const std::string& row : kValues) {
+        docs.push_back("<o>" + row.substr(0, row.find(" => ")) + "</o>");
+    }
+    std::string attributes;
+    for (int i = 0; i < 300; ++i) {
+        attributes += " a" + std::to_string(i) + "='='";
+    }
+    // clang-format off
+    const std::vector<std::string> more = {
+        "", "x", "<o>", "<o/>", "\n", "not xml\n", "<o>\n<string>x</strin></o>", "<o>\n<string>x</string>", "<o>\n <!-- c -->\n</o>",
+        "\n\n<out/>", "<o>\n<list type=\"int\">\n<int>1</int>\n<integer>2</integer></list></o>", "<o><integer/>\n<",
+        "<o><list\ntype=\"integer\"/></o>", "<!DOCTYPE o>\n<o>\n<int>x</int></o>", "<?xml version=\"1.0\"?>\n<o><string>\xc3\xa9 &#233;</string></o>",
+        "<o>" + Repeat("<list type='int'>", 300) + Repeat("</list>", 300) + "</o>",
+        "<!DOCTYPE o [<!ENTITY a 'aa'><!ENTITY b '&a;&a;'>]><o><string>&b;</string></o>",
+        // Too many attributes in a start tag, however it is cut; in an end tag, a comment, CDATA or a literal they count for nothing.
+        "<o><string" + attributes + ">x</string></o>", "<o><string" + attributes, "<o><!--<string" + attributes + " --><string>c</string></o>",
+        "<o><![CDATA[<string" + attributes + "]]><string>c</string></o>", "<o><string a='<x" + attributes + "'>v</string></o>",
+        "<o><string>v</string" + attributes + "></o>", "<!DOCTYPE o [<!-- ' -->]><o><string" + attributes + "/></o>",
+        "<o><!-- a ---><string" + attributes + "/></o>", "<o><?p ?\?><string" + attributes + "/></o>",
+        "<o><![CDATA[ ]]]><string" + attributes + "/></o>", "<o><!x" + attributes + "><string>v</string></o>",
+    };
+    // clang-format on
+    docs.insert(docs.end(), more.begin(), more.end());
+    for (const std::string& doc : docs) {
+        const std::string whole = WholeReading(doc);
+        // Only a broken bound stops the reading early.
+        const bool bound = whole.find("more than 256 attributes") != std::string::npos;
+        for (const std::size_t piece : {1, 7, 4096}) {
+            bool refused = false;
+            EXPECT_EQ(whole, StreamReading(doc, piece, refused)) << piece << ": " << doc.substr(0, 200);
+            EXPECT_EQ(bound, refused) << piece << ": " << doc.substr(0, 200);
+        }
+    }
+}
+
+TEST(XmlOutputStream, LargeOutputsKeptInATemporaryFileGiveWhatTheWholeTextGives) {
+    // Past the part kept in memory, a document that the event reader leaves late must be read again.
+    const std::string items = Repeat("<string>abcdefghijklmnopqrstuvwxyz</string>\n", 200000);
+    const std::string docs[] = {
+        "<o><list type='string'>" + items + "</list></o>",
+        "<o><list type='string'>" + items + "<string><![CDATA[late]]></string></list></o>",
+        "<o><list type='string'>" + items + "<int>1</int></list></o>",
+        "<o><list type='string'>" + items + "</list>",
+        "<o>" + items + "<string" + Repeat(" a=''", 300) + "/></o>",
+    };
+    for (const std::string& doc : docs) {
+        const std::string whole = WholeReading(doc);
+        const bool bound = whole.find("more than 256 attributes") != std::string::npos;
+        for (const std::size_t piece : {4096, 65536}) {
+            bool refused = false;
+            EXPECT_EQ(whole, StreamReading(doc, piece, refused))
+                << piece << ": " << doc.substr(doc.size() - 60);
+            EXPECT_EQ(bound, refused) << piece;
+        }
+    }
+}
+
+TEST(XmlOutputStream, ABrokenBoundRefusesThePieceThatBreaksIt) {
+    std::string attributes;
+    for (int i = 0; i < 257; ++i) {
+        attributes += " a" + std::to_string(i) + "=''";
+    }
+    // The 257th '=' of one start tag is the first byte refused, whatever follows.
+    const std::string doc = "<o><string" + attributes;
+    XmlOutputStream stream;
+    const std::size_t last = doc.rfind('=');
+    EXPECT_TRUE(stream.Add(doc.data(), last));
+    EXPECT_FALSE(stream.Add(doc.data() + last, 1));
+    EXPECT_FALSE(stream.Add("/></o>", 6));
+    std::string problem;
+    EXPECT_EQ(nullptr, stream.Value(problem));
+    EXPECT_EQ("Output of the program is not a valid output document: an element has more than 256 attributes",
+              problem);
+    // A text one byte past the bound.
+    XmlOutputStream text;
+    EXPECT_TRUE(text.Add("<o><string>", 11));
+    const std::string run(1000000, 'x');
+    for (std::size_t added = 0; added < XmlUtil_MaxTextBytes; added += run.size()) {
+        ASSERT_TRUE(text.Add(run.data(), run.size()));
+    }
+    // libxml2 hands text over once it has more: the refusal comes within the next pieces.
+    int more = 0;
+    while (text.Add("x", 1) && more < 1000000) {
+        ++more;
+    }
+    EXPECT_LT(more, 1000000);
+    EXPECT_THROW_MSG(text.Value(problem),
+                     "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
+    EXPECT_EQ("", problem);
+}
+
+TEST(XmlOutputStream, ErrorLinesAreKeptAndNothingElse) {
+    XmlOutputStream stream;
+    const std::string head = "ERROR:first\nERROR:second\n";
+    for (const char c : head + "<o>" + std::string(5000000, ' ')) {
+        ASSERT_TRUE(stream.Add(&c, 1));
+    }
+    stream.End();
+    EXPECT_FALSE(stream.Empty());
+    EXPECT_EQ(head + "<o>   ", stream.Head());
+    XmlOutputStream empty;
+    empty.End();
+    EXPECT_TRUE(empty.Empty());
+}
