@@ -39,14 +39,6 @@ Result RunSafety(const CorvaneTest::TempDir& dir, std::vector<std::string> args,
     return result;
 }
 
-#define EXPECT_RUN(run, expectedOut, expectedErr, expectedStatus)                                            \
-    do {                                                                                                     \
-        const Result run_ = (run);                                                                           \
-        EXPECT_EQ(expectedOut, run_.out);                                                                    \
-        EXPECT_EQ(expectedErr, run_.err);                                                                    \
-        EXPECT_EQ(expectedStatus, run_.status);                                                              \
-    } while (0)
-
 const std::string kListing =
     "Usage: varnok [disp options] safety <namespaces> <command>\n\n"
     "For help please run varnok --help\n\n"

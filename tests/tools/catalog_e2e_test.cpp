@@ -22,14 +22,6 @@ using VarnokTest::RunVarnok;
 
 const std::string kData = SOURCE_DIR "/tests/data/catalog";
 
-#define EXPECT_RUN(run, expectedOut, expectedErr, expectedStatus)                                            \
-    do {                                                                                                     \
-        const Result run_ = (run);                                                                           \
-        EXPECT_EQ(expectedOut, run_.out);                                                                    \
-        EXPECT_EQ(expectedErr, run_.err);                                                                    \
-        EXPECT_EQ(expectedStatus, run_.status);                                                              \
-    } while (0)
-
 // varnok-doc and varnok-lint sit beside the varnok under test, built or installed.
 std::string Tool(const std::string& name) {
     return std::filesystem::path(VarnokTest::VarnokBinary()).parent_path().string() + "/" + name;

@@ -23,15 +23,6 @@ Result V(std::vector<std::string> args, const std::string& input = "") {
     return RunVarnok(args, input);
 }
 
-// Compares a run's standard output, standard error and status exactly, reporting the caller's line.
-#define EXPECT_RUN(run, expectedOut, expectedErr, expectedStatus)                                            \
-    do {                                                                                                     \
-        const Result run_ = (run);                                                                           \
-        EXPECT_EQ(expectedOut, run_.out);                                                                    \
-        EXPECT_EQ(expectedErr, run_.err);                                                                    \
-        EXPECT_EQ(expectedStatus, run_.status);                                                              \
-    } while (0)
-
 const std::string kData = E2E_DATA_DIR;
 const std::string kNoDisk = "Errors: \n No disk named nothere\n Known disks: sda, sdb, nvme0n1\n";
 

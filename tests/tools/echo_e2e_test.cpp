@@ -21,14 +21,6 @@ Result V(std::vector<std::string> args, const std::string& input = "") {
     return RunVarnok(args, input);
 }
 
-#define EXPECT_RUN(run, expectedOut, expectedErr, expectedStatus)                                            \
-    do {                                                                                                     \
-        const Result run_ = (run);                                                                           \
-        EXPECT_EQ(expectedOut, run_.out);                                                                    \
-        EXPECT_EQ(expectedErr, run_.err);                                                                    \
-        EXPECT_EQ(expectedStatus, run_.status);                                                              \
-    } while (0)
-
 const std::string kSetError =
     "Errors: \nInvalid data constraint for parameter 'mode'. Expected a single value "
     "from the set [fast, slow] got '";

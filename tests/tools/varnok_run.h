@@ -37,3 +37,12 @@ int WaitForStatus(int pid);
 Result RunVarnok(const std::vector<std::string>& args, const std::string& input = "");
 
 } // namespace VarnokTest
+
+// Compares a run's standard output, standard error and status exactly, reporting the caller's line.
+#define EXPECT_RUN(run, expectedOut, expectedErr, expectedStatus)                                            \
+    do {                                                                                                     \
+        const ::VarnokTest::Result run_ = (run);                                                             \
+        EXPECT_EQ(expectedOut, run_.out);                                                                    \
+        EXPECT_EQ(expectedErr, run_.err);                                                                    \
+        EXPECT_EQ(expectedStatus, run_.status);                                                              \
+    } while (0)
