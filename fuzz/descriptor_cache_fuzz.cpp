@@ -4,6 +4,7 @@
 // makes every deferred namespace build its subtree. An entry the reader accepts may still declare
 // what a descriptor could not (the cache trusts what it wrote); loading may then refuse it with a
 // message, but nothing else may go wrong.
+#include "autocli/test_hooks.h"
 #include "fuzz_support.h"
 
 #include <corvane/dispatch.h>
@@ -27,11 +28,6 @@
 #include <sstream>
 #include <string>
 #include <thread>
-
-namespace Corvane::AutoCli::DescriptorCache {
-// Declared in the library's own header: writes the cache files now and forgets them.
-CORVANE_API void WriteChanges();
-} // namespace Corvane::AutoCli::DescriptorCache
 
 namespace {
 

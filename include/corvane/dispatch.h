@@ -150,6 +150,9 @@ public:
     static const std::vector<std::string>& GetDefaultDirectories();
     /// Loads the installation directories.
     void AddDefaultDirectories();
+    /// Loads those installation directories that exist. A host without plugins has neither, which is
+    /// normal and prints nothing; one that exists but cannot be read still gets its message.
+    void AddInstalledDirectories();
 
     /// The command the input's path names, or an empty pointer with the reason added to `output`.
     std::shared_ptr<Command> GetCommand(std::shared_ptr<CommandInput> input,

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     try {
         // The same plugins as varnok itself: the installation's directories, then those on the line.
         Corvane::AutoCli::CliDispatcher dispatcher;
-        dispatcher.AddDefaultDirectories();
+        dispatcher.AddInstalledDirectories();
         Corvane::AutoCli::AutoCli_WriteCompletion(Corvane::AutoCli::AutoCli_Complete(dispatcher, words),
                                                   std::cout);
     } catch (const std::exception&) {

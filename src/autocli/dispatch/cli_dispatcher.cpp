@@ -5,8 +5,8 @@
 #include "autocli/dispatch/command_lines.h"
 #include "autocli/dispatch/completion_internal.h"
 #include "autocli/dispatch/standard_output.h"
-#include "autocli/plugins/error_text.h"
-#include "autocli/plugins/unique_fd.h"
+#include "autocli/os/error_text.h"
+#include "autocli/os/unique_fd.h"
 
 #include <tarvikaudit.h>
 

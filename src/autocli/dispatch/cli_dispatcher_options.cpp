@@ -4,7 +4,7 @@
 #include "autocli/dispatch/close_name.h"
 #include "autocli/dispatch/completion_internal.h"
 #include "autocli/dispatch/standard_output.h"
-#include "autocli/dispatch/terminal.h"
+#include "autocli/os/terminal.h"
 #include "corvane_build_info.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Completion: walking a partial command line with the parser's grammar to the word being completed.
 #include <corvane/completion.h>
 
-#include "completion_internal.h"
+#include "autocli/dispatch/completion_internal.h"
 
 #include <exception>
 

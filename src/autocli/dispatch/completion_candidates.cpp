@@ -1,6 +1,6 @@
 // Completion: the candidate lists (dispatcher options, formatters, tree children, command options and
 // values) and the line form the completion scripts read.
-#include "completion_internal.h"
+#include "autocli/dispatch/completion_internal.h"
 
 #include <algorithm>
 #include <set>

@@ -1,7 +1,9 @@
 // OptionParser: option words, dispatcher options, command path, command options and the diagnostic dump.
 #include <corvane/dispatch.h>
 
-#include "autocli/dispatch/terminal.h"
+#include "autocli/os/terminal.h"
+
+#include <unistd.h>
 
 #include <string_view>
 
@@ -271,6 +273,15 @@ std::string OptionParser::ToString() {
     AppendParameters(text, GetCommandParameters());
     text += "\n";
     return text;
+}
+
+// Byte by byte from descriptor 0, so that nothing after the line is taken from whoever reads
+// standard input next.
+std::string OptionParser::GetSilentString() {
+    std::string line;
+    int error = 0;
+    ReadSilentLine(STDIN_FILENO, line, error);
+    return line;
 }
 
 } // namespace Corvane::AutoCli

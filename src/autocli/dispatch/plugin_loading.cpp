@@ -3,14 +3,14 @@
 
 #include <corvane/plugins.h>
 
-#include "autocli/plugins/descriptor_cache.h"
-#include "autocli/plugins/file_access.h"
+#include "autocli/cache/descriptor_cache.h"
+#include "autocli/os/directory_listing.h"
+#include "autocli/os/file_access.h"
 #include "corvane_build_info.h"
 
-#include <dirent.h>
+#include <sys/stat.h>
 
-#include <algorithm>
-#include <cstring>
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -18,15 +18,6 @@
 #include <vector>
 
 namespace Corvane::AutoCli {
-
-namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirPtr = std::unique_ptr<DIR, DirCloser>;
-
-} // namespace
 
 void Dispatcher::AddPlugin(const std::string& path) {
     // Only the end of the whole path decides the kind: x.so.1 or a bare ".so" is no plugin.
@@ -81,6 +72,16 @@ const std::vector<std::string>& Dispatcher::GetDefaultDirectories() {
 
 void Dispatcher::AddDefaultDirectories() {
     for (const std::string& directory : GetDefaultDirectories()) {
+        AddExternalDirectory(directory);
+    }
+}
+
+void Dispatcher::AddInstalledDirectories() {
+    for (const std::string& directory : GetDefaultDirectories()) {
+        struct stat info {};
+        if (::stat(directory.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+            continue;
+        }
         AddExternalDirectory(directory);
     }
 }

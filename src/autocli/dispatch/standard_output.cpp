@@ -2,7 +2,7 @@
 // write.
 #include "autocli/dispatch/standard_output.h"
 
-#include "autocli/plugins/error_text.h"
+#include "autocli/os/error_text.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // AutoCli_FitString: word wrapping of text to a column width.
 #include <corvane/format.h>
 
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <string_view>
 

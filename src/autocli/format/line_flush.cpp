@@ -1,6 +1,6 @@
 // When formatter output is flushed: line by line on a terminal, in blocks anywhere else; the block
 // writer of the formatters.
-#include "format_internal.h"
+#include "autocli/format/format_internal.h"
 
 #include <unistd.h>
 

@@ -1,12 +1,12 @@
 // XmlPlugin: reading a descriptor file, its namespaces, and registering what it declares.
 #include <corvane/plugins.h>
 
-#include "descriptor_cache.h"
-#include "file_access.h"
-#include "object_arena.h"
-#include "restored_registrations.h"
-#include "xml_document.h"
-#include "xml_plugin_internal.h"
+#include "autocli/cache/descriptor_cache.h"
+#include "autocli/cache/object_arena.h"
+#include "autocli/cache/restored_registrations.h"
+#include "autocli/os/file_access.h"
+#include "autocli/plugins/xml_plugin_internal.h"
+#include "autocli/xml/xml_document.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -124,19 +124,6 @@ XmlDocPtr ParseDescriptorText(const std::string& text, const std::string& fileNa
         throw CorvaneException("Unable to parse XML descriptor: " + CallSpec::EchoText(fileName));
     }
     return doc;
-}
-
-bool FindDescriptorSyntaxError(const std::string& fileName, XmlDiagnostic& problem) {
-    XmlDiagnostic found;
-    try {
-        ParseDescriptorText(ReadDescriptorText(fileName), fileName, &found);
-    } catch (const CorvaneException&) {
-        if (!found.message.empty()) {
-            problem = found;
-            return true;
-        }
-    }
-    return false;
 }
 
 void XmlPlugin::Initialize() {

@@ -1,7 +1,7 @@
 // XmlPlugin: reading the commands of a descriptor and their meta-data.
 #include <corvane/plugins.h>
 
-#include "xml_plugin_internal.h"
+#include "autocli/plugins/xml_plugin_internal.h"
 
 #include <libxml/tree.h>
 

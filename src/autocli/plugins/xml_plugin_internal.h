@@ -1,8 +1,8 @@
 // Node tests shared by the readers of the XML plugin descriptor, and loading a descriptor file.
 #pragma once
 
-#include "xml_document.h"
-#include "xml_value_grammar.h"
+#include "autocli/xml/xml_document.h"
+#include "autocli/xml/xml_value_grammar.h"
 
 #include <libxml/tree.h>
 

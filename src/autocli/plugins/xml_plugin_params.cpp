@@ -1,7 +1,7 @@
 // XmlPlugin: reading a command's input specification, its parameters, constraints and enumerations.
 #include <corvane/plugins.h>
 
-#include "xml_plugin_internal.h"
+#include "autocli/plugins/xml_plugin_internal.h"
 
 #include <libxml/tree.h>
 

@@ -1,7 +1,7 @@
 // CommandList: the built-in command that lists every command of the tree, with substring filters.
 #include <corvane/tree.h>
 
-#include "deferred_namespace.h"
+#include "autocli/tree/deferred_namespace.h"
 
 namespace Corvane::AutoCli {
 
