@@ -71,7 +71,10 @@ void CheckCommand(const std::shared_ptr<Command>& command, const std::string& de
                                           Corvane::AutoCli::AutoCli_OutputSchema(*command)}) {
             if (schema.size() < 3 || schema.front() != '{' ||
                 schema.compare(schema.size() - 2, 2, "}\n") != 0) {
-                Fail("a schema of " + path + " is no JSON object: " + schema, descriptor);
+                std::string message = "a schema of " + path;
+                message += " is no JSON object: ";
+                message += schema;
+                Fail(message, descriptor);
             }
         }
     } catch (const std::exception& e) {

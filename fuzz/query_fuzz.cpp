@@ -365,6 +365,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         kept.resize(limit);
     }
     std::vector<long> expected;
+    expected.reserve(kept.size());
     for (const Row& row : kept) {
         expected.push_back(row.id);
     }

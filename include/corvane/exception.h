@@ -21,7 +21,7 @@ public:
     const char* what() const noexcept override;
 
 private:
-    std::string message_;
+    std::string message;
 };
 
 } // namespace Corvane

@@ -67,7 +67,7 @@ public:
 
 private:
     struct State;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<State> state;
 };
 
 /// The value of one element of the value grammar: `string`, `int`, `bool`, `structure` or `list`.

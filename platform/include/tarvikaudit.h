@@ -24,12 +24,12 @@ public:
     AuditParamOnStack(const AuditParamOnStack&) = delete;
     AuditParamOnStack& operator=(const AuditParamOnStack&) = delete;
 
-    const std::string& GetKey() const { return key_; }
-    const std::string& GetPreviousValue() const { return previous_; }
+    const std::string& GetKey() const { return key; }
+    const std::string& GetPreviousValue() const { return previous; }
 
 private:
-    std::string key_;
-    std::string previous_;
+    std::string key;
+    std::string previous;
 };
 
 } // namespace TarvikAudit

@@ -48,10 +48,10 @@ std::string GetAuditParam(const std::string& key) {
 }
 
 AuditParamOnStack::AuditParamOnStack(const std::string& key, const std::string& value)
-    : key_(key), previous_(SetAuditParam(key, value)) {}
+    : key(key), previous(SetAuditParam(key, value)) {}
 
 AuditParamOnStack::~AuditParamOnStack() {
-    SetAuditParam(key_, previous_);
+    SetAuditParam(key, previous);
 }
 
 } // namespace TarvikAudit

@@ -5,13 +5,13 @@
 
 namespace Corvane {
 
-CorvaneException::CorvaneException(const std::string& message) : message_(message) {}
-CorvaneException::CorvaneException(std::string&& message) : message_(std::move(message)) {}
-CorvaneException::CorvaneException(const char* message) : message_(message ? message : "") {}
+CorvaneException::CorvaneException(const std::string& message) : message(message) {}
+CorvaneException::CorvaneException(std::string&& message) : message(std::move(message)) {}
+CorvaneException::CorvaneException(const char* message) : message(message ? message : "") {}
 CorvaneException::~CorvaneException() = default;
 
 const char* CorvaneException::what() const noexcept {
-    return message_.c_str();
+    return message.c_str();
 }
 
 } // namespace Corvane

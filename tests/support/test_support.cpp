@@ -27,42 +27,42 @@ void FlushAll() {
 // Redirects one descriptor into an anonymous temporary file for the lifetime of the object.
 class Redirect {
 public:
-    explicit Redirect(int fd) : fd_(fd), file_(std::tmpfile()) {
-        if (file_ == nullptr) {
+    explicit Redirect(int fd) : fd(fd), file(std::tmpfile()) {
+        if (file == nullptr) {
             throw std::runtime_error("tmpfile failed");
         }
         FlushAll();
-        saved_ = dup(fd_);
-        dup2(fileno(file_), fd_);
+        saved = dup(fd);
+        dup2(fileno(file), fd);
     }
     Redirect(const Redirect&) = delete;
     Redirect& operator=(const Redirect&) = delete;
     ~Redirect() {
         Finish();
-        std::fclose(file_);
+        std::fclose(file);
     }
 
     // Puts the original descriptor back (once) and returns what was written meanwhile.
     std::string Finish() {
-        if (saved_ >= 0) {
+        if (saved >= 0) {
             FlushAll();
-            dup2(saved_, fd_);
-            close(saved_);
-            saved_ = -1;
+            dup2(saved, fd);
+            close(saved);
+            saved = -1;
         }
         std::string text;
-        std::rewind(file_);
+        std::rewind(file);
         char buffer[65536];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) {
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
             text.append(buffer, n);
         }
         return text;
     }
 
 private:
-    int fd_;
-    std::FILE* file_;
-    int saved_ = -1;
+    int fd;
+    std::FILE* file;
+    int saved = -1;
 };
 
 } // namespace
@@ -88,22 +88,22 @@ TempDir::TempDir() {
     if (!mkdtemp(pattern.data())) {
         throw std::runtime_error("mkdtemp failed");
     }
-    path_ = pattern;
+    path = pattern;
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(path, ignored);
 }
 
 std::string TempDir::MakeDir(const std::string& name) const {
-    std::string full = path_ + "/" + name;
+    std::string full = path + "/" + name;
     fs::create_directories(full);
     return full;
 }
 
 std::string TempDir::WriteFile(const std::string& name, const std::string& content, int mode) const {
-    std::string full = path_ + "/" + name;
+    std::string full = path + "/" + name;
     fs::create_directories(fs::path(full).parent_path());
     {
         std::ofstream out(full, std::ios::binary | std::ios::trunc);

@@ -42,13 +42,13 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return path; }
     // Writes `content` to Path()/name (creating subdirectories) and returns the full path.
     std::string WriteFile(const std::string& name, const std::string& content, int mode = 0644) const;
     std::string MakeDir(const std::string& name) const;
 
 private:
-    std::string path_;
+    std::string path;
 };
 
 // The number of file descriptors open in this process (entries of /proc/self/fd).

@@ -34,7 +34,7 @@ std::string Examples() {
 
 // Writes the schema directory of the plugins `args` name into `dir`/`name` and returns its path.
 std::string Schemas(const CorvaneTest::TempDir& dir, const std::string& name, std::vector<std::string> args) {
-    const std::string out = dir.Path() + "/" + name;
+    std::string out = dir.Path() + "/" + name;
     std::filesystem::create_directories(out);
     args.insert(args.begin(), {"--no-default-plugins", "--schema", out});
     const Result run = RunProgram(Tool("varnok-doc"), args);

@@ -120,7 +120,7 @@ TEST_F(DescriptorCacheE2e, OutputAndErrorsKeepTheirOrderOnAPipe) {
 // A plugin directory of `files` descriptors, each with a description of `padding` bytes, so that
 // its cache file is as large as a test needs.
 std::string LargePlugins(const CorvaneTest::TempDir& dir, int files, std::size_t padding) {
-    const std::string plugins = dir.MakeDir("plugins");
+    std::string plugins = dir.MakeDir("plugins");
     for (int i = 0; i < files; ++i) {
         const std::string ns = "big" + std::to_string(i);
         dir.WriteFile("plugins/" + ns + ".xml",
@@ -246,7 +246,7 @@ std::string ChangingPlugins(const CorvaneTest::TempDir& dir, const std::string& 
     for (std::size_t at = change.find('<'); at != std::string::npos; at = change.find('<', at)) {
         change.replace(at, 1, "&lt;");
     }
-    const std::string plugins = dir.MakeDir("plugins");
+    std::string plugins = dir.MakeDir("plugins");
     dir.WriteFile(
         "plugins/cut.xml",
         R"(<p><version>1.0.0</version><namespaces><namespace path="cut"><description>C.</description>
@@ -368,7 +368,7 @@ TEST_F(DescriptorCacheE2e, TheTemporaryFileOfAKilledWriterIsRemovedByALaterWrite
     const auto age = [&](const std::string& path) {
         struct timespec times[2] = {};
         ::clock_gettime(CLOCK_REALTIME, &times[0]);
-        times[0].tv_sec -= 11 * 60;
+        times[0].tv_sec -= static_cast<time_t>(11) * 60;
         times[1] = times[0];
         ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, 0)) << path;
     };

@@ -43,8 +43,9 @@ TEST(Installed, PrefixHoldsToolLibraryHeadersPackageFilesAndExamples) {
     EXPECT_FALSE(Exists(kPrefix + "/lib/tarvik"));
     CorvaneTest::TempDir dir;
     Shell(dir.Path(), "DESTDIR=\"$PWD\" '" CMAKE_COMMAND_PATH "' --install '" BUILD_DIR "' --prefix /usr");
-    for (const std::string& directory : Corvane::AutoCli::Dispatcher::GetDefaultDirectories())
+    for (const std::string& directory : Corvane::AutoCli::Dispatcher::GetDefaultDirectories()) {
         EXPECT_TRUE(Exists(dir.Path() + directory)) << directory;
+    }
 }
 
 TEST(Installed, SharedObjectExampleBuildsOutOfTreeWithFindPackageAndRuns) {

@@ -30,8 +30,9 @@ std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty())
+        if (!line.empty()) {
             lines.push_back(line);
+        }
     }
     return lines;
 }
@@ -44,25 +45,30 @@ bool Installed(const std::string& package) {
 void Purge() {
     std::string installed;
     for (const std::string& package : kPackages) {
-        if (Installed(package))
+        if (Installed(package)) {
             installed += " " + package;
+        }
     }
-    if (!installed.empty())
+    if (!installed.empty()) {
         RunShell(kAptGet + "purge" + installed + " >/dev/null 2>&1");
+    }
 }
 
 class PackageInstall : public testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0)
+        if (geteuid() != 0) {
             GTEST_SKIP() << "not root: the packages were not installed";
-        if (access("/usr/bin/apt-get", X_OK) != 0)
+        }
+        if (access("/usr/bin/apt-get", X_OK) != 0) {
             GTEST_SKIP() << "apt-get is not installed";
+        }
         RunShell("'" CPACK_COMMAND_PATH "' --config '" BUILD_DIR "/CPackConfig.cmake' -B '" + dir.Path() +
                  "/cpack' >'" + dir.Path() + "/cpack.log' 2>&1 || { cat '" + dir.Path() +
                  "/cpack.log'; exit 1; }");
-        for (const std::string& package : kPackages)
+        for (const std::string& package : kPackages) {
             debs += " './" + package + "_" PROJECT_VERSION_TEXT "_amd64.deb'";
+        }
         // A run stopped half-way may have left them installed.
         Purge();
         // Every path the packages hold, directories included, and which of them exist before.
@@ -70,13 +76,15 @@ protected:
              Lines(RunShell("cd '" + dir.Path() + "/cpack' && for deb in" + debs +
                             "; do dpkg-deb -c \"$deb\"; done | awk '{print $6}' | "
                             "sed 's|^\\./|/|; s|/$||' | grep -v '^/usr$' | sort -u"))) {
-            if (!Exists(path))
+            if (!Exists(path)) {
                 added.push_back(path);
+            }
         }
     }
     void TearDown() override {
-        if (geteuid() == 0)
+        if (geteuid() == 0) {
             Purge();
+        }
     }
 
     CorvaneTest::TempDir dir;
@@ -89,8 +97,9 @@ TEST_F(PackageInstall, InstalledWithAptGetUsedAndPurgedWithoutLeftovers) {
     Result result = RunProgram("/bin/sh", {"-c", "cd '" + dir.Path() + "/cpack' && " + kAptGet +
                                                      "install --no-install-recommends" + debs + " 2>&1"});
     ASSERT_EQ(0, result.status) << result.out;
-    for (const std::string& package : kPackages)
+    for (const std::string& package : kPackages) {
         EXPECT_TRUE(Installed(package)) << package;
+    }
     const std::vector<std::string> listed =
         Lines(RunShell("dpkg -L libcorvane0 libcorvane-dev varnok | sort -u"));
     for (const std::string& path : added) {
@@ -132,11 +141,13 @@ TEST_F(PackageInstall, InstalledWithAptGetUsedAndPurgedWithoutLeftovers) {
 
     result = RunProgram("/bin/sh", {"-c", kAptGet + "purge libcorvane0 libcorvane-dev varnok 2>&1"});
     ASSERT_EQ(0, result.status) << result.out;
-    for (const std::string& package : kPackages)
+    for (const std::string& package : kPackages) {
         EXPECT_FALSE(Installed(package)) << package;
+    }
     // Every file and directory the packages brought is gone.
-    for (const std::string& path : added)
+    for (const std::string& path : added) {
         EXPECT_FALSE(Exists(path)) << path;
+    }
 }
 
 } // namespace

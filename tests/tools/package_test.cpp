@@ -42,8 +42,9 @@ std::string WithoutSanitizerRuntimes(const std::string& depends) {
 }
 
 std::string Chomp(std::string text) {
-    if (!text.empty() && text.back() == '\n')
+    if (!text.empty() && text.back() == '\n') {
         text.pop_back();
+    }
     return text;
 }
 
@@ -174,9 +175,10 @@ TEST_F(Package, LibraryPackageHasShlibsAndTheLdconfigTriggerOnly) {
               "libtarvikuser 1 libcorvane0 (>= " PROJECT_VERSION_TEXT ")\n",
               RunShell("dpkg-deb -I '" + debs[0] + "' shlibs"));
     EXPECT_EQ("activate-noawait ldconfig\n", RunShell("dpkg-deb -I '" + debs[0] + "' triggers"));
-    for (size_t i = 1; i < debs.size(); ++i)
+    for (size_t i = 1; i < debs.size(); ++i) {
         EXPECT_EQ("control\nmd5sums\n", RunShell("dpkg-deb --ctrl-tarfile '" + debs[i] +
                                                  "' | tar -t | sed -n 's|^\\./||p' | grep . | sort"));
+    }
 }
 
 TEST_F(Package, EveryPackageHasCopyrightAndCompressedChangelog) {
@@ -225,8 +227,9 @@ TEST_F(Package, VarnokRunsFromTheUnpackedRootWithItsOwnLibrary) {
 // bash-completion's loader finds the script in the share directory, and the script finds its helper
 // beside the unpacked varnok.
 TEST_F(Package, CompletionFromTheUnpackedRoot) {
-    if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0)
+    if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0) {
         GTEST_SKIP() << "bash-completion is not installed: completion from the package was not tried";
+    }
     const std::string usr = root + "/usr";
     const std::string line = usr + "/bin/varnok --plugin-dir " + usr +
                              "/share/doc/varnok/examples text digest compute --algorithm sha";
@@ -240,11 +243,13 @@ TEST_F(Package, CompletionFromTheUnpackedRoot) {
 // A build tree outside /usr keeps its libraries out of the multiarch directory, which lintian notes
 // for the pkg-config file; scripts/package builds for /usr and gets no such note.
 TEST_F(Package, LintianReportsNoErrorAndNoWarning) {
-    if (access("/usr/bin/lintian", X_OK) != 0)
+    if (access("/usr/bin/lintian", X_OK) != 0) {
         GTEST_SKIP() << "lintian is not installed: the packages were not checked";
+    }
     std::vector<std::string> args = {"--fail-on", "error,warning"};
-    if (std::string(INSTALL_LIBDIR).find('/') == std::string::npos)
+    if (std::string(INSTALL_LIBDIR).find('/') == std::string::npos) {
         args.insert(args.end(), {"--suppress-tags", "pkg-config-unavailable-for-cross-compilation"});
+    }
     args.insert(args.end(), debs.begin(), debs.end());
     const Result result = RunProgram("/usr/bin/lintian", args);
     EXPECT_EQ(0, result.status) << result.out << result.err;

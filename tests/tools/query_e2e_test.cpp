@@ -184,7 +184,7 @@ TEST(DryRunEndToEnd, ShowsTheShellTextAndStandardInputWithSecretsMasked) {
                              "--host", "s3cr", "--token", "s3cr", "--note", "key=s3cr!"});
     const std::string shell = LangPrefix() + "/bin/sh '" + kData + "/scripts/hosts.sh' show " + run.marker +
                               " --host *** --token *** --note key=***\\!";
-    const auto json = [](std::string text) {
+    const auto json = [](const std::string& text) {
         std::string escaped;
         for (const char c : text) {
             escaped += c == '/' || c == '\\' ? std::string(1, '\\') + c : std::string(1, c);

@@ -12,18 +12,18 @@ CommandLineReader::Result CommandLineReader::Next(std::string& line) {
     line.clear();
     bool any = false;
     for (;;) {
-        const auto first = buffer_.begin() + static_cast<std::ptrdiff_t>(begin_);
-        const auto last = buffer_.begin() + static_cast<std::ptrdiff_t>(end_);
+        const auto first = buffer.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = buffer.begin() + static_cast<std::ptrdiff_t>(end);
         const auto newline = std::find(first, last, '\n');
         line.append(first, newline);
         any = any || first != last;
         if (newline != last) {
-            begin_ = static_cast<std::size_t>(newline - buffer_.begin()) + 1;
+            begin = static_cast<std::size_t>(newline - buffer.begin()) + 1;
             return Result::Line;
         }
-        begin_ = end_ = 0;
+        begin = end = 0;
         if (!Fill()) {
-            if (error_ != 0) {
+            if (error != 0) {
                 return Result::Error;
             }
             return any ? Result::Line : Result::End;
@@ -31,24 +31,24 @@ CommandLineReader::Result CommandLineReader::Next(std::string& line) {
     }
 }
 
-// False at the end of the input or on a read error (then error_ is set); commands run between two
+// False at the end of the input or on a read error (then error is set); commands run between two
 // reads, so a terminal or pipe is read as lines arrive.
 bool CommandLineReader::Fill() {
-    if (ended_ || error_ != 0) {
+    if (ended || error != 0) {
         return false;
     }
     for (;;) {
-        const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n > 0) {
-            end_ = static_cast<std::size_t>(n);
+            end = static_cast<std::size_t>(n);
             return true;
         }
         if (n == 0) {
-            ended_ = true;
+            ended = true;
             return false;
         }
         if (errno != EINTR) {
-            error_ = errno;
+            error = errno;
             return false;
         }
     }

@@ -12,23 +12,23 @@ class CommandLineReader {
 public:
     enum class Result { Line, End, Error };
 
-    explicit CommandLineReader(int fd) : fd_(fd) {}
+    explicit CommandLineReader(int fd) : fd(fd) {}
 
     // The next line without its newline; a last line without one counts. After End or Error every
     // further call returns the same.
     Result Next(std::string& line);
     // The errno value of the failed read after Error.
-    int Error() const { return error_; }
+    int Error() const { return error; }
 
 private:
     bool Fill();
 
-    int fd_;
-    int error_ = 0;
-    bool ended_ = false;
-    std::vector<char> buffer_ = std::vector<char>(65536);
-    std::size_t begin_ = 0;
-    std::size_t end_ = 0;
+    int fd;
+    int error = 0;
+    bool ended = false;
+    std::vector<char> buffer = std::vector<char>(65536);
+    std::size_t begin = 0;
+    std::size_t end = 0;
 };
 
 } // namespace Corvane::AutoCli

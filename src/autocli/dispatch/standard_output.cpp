@@ -23,9 +23,9 @@ namespace {
 // have left.
 class DescriptorBuffer : public std::streambuf {
 public:
-    explicit DescriptorBuffer(int fd) : fd_(fd) { setp(space_.data(), space_.data() + space_.size()); }
+    explicit DescriptorBuffer(int fd) : fd(fd) { setp(space.data(), space.data() + space.size()); }
 
-    int Error() const { return error_; }
+    int Error() const { return error; }
 
 protected:
     int_type overflow(int_type c) override {
@@ -48,7 +48,7 @@ protected:
         if (!Drain()) {
             return 0;
         }
-        if (count >= static_cast<std::streamsize>(space_.size())) {
+        if (count >= static_cast<std::streamsize>(space.size())) {
             return WriteAll(text, static_cast<std::size_t>(count)) ? count : 0;
         }
         std::memcpy(pptr(), text, static_cast<std::size_t>(count));
@@ -61,28 +61,28 @@ protected:
 private:
     bool Drain() {
         const std::size_t size = static_cast<std::size_t>(pptr() - pbase());
-        setp(space_.data(), space_.data() + space_.size());
-        return size == 0 ? error_ == 0 : WriteAll(space_.data(), size);
+        setp(space.data(), space.data() + space.size());
+        return size == 0 ? error == 0 : WriteAll(space.data(), size);
     }
 
     bool WriteAll(const char* text, std::size_t size) {
-        while (error_ == 0 && size > 0) {
-            const ssize_t n = ::write(fd_, text, size);
+        while (error == 0 && size > 0) {
+            const ssize_t n = ::write(fd, text, size);
             if (n < 0) {
                 if (errno != EINTR) {
-                    error_ = errno;
+                    error = errno;
                 }
                 continue;
             }
             text += n;
             size -= static_cast<std::size_t>(n);
         }
-        return error_ == 0;
+        return error == 0;
     }
 
-    int fd_;
-    int error_ = 0;
-    std::array<char, 65536> space_{};
+    int fd;
+    int error = 0;
+    std::array<char, 65536> space{};
 };
 
 DescriptorBuffer* installed = nullptr;

@@ -58,22 +58,22 @@ template <typename... Pieces> void WriteLine(std::ostream& out, const Pieces&...
 /// thousands of lines then costs a few stream calls instead of some per line.
 class BlockWriter {
 public:
-    explicit BlockWriter(std::ostream& out) : out_(out), everyLine_(FlushesEveryLine(out)) {}
+    explicit BlockWriter(std::ostream& out) : out(out), everyLine(FlushesEveryLine(out)) {}
     ~BlockWriter();
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
 
     /// The text collected so far; formatters append to it.
-    std::string& Text() { return text_; }
+    std::string& Text() { return text; }
     /// Appends the pieces (strings, C strings, characters).
-    template <typename... Pieces> void Append(const Pieces&... pieces) { (text_ += ... += pieces); }
+    template <typename... Pieces> void Append(const Pieces&... pieces) { (text += ... += pieces); }
     /// Ends the line with a single newline.
     void EndLine() {
-        text_ += '\n';
-        if (everyLine_) {
+        text += '\n';
+        if (everyLine) {
             Put();
-            out_.flush();
-        } else if (text_.size() >= kBlockBytes) {
+            out.flush();
+        } else if (text.size() >= kBlockBytes) {
             Put();
         }
     }
@@ -88,9 +88,9 @@ public:
 private:
     static constexpr std::size_t kBlockBytes = 32768;
 
-    std::ostream& out_;
-    const bool everyLine_;
-    std::string text_;
+    std::ostream& out;
+    const bool everyLine;
+    std::string text;
 };
 
 /// The text written in place of a value whose kind says `kind` but whose object is not of that

@@ -26,9 +26,9 @@ BlockWriter::~BlockWriter() {
 }
 
 void BlockWriter::Put() {
-    if (!text_.empty()) {
-        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-        text_.clear();
+    if (!text.empty()) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
     }
 }
 

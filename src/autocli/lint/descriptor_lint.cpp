@@ -114,8 +114,9 @@ void DescriptorLinter::LintDirectoryInt(const std::string& directory, bool repor
     }
     std::vector<std::string> names;
     ListDirectory(dir.get(), names);
+    std::string path;
     for (const std::string& name : names) {
-        const std::string path = directory + "/" + name;
+        path.assign(directory).append(1, '/').append(name);
         // Files the tool ignores are passed over in silence, as the tool does.
         if (HasSuffixAfterSomething(path, ".so") || HasSuffixAfterSomething(path, ".xml")) {
             LintFile(path);

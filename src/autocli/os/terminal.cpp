@@ -39,39 +39,39 @@ void RestoreEchoAndResignal(int sig) {
 // the process).
 class EchoOff {
 public:
-    explicit EchoOff(int fd) : fd_(fd) {
+    explicit EchoOff(int fd) : fd(fd) {
         // Not a terminal (a pipe, a file, /dev/null): nothing to switch, the line is read as is.
-        if (tcgetattr(fd, &saved_) != 0) {
+        if (tcgetattr(fd, &saved) != 0) {
             return;
         }
-        termios silent = saved_;
+        termios silent = saved;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        echoOffSaved = saved_;
+        echoOffSaved = saved;
         echoOffFd = fd;
-        signals_.emplace(&RestoreEchoAndResignal);
+        signals.emplace(&RestoreEchoAndResignal);
         // TCSANOW rather than TCSAFLUSH: input the user typed ahead must not be thrown away.
-        active_ = tcsetattr(fd, TCSANOW, &silent) == 0;
-        if (!active_) {
-            signals_.reset();
+        active = tcsetattr(fd, TCSANOW, &silent) == 0;
+        if (!active) {
+            signals.reset();
             echoOffFd = -1;
         }
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
     ~EchoOff() {
-        if (active_) {
-            tcsetattr(fd_, TCSANOW, &saved_);
+        if (active) {
+            tcsetattr(fd, TCSANOW, &saved);
         }
         // The handlers stay until echo is back: a signal in between restores it once more.
-        signals_.reset();
+        signals.reset();
         echoOffFd = -1;
     }
 
 private:
-    int fd_;
-    termios saved_{};
-    bool active_ = false;
-    std::optional<TerminationSignals> signals_;
+    int fd;
+    termios saved{};
+    bool active = false;
+    std::optional<TerminationSignals> signals;
 };
 
 void WriteAll(int fd, const std::string& text) {

@@ -11,30 +11,30 @@ namespace Corvane::AutoCli {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
+    explicit UniqueFd(int fd) : fd(fd) {}
     ~UniqueFd() { Reset(); }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
 
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    void Adopt(int fd) {
+    int Get() const { return fd; }
+    bool IsOpen() const { return fd >= 0; }
+    void Adopt(int adopted) {
         Reset();
-        fd_ = fd;
+        fd = adopted;
     }
     // Keeps errno, so a caller can still report the failure that led to the close.
     void Reset() {
-        if (fd_ < 0) {
+        if (fd < 0) {
             return;
         }
         const int saved = errno;
-        ::close(fd_);
-        fd_ = -1;
+        ::close(fd);
+        fd = -1;
         errno = saved;
     }
 
 private:
-    int fd_ = -1;
+    int fd = -1;
 };
 
 } // namespace Corvane::AutoCli

@@ -53,47 +53,47 @@ void OpenPipe(Pipe& pipe, const char* failureText) {
 class SigpipeBlock {
 public:
     SigpipeBlock() {
-        sigemptyset(&pipeSet_);
-        sigaddset(&pipeSet_, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &pipeSet_, &previousMask_);
+        sigemptyset(&pipeSet);
+        sigaddset(&pipeSet, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSet, &previousMask);
         sigset_t pending;
         sigemptyset(&pending);
         sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        wasPending = sigismember(&pending, SIGPIPE) == 1;
     }
-    ~SigpipeBlock() { pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr); }
+    ~SigpipeBlock() { pthread_sigmask(SIG_SETMASK, &previousMask, nullptr); }
     SigpipeBlock(const SigpipeBlock&) = delete;
     SigpipeBlock& operator=(const SigpipeBlock&) = delete;
 
     void ConsumeRaised() {
-        if (wasPending_) {
+        if (wasPending) {
             return;
         }
         int saved = errno;
         struct timespec noWait = {0, 0};
-        while (sigtimedwait(&pipeSet_, nullptr, &noWait) < 0 && errno == EINTR) {
+        while (sigtimedwait(&pipeSet, nullptr, &noWait) < 0 && errno == EINTR) {
         }
         errno = saved;
     }
 
 private:
-    sigset_t pipeSet_;
-    sigset_t previousMask_;
-    bool wasPending_ = false;
+    sigset_t pipeSet;
+    sigset_t previousMask;
+    bool wasPending = false;
 };
 
 // A started child that must be reaped: unless Wait succeeded, the destructor kills and reaps it, so a
 // failure while talking to the child leaves neither a running process nor a zombie behind.
 class ChildProcess {
 public:
-    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    explicit ChildProcess(pid_t pid) : childPid(pid) {}
     ~ChildProcess() {
-        if (pid_ <= 0) {
+        if (childPid <= 0) {
             return;
         }
         int saved = errno;
-        kill(pid_, SIGKILL);
-        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        kill(childPid, SIGKILL);
+        while (waitpid(childPid, nullptr, 0) < 0 && errno == EINTR) {
         }
         errno = saved;
     }
@@ -102,8 +102,8 @@ public:
 
     int Wait(const std::string& command) {
         int status = 0;
-        pid_t pid = pid_;
-        pid_ = -1; // after a failed waitpid the id may not be ours any more: never signal it
+        pid_t pid = childPid;
+        childPid = -1; // after a failed waitpid the id may not be ours any more: never signal it
         while (waitpid(pid, &status, 0) < 0) {
             if (errno != EINTR) {
                 throw CorvaneException("Error waiting for process '" + command + "': " + ErrorText(errno));
@@ -113,7 +113,7 @@ public:
     }
 
 private:
-    pid_t pid_;
+    pid_t childPid;
 };
 
 // The process group of the running child (0 while there is none) and the termination signal this
@@ -142,7 +142,7 @@ constexpr int kGroupGraceMilliseconds = 1000;
 // it received, as it would have without a child.
 class ForwardedTermination {
 public:
-    ForwardedTermination() : signals_(&PassToChildGroup) {
+    ForwardedTermination() : signals(&PassToChildGroup) {
         receivedSignal = 0;
         childGroup = 0;
     }
@@ -155,7 +155,7 @@ public:
     void SetChild(pid_t pid) {
         BlockSignals(SIG_BLOCK);
         childGroup = pid;
-        group_ = pid;
+        group = pid;
         if (receivedSignal != 0) {
             kill(-pid, receivedSignal);
         }
@@ -171,9 +171,9 @@ public:
             return;
         }
         receivedSignal = 0;
-        if (group_ > 0) {
-            EndGroup(group_);
-            group_ = 0;
+        if (group > 0) {
+            EndGroup(group);
+            group = 0;
         }
         TerminationSignals::Resignal(sig);
     }
@@ -201,8 +201,8 @@ private:
         kill(-group, SIGKILL);
     }
 
-    TerminationSignals signals_;
-    pid_t group_ = 0;
+    TerminationSignals signals;
+    pid_t group = 0;
 };
 
 // Feeds `stdinText` to the child and hands its output to `consume` at the same time, so a child that

@@ -19,48 +19,48 @@ bool MayBe(const std::string& open, std::string_view prefix) {
 
 bool AttributeScan::Add(const char* data, std::size_t size) {
     std::size_t pos = 0;
-    while (pos < size && !found_) {
+    while (pos < size && !found) {
         pos += Step(data + pos, size - pos);
     }
-    return found_;
+    return found;
 }
 
 // Decides what an opening '<' starts once its first bytes tell, and scans those bytes after the
 // prefix that decided it in the new state.
 void AttributeScan::Decide() {
     static const std::string_view kComment = "<!--", kCdata = "<![CDATA[", kDoctype = "<!DOCTYPE";
-    if (open_.size() < 2) {
+    if (openBytes.size() < 2) {
         return;
     }
     std::size_t skip = 0;
-    const char next = open_[1];
+    const char next = openBytes[1];
     if (next == '!') {
-        const bool comment = MayBe(open_, kComment), cdata = MayBe(open_, kCdata),
-                   doctype = MayBe(open_, kDoctype);
-        if ((comment && open_.size() < kComment.size()) || (cdata && open_.size() < kCdata.size()) ||
-            (doctype && open_.size() < kDoctype.size())) {
+        const bool comment = MayBe(openBytes, kComment), cdata = MayBe(openBytes, kCdata),
+                   doctype = MayBe(openBytes, kDoctype);
+        if ((comment && openBytes.size() < kComment.size()) || (cdata && openBytes.size() < kCdata.size()) ||
+            (doctype && openBytes.size() < kDoctype.size())) {
             return; // not yet known
         }
         if (comment) {
-            state_ = State::Seek, terminator_ = "-->", skip = kComment.size();
+            state = State::Seek, terminator = "-->", skip = kComment.size();
         } else if (cdata) {
-            state_ = State::Seek, terminator_ = "]]>", skip = kCdata.size();
+            state = State::Seek, terminator = "]]>", skip = kCdata.size();
         } else if (doctype) {
-            state_ = State::Subset, skip = kDoctype.size();
+            state = State::Subset, skip = kDoctype.size();
         } else {
-            state_ = State::Tag, startTag_ = false, skip = 2;
+            state = State::Tag, startTag = false, skip = 2;
         }
     } else if (next == '?') {
-        state_ = State::Seek, terminator_ = "?>", skip = 2;
+        state = State::Seek, terminator = "?>", skip = 2;
     } else if (next == '/') {
-        state_ = State::Tag, startTag_ = false, skip = 2;
+        state = State::Tag, startTag = false, skip = 2;
     } else {
-        state_ = State::Tag, startTag_ = true, skip = 1;
+        state = State::Tag, startTag = true, skip = 1;
     }
-    equals_ = 0;
-    matched_ = 0;
-    const std::string rest = open_.substr(skip);
-    open_.clear();
+    equals = 0;
+    matched = 0;
+    const std::string rest = openBytes.substr(skip);
+    openBytes.clear();
     Add(rest.data(), rest.size());
 }
 
@@ -70,18 +70,18 @@ std::size_t AttributeScan::Step(const char* data, std::size_t size) {
         marks['"'] = marks['\''] = marks['='] = marks['>'] = true;
         return marks;
     }();
-    switch (state_) {
+    switch (state) {
     case State::Text: {
         const void* open = std::memchr(data, '<', size);
         if (open == nullptr) {
             return size;
         }
-        state_ = State::Open;
-        open_ = "<";
+        state = State::Open;
+        openBytes = "<";
         return static_cast<std::size_t>(static_cast<const char*>(open) - data) + 1;
     }
     case State::Open:
-        open_ += data[0];
+        openBytes += data[0];
         Decide();
         return 1;
     case State::Tag: {
@@ -94,36 +94,36 @@ std::size_t AttributeScan::Step(const char* data, std::size_t size) {
         }
         const char c = data[pos];
         if (c == '>') {
-            state_ = State::Text;
+            state = State::Text;
         } else if (c == '=') {
-            found_ = startTag_ && ++equals_ > kMaxAttributesPerElement;
+            found = startTag && ++equals > kMaxAttributesPerElement;
         } else {
-            state_ = State::Literal;
-            quote_ = c;
+            state = State::Literal;
+            quote = c;
         }
         return pos + 1;
     }
     case State::Literal: {
-        const void* close = std::memchr(data, quote_, size);
+        const void* close = std::memchr(data, quote, size);
         if (close == nullptr) {
             return size;
         }
-        state_ = State::Tag;
+        state = State::Tag;
         return static_cast<std::size_t>(static_cast<const char*>(close) - data) + 1;
     }
     case State::Seek: {
-        const std::size_t length = std::strlen(terminator_);
+        const std::size_t length = std::strlen(terminator);
         for (std::size_t pos = 0; pos < size; ++pos) {
             const char c = data[pos];
-            if (c == terminator_[matched_]) {
-                if (++matched_ == length) {
-                    state_ = State::Text;
+            if (c == terminator[matched]) {
+                if (++matched == length) {
+                    state = State::Text;
                     return pos + 1;
                 }
-            } else if (matched_ == 2 && c == terminator_[0] && terminator_[1] == terminator_[0]) {
+            } else if (matched == 2 && c == terminator[0] && terminator[1] == terminator[0]) {
                 // "--->" or "]]]>": the last two bytes may still begin the terminator
             } else {
-                matched_ = c == terminator_[0] ? 1 : 0;
+                matched = c == terminator[0] ? 1 : 0;
             }
         }
         return size;
@@ -131,7 +131,7 @@ std::size_t AttributeScan::Step(const char* data, std::size_t size) {
     case State::Subset: {
         for (std::size_t pos = 0; pos < size; ++pos) {
             if (data[pos] == '[' || data[pos] == '>') {
-                state_ = State::Text;
+                state = State::Text;
                 return pos + 1;
             }
         }

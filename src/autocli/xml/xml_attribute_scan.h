@@ -20,7 +20,7 @@ class AttributeScan {
 public:
     // Scans the next piece; returns true once a start tag with too many attributes has been seen.
     bool Add(const char* data, std::size_t size);
-    bool Found() const { return found_; }
+    bool Found() const { return found; }
 
 private:
     enum class State : unsigned char { Text, Open, Tag, Literal, Seek, Subset };
@@ -28,16 +28,16 @@ private:
     std::size_t Step(const char* data, std::size_t size);
     void Decide();
 
-    State state_ = State::Text;
-    bool found_ = false;
-    bool startTag_ = false;
-    std::size_t equals_ = 0;
-    char quote_ = 0;
+    State state = State::Text;
+    bool found = false;
+    bool startTag = false;
+    std::size_t equals = 0;
+    char quote = 0;
     // Open: the markup's first bytes until they tell its kind. Seek: the terminator looked for and how
     // many of its bytes the text seen so far ends with.
-    std::string open_;
-    const char* terminator_ = nullptr;
-    std::size_t matched_ = 0;
+    std::string openBytes;
+    const char* terminator = nullptr;
+    std::size_t matched = 0;
 };
 
 } // namespace Corvane::AutoCli

@@ -10,15 +10,15 @@
 namespace Corvane::AutoCli {
 
 XmlDiagnostics::XmlDiagnostics()
-    : savedStructured_(xmlStructuredError), savedStructuredContext_(xmlStructuredErrorContext),
-      savedGeneric_(xmlGenericError), savedGenericContext_(xmlGenericErrorContext) {
+    : savedStructured(xmlStructuredError), savedStructuredContext(xmlStructuredErrorContext),
+      savedGeneric(xmlGenericError), savedGenericContext(xmlGenericErrorContext) {
     xmlSetStructuredErrorFunc(this, &XmlDiagnostics::OnError);
     xmlSetGenericErrorFunc(this, &XmlDiagnostics::OnGenericError);
 }
 
 XmlDiagnostics::~XmlDiagnostics() {
-    xmlSetStructuredErrorFunc(savedStructuredContext_, savedStructured_);
-    xmlSetGenericErrorFunc(savedGenericContext_, savedGeneric_);
+    xmlSetStructuredErrorFunc(savedStructuredContext, savedStructured);
+    xmlSetGenericErrorFunc(savedGenericContext, savedGeneric);
 }
 
 void XmlDiagnostics::OnError(void* collector, xmlError* error) {
@@ -42,13 +42,13 @@ void XmlDiagnostics::OnGenericError(void* collector, const char* format, ...) {
 }
 
 void XmlDiagnostics::Keep(const std::string& message, int line, int column) {
-    if (any_) {
+    if (any) {
         return;
     }
-    any_ = true;
-    first_.message = message.substr(0, message.find_last_not_of("\r\n ") + 1);
-    first_.line = line;
-    first_.column = column;
+    any = true;
+    first.message = message.substr(0, message.find_last_not_of("\r\n ") + 1);
+    first.line = line;
+    first.column = column;
 }
 
 xmlParserCtxt* NewPushParser(xmlSAXHandler& handler, std::string_view text, const char* url, void* owner,

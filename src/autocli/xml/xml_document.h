@@ -36,20 +36,20 @@ public:
     XmlDiagnostics(const XmlDiagnostics&) = delete;
     XmlDiagnostics& operator=(const XmlDiagnostics&) = delete;
 
-    bool Any() const { return any_; }
-    const XmlDiagnostic& First() const { return first_; }
+    bool Any() const { return any; }
+    const XmlDiagnostic& First() const { return first; }
 
 private:
     static void OnError(void* collector, xmlError* error);
     static void OnGenericError(void* collector, const char* format, ...);
     void Keep(const std::string& message, int line, int column);
 
-    bool any_ = false;
-    XmlDiagnostic first_;
-    xmlStructuredErrorFunc savedStructured_;
-    void* savedStructuredContext_;
-    xmlGenericErrorFunc savedGeneric_;
-    void* savedGenericContext_;
+    bool any = false;
+    XmlDiagnostic first;
+    xmlStructuredErrorFunc savedStructured;
+    void* savedStructuredContext;
+    xmlGenericErrorFunc savedGeneric;
+    void* savedGenericContext;
 };
 
 // libxml2's push parser for `text`, with `handler` and the options above, `owner` in its application

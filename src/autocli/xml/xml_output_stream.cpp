@@ -209,11 +209,11 @@ std::string XmlOutputStream::State::ReadSpool(std::size_t length) const {
     return all;
 }
 
-XmlOutputStream::XmlOutputStream() : state_(std::make_unique<State>()) {}
+XmlOutputStream::XmlOutputStream() : state(std::make_unique<State>()) {}
 XmlOutputStream::~XmlOutputStream() = default;
 
 bool XmlOutputStream::Add(const char* data, std::size_t size) {
-    State& s = *state_;
+    State& s = *state;
     if (s.broken != Bound::None) {
         return false;
     }
@@ -254,7 +254,7 @@ bool XmlOutputStream::Add(const char* data, std::size_t size) {
 }
 
 void XmlOutputStream::End() {
-    State& s = *state_;
+    State& s = *state;
     if (s.ended) {
         return;
     }
@@ -280,16 +280,16 @@ void XmlOutputStream::End() {
 }
 
 bool XmlOutputStream::Empty() const {
-    return state_->size == 0;
+    return state->size == 0;
 }
 
 const std::string& XmlOutputStream::Head() const {
-    return state_->text;
+    return state->text;
 }
 
 std::shared_ptr<MetaObject> XmlOutputStream::Value(std::string& problem) {
     End();
-    State& s = *state_;
+    State& s = *state;
     problem.clear();
     switch (s.broken) {
     case Bound::Length:

@@ -30,38 +30,38 @@ class PlainDocumentReader::Reader {
 public:
     Reader() = default;
     ~Reader() {
-        if (parser_ != nullptr) {
-            FreePushParser(parser_);
+        if (parser != nullptr) {
+            FreePushParser(parser);
         }
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
     bool Add(const char* data, std::size_t size, bool last) {
-        if (parser_ == nullptr) {
+        if (parser == nullptr) {
             // The parser is made with the first bytes, which tell it the encoding.
-            head_.append(data, size);
-            if (head_.size() < 4 && !last) {
+            headBytes.append(data, size);
+            if (headBytes.size() < 4 && !last) {
                 return true;
             }
             Start();
-            std::string head = std::move(head_);
-            head_.clear();
-            return Feed(head.data() + fed_, head.size() - fed_, last);
+            std::string head = std::move(headBytes);
+            headBytes.clear();
+            return Feed(head.data() + headFed, head.size() - headFed, last);
         }
         return Feed(data, size, last);
     }
 
     bool Take(std::shared_ptr<MetaObject>& value) {
         // A namespace error keeps the document well-formed but can change names in the tree.
-        if (parser_ == nullptr || abandoned_ || parser_->wellFormed == 0 || parser_->nsWellFormed == 0) {
+        if (parser == nullptr || abandoned || parser->wellFormed == 0 || parser->nsWellFormed == 0) {
             return false;
         }
-        value = builder_.TakeResult();
+        value = builder.TakeResult();
         return true;
     }
 
-    bool TextTooLong() const { return textTooLong_; }
+    bool TextTooLong() const { return textTooLong; }
 
 private:
     void Start() {
@@ -78,7 +78,7 @@ private:
         handler.reference = &Reader::OnReference;
         handler.processingInstruction = &Reader::OnInstruction;
         handler.cdataBlock = &Reader::OnCharacterData;
-        parser_ = NewPushParser(handler, head_, "STDOUT", this, fed_);
+        parser = NewPushParser(handler, headBytes, "STDOUT", this, headFed);
     }
 
     // Gives the parser `size` bytes in pieces of at most kChunkBytes, the last one marked as the end
@@ -86,39 +86,39 @@ private:
     bool Feed(const char* data, std::size_t size, bool last) {
         std::size_t fed = 0;
         bool terminated = false;
-        while (!terminated && !abandoned_ && parser_->wellFormed != 0) {
+        while (!terminated && !abandoned && parser->wellFormed != 0) {
             const std::size_t length = std::min(kChunkBytes, size - fed);
             if (length == 0 && !last) {
                 break;
             }
             terminated = last && fed + length == size;
-            xmlParseChunk(parser_, data + fed, static_cast<int>(length), terminated ? 1 : 0);
+            xmlParseChunk(parser, data + fed, static_cast<int>(length), terminated ? 1 : 0);
             fed += length;
-            if (failure_) {
-                std::rethrow_exception(std::exchange(failure_, nullptr));
+            if (failure) {
+                std::rethrow_exception(std::exchange(failure, nullptr));
             }
         }
-        return !abandoned_ && parser_->wellFormed != 0;
+        return !abandoned && parser->wellFormed != 0;
     }
 
     static Reader* Of(void* context) {
         auto* parser = static_cast<xmlParserCtxt*>(context);
         auto* reader = static_cast<Reader*>(parser->_private);
         // Another context is parsing an entity's content: the tree reader handles entities.
-        if (reader == nullptr || reader->parser_ != parser) {
+        if (reader == nullptr || reader->parser != parser) {
             if (reader != nullptr) {
                 reader->Abandon();
             }
             xmlStopParser(parser);
             return nullptr;
         }
-        return reader->abandoned_ ? nullptr : reader;
+        return reader->abandoned ? nullptr : reader;
     }
 
     void Abandon() {
-        if (!abandoned_) {
-            abandoned_ = true;
-            xmlStopParser(parser_);
+        if (!abandoned) {
+            abandoned = true;
+            xmlStopParser(parser);
         }
     }
 
@@ -132,7 +132,7 @@ private:
         } catch (const CorvaneException&) {
             Abandon();
         } catch (...) {
-            failure_ = std::current_exception();
+            failure = std::current_exception();
             Abandon();
         }
     }
@@ -144,7 +144,7 @@ private:
         if (reader == nullptr) {
             return;
         }
-        reader->run_ = 0;
+        reader->run = 0;
         // An unbound prefix stays part of the name in the tree.
         bool unbound = prefix != nullptr && uri == nullptr;
         for (int i = 0; i < attributeCount && !unbound; ++i) {
@@ -154,13 +154,13 @@ private:
             reader->Abandon();
             return;
         }
-        reader->Guard([&] { return reader->builder_.StartElement(localName, attributeCount, attributes); });
+        reader->Guard([&] { return reader->builder.StartElement(localName, attributeCount, attributes); });
     }
 
     static void OnEndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
         if (Reader* reader = Of(context)) {
-            reader->run_ = 0;
-            reader->Guard([&] { return reader->builder_.EndElement(); });
+            reader->run = 0;
+            reader->Guard([&] { return reader->builder.EndElement(); });
         }
     }
 
@@ -170,24 +170,23 @@ private:
             return;
         }
         // The tree reader refuses any run of text past the bound, wherever it stands.
-        reader->run_ += static_cast<std::size_t>(length);
-        if (reader->run_ > XmlUtil_MaxTextBytes) {
-            reader->textTooLong_ = true;
+        reader->run += static_cast<std::size_t>(length);
+        if (reader->run > XmlUtil_MaxTextBytes) {
+            reader->textTooLong = true;
             reader->Abandon();
             return;
         }
         reader->Guard([&] {
-            reader->builder_.Characters(reinterpret_cast<const char*>(text),
-                                        static_cast<std::size_t>(length));
+            reader->builder.Characters(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
             return true;
         });
     }
 
     static void OnComment(void* context, const xmlChar* text) {
         if (Reader* reader = Of(context)) {
-            reader->run_ = 0;
+            reader->run = 0;
             reader->Guard([&] {
-                reader->builder_.Comment(reinterpret_cast<const char*>(text));
+                reader->builder.Comment(reinterpret_cast<const char*>(text));
                 return true;
             });
         }
@@ -215,30 +214,30 @@ private:
     }
 
     // The first bytes, until there are enough to make the parser with.
-    std::string head_;
-    std::size_t fed_ = 0;
-    xmlParserCtxt* parser_ = nullptr;
-    bool textTooLong_ = false;
-    bool abandoned_ = false;
-    std::exception_ptr failure_;
-    PlainValueBuilder builder_;
+    std::string headBytes;
+    std::size_t headFed = 0;
+    xmlParserCtxt* parser = nullptr;
+    bool textTooLong = false;
+    bool abandoned = false;
+    std::exception_ptr failure;
+    PlainValueBuilder builder;
     // The length of the text run being joined in the innermost open element.
-    std::size_t run_ = 0;
+    std::size_t run = 0;
 };
 
-PlainDocumentReader::PlainDocumentReader() : reader_(std::make_unique<Reader>()) {}
+PlainDocumentReader::PlainDocumentReader() : reader(std::make_unique<Reader>()) {}
 PlainDocumentReader::~PlainDocumentReader() = default;
 
 bool PlainDocumentReader::Add(const char* data, std::size_t size, bool last) {
-    return reader_->Add(data, size, last);
+    return reader->Add(data, size, last);
 }
 
 bool PlainDocumentReader::Take(std::shared_ptr<MetaObject>& value) {
-    return reader_->Take(value);
+    return reader->Take(value);
 }
 
 bool PlainDocumentReader::TextTooLong() const {
-    return reader_->TextTooLong();
+    return reader->TextTooLong();
 }
 
 bool ReadPlainOutputDocument(const std::string& text, std::shared_ptr<MetaObject>& value) {

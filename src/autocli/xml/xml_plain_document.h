@@ -28,7 +28,7 @@ public:
 
 private:
     class Reader;
-    std::unique_ptr<Reader> reader_;
+    std::unique_ptr<Reader> reader;
 };
 
 // Reads `text` as an output document made only of elements, attributes, text and comments, as programs

@@ -25,33 +25,33 @@ char closedMark;
 
 } // namespace
 
-StreamingTree::StreamingTree(const std::string& text, const char* url) : text_(text) {
+StreamingTree::StreamingTree(const std::string& text, const char* url) : documentText(text) {
     xmlSAXHandler handler;
     xmlSAXVersion(&handler, 2);
     handler.characters = &StreamingTree::OnCharacters;
     handler.ignorableWhitespace = &StreamingTree::OnCharacters;
     handler.startElementNs = &StreamingTree::OnStartElement;
     handler.endElementNs = &StreamingTree::OnEndElement;
-    parser_ = NewPushParser(handler, text, url, this, fed_);
+    parser = NewPushParser(handler, text, url, this, fed);
 }
 
 StreamingTree::~StreamingTree() {
-    FreePushParser(parser_);
+    FreePushParser(parser);
 }
 
 void StreamingTree::Feed() {
-    if (terminated_) {
+    if (terminated) {
         // More was needed than the text holds: an element is left open.
         throw MalformedDocument();
     }
-    const std::size_t length = std::min(kChunkBytes, text_.size() - fed_);
-    terminated_ = fed_ + length == text_.size();
-    xmlParseChunk(parser_, text_.data() + fed_, static_cast<int>(length), terminated_ ? 1 : 0);
-    fed_ += length;
-    if (textTooLong_) {
+    const std::size_t length = std::min(kChunkBytes, documentText.size() - fed);
+    terminated = fed + length == documentText.size();
+    xmlParseChunk(parser, documentText.data() + fed, static_cast<int>(length), terminated ? 1 : 0);
+    fed += length;
+    if (textTooLong) {
         throw TextTooLong();
     }
-    if (parser_->wellFormed == 0) {
+    if (parser->wellFormed == 0) {
         throw MalformedDocument();
     }
 }
@@ -62,12 +62,12 @@ bool StreamingTree::Closed(const xmlNode* node) {
 
 xmlNode* StreamingTree::Root() {
     for (;;) {
-        if (parser_->myDoc != nullptr) {
-            if (xmlNode* root = xmlDocGetRootElement(parser_->myDoc)) {
+        if (parser->myDoc != nullptr) {
+            if (xmlNode* root = xmlDocGetRootElement(parser->myDoc)) {
                 return root;
             }
         }
-        if (terminated_) {
+        if (terminated) {
             return nullptr;
         }
         Feed();
@@ -99,7 +99,7 @@ void StreamingTree::Complete(xmlNode* node) {
 }
 
 void StreamingTree::Finish() {
-    while (!terminated_) {
+    while (!terminated) {
         Feed();
         ReleaseOpenBelow(nullptr);
     }
@@ -107,7 +107,7 @@ void StreamingTree::Finish() {
 
 void StreamingTree::ReleaseOpenBelow(xmlNode* top) {
     if (top != nullptr) {
-        xmlNode* open = parser_->node;
+        xmlNode* open = parser->node;
         while (open != nullptr && open != top) {
             open = open->parent;
         }
@@ -117,7 +117,7 @@ void StreamingTree::ReleaseOpenBelow(xmlNode* top) {
     }
     // The last child of an open element may still be growing (an open element, or text being joined);
     // every earlier one is complete.
-    for (xmlNode* open = parser_->node; open != nullptr && open->type == XML_ELEMENT_NODE;
+    for (xmlNode* open = parser->node; open != nullptr && open->type == XML_ELEMENT_NODE;
          open = open->parent) {
         while (open->children != nullptr && open->children != open->last) {
             Release(open->children);
@@ -129,9 +129,9 @@ void StreamingTree::ReleaseOpenBelow(xmlNode* top) {
 }
 
 void StreamingTree::Release(xmlNode* node) {
-    for (xmlNode* up = growing_; up != nullptr; up = up->parent) {
+    for (xmlNode* up = growing; up != nullptr; up = up->parent) {
         if (up == node) {
-            growing_ = nullptr;
+            growing = nullptr;
             break;
         }
     }
@@ -142,26 +142,26 @@ void StreamingTree::Release(xmlNode* node) {
 void StreamingTree::AppendText(xmlNode* parent, const xmlChar* text, int length) {
     const auto added = static_cast<std::size_t>(length);
     xmlNode* last = parent->last;
-    if (last != nullptr && last == growing_) {
-        if (growingLength_ + added > XmlUtil_MaxTextBytes) {
-            textTooLong_ = true;
-            xmlStopParser(parser_);
+    if (last != nullptr && last == growing) {
+        if (growingLength + added > XmlUtil_MaxTextBytes) {
+            textTooLong = true;
+            xmlStopParser(parser);
             return;
         }
-        if (growingLength_ + added + 1 > growingCapacity_) {
-            const std::size_t capacity = std::max(growingLength_ + added + 1, growingCapacity_ * 2);
+        if (growingLength + added + 1 > growingCapacity) {
+            const std::size_t capacity = std::max(growingLength + added + 1, growingCapacity * 2);
             auto* grown = static_cast<xmlChar*>(xmlRealloc(last->content, capacity));
             if (grown == nullptr) {
-                parser_->wellFormed = 0;
-                xmlStopParser(parser_);
+                parser->wellFormed = 0;
+                xmlStopParser(parser);
                 return;
             }
             last->content = grown;
-            growingCapacity_ = capacity;
+            growingCapacity = capacity;
         }
-        std::memcpy(last->content + growingLength_, text, added);
-        growingLength_ += added;
-        last->content[growingLength_] = 0;
+        std::memcpy(last->content + growingLength, text, added);
+        growingLength += added;
+        last->content[growingLength] = 0;
         return;
     }
     if (last != nullptr && last->type == XML_TEXT_NODE) {
@@ -171,21 +171,21 @@ void StreamingTree::AppendText(xmlNode* parent, const xmlChar* text, int length)
     }
     xmlNode* node = xmlNewDocTextLen(parent->doc, text, length);
     if (node == nullptr) {
-        parser_->wellFormed = 0;
-        xmlStopParser(parser_);
+        parser->wellFormed = 0;
+        xmlStopParser(parser);
         return;
     }
     xmlAddChild(parent, node);
-    growing_ = node;
-    growingLength_ = added;
-    growingCapacity_ = added + 1;
+    growing = node;
+    growingLength = added;
+    growingCapacity = added + 1;
 }
 
 void StreamingTree::OnCharacters(void* context, const xmlChar* text, int length) {
     auto* parser = static_cast<xmlParserCtxt*>(context);
     auto* tree = static_cast<StreamingTree*>(parser->_private);
     // Entity contents are parsed with contexts of their own; libxml2's builder handles those.
-    if (tree == nullptr || tree->parser_ != parser || parser->node == nullptr) {
+    if (tree == nullptr || tree->parser != parser || parser->node == nullptr) {
         xmlSAX2Characters(context, text, length);
         return;
     }
@@ -197,8 +197,8 @@ void StreamingTree::OnStartElement(void* context, const xmlChar* localName, cons
                                    int attributeCount, int defaultedCount, const xmlChar** attributes) {
     auto* parser = static_cast<xmlParserCtxt*>(context);
     if (auto* tree = static_cast<StreamingTree*>(parser->_private);
-        tree != nullptr && tree->parser_ == parser) {
-        tree->growing_ = nullptr;
+        tree != nullptr && tree->parser == parser) {
+        tree->growing = nullptr;
     }
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
                           defaultedCount, attributes);
@@ -208,8 +208,8 @@ void StreamingTree::OnEndElement(void* context, const xmlChar* localName, const 
                                  const xmlChar* uri) {
     auto* parser = static_cast<xmlParserCtxt*>(context);
     if (auto* tree = static_cast<StreamingTree*>(parser->_private);
-        tree != nullptr && tree->parser_ == parser) {
-        tree->growing_ = nullptr;
+        tree != nullptr && tree->parser == parser) {
+        tree->growing = nullptr;
     }
     xmlNode* closing = parser->node;
     xmlSAX2EndElementNs(context, localName, prefix, uri);

@@ -54,15 +54,15 @@ private:
     static void OnEndElement(void* context, const xmlChar* localName, const xmlChar* prefix,
                              const xmlChar* uri);
 
-    const std::string& text_;
-    std::size_t fed_ = 0;
-    bool terminated_ = false;
-    bool textTooLong_ = false;
-    xmlParserCtxt* parser_ = nullptr;
+    const std::string& documentText;
+    std::size_t fed = 0;
+    bool terminated = false;
+    bool textTooLong = false;
+    xmlParserCtxt* parser = nullptr;
     // The text node being joined, while it is its parent's last child, with its length and capacity.
-    xmlNode* growing_ = nullptr;
-    std::size_t growingLength_ = 0;
-    std::size_t growingCapacity_ = 0;
+    xmlNode* growing = nullptr;
+    std::size_t growingLength = 0;
+    std::size_t growingCapacity = 0;
 };
 
 } // namespace Corvane::AutoCli

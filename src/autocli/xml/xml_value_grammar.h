@@ -90,7 +90,7 @@ struct WholeTree {
 // more than 256 levels) cannot exhaust the stack.
 template <class Walker> class ValueBuilder {
 public:
-    explicit ValueBuilder(Walker& walker) : walker_(walker) {}
+    explicit ValueBuilder(Walker& walker) : walker(walker) {}
 
     std::shared_ptr<MetaObj::MetaObject> Build(xmlNode* node, int depth) {
         try {
@@ -104,21 +104,21 @@ public:
     // `node` or the first sibling after it that is neither text nor comment; null when there is none.
     xmlNode* ValueChild(xmlNode* node) {
         while (node != nullptr && IsTextOrComment(node)) {
-            node = walker_.Next(node);
+            node = walker.Next(node);
         }
         return node;
     }
 
     // The innermost node the grammar refused when Build threw, and its line; null before that.
-    const xmlNode* RefusedNode() const { return refused_; }
-    long RefusedLine() const { return refusedLine_; }
+    const xmlNode* RefusedNode() const { return refused; }
+    long RefusedLine() const { return refusedLine; }
 
 private:
     // Notes `node` as the refused one unless a node inside it was noted first.
     void Refuse(const xmlNode* node) {
-        if (refused_ == nullptr && node != nullptr) {
-            refused_ = node;
-            refusedLine_ = xmlGetLineNo(node);
+        if (refused == nullptr && node != nullptr) {
+            refused = node;
+            refusedLine = xmlGetLineNo(node);
         }
     }
 
@@ -151,7 +151,7 @@ private:
             return BuildStruct(node, depth);
         }
         if (IsNamed(node, "int")) {
-            walker_.Complete(node);
+            walker.Complete(node);
             std::string text = XmlUtil_GetContent(node);
             if (text.empty()) {
                 return MetaObj::MetaInt::New();
@@ -163,12 +163,12 @@ private:
             return MetaObj::MetaInt::New(static_cast<long>(number));
         }
         if (IsNamed(node, "bool")) {
-            walker_.Complete(node);
+            walker.Complete(node);
             const std::string text = XmlUtil_GetContent(node);
             return MetaObj::MetaBool::New(!(text == "false" || text == "f" || text == "0"));
         }
         if (IsNamed(node, "string")) {
-            walker_.Complete(node);
+            walker.Complete(node);
             return MetaObj::MetaString::New(XmlUtil_GetContent(node));
         }
         throw CorvaneException("Unable to make a MetaObject from a node with tag '" +
@@ -179,7 +179,7 @@ public:
     std::shared_ptr<MetaObj::MetaStruct> BuildStruct(xmlNode* node, int depth) {
         std::shared_ptr<MetaObj::MetaStruct> result =
             MetaObj::MetaStruct::New(XmlUtil_ExtractAttribute(node, "typeName"));
-        for (xmlNode* child = walker_.First(node); child != nullptr; child = walker_.Next(child)) {
+        for (xmlNode* child = walker.First(node); child != nullptr; child = walker.Next(child)) {
             if (!IsNamed(child, "field")) {
                 continue;
             }
@@ -190,7 +190,7 @@ public:
                         "Invalid <field> tag found.  <field> requires a 'name' attribute.");
                 }
                 // The field's first value child sets the field; later children are passed over.
-                if (xmlNode* valueNode = ValueChild(walker_.First(child))) {
+                if (xmlNode* valueNode = ValueChild(walker.First(child))) {
                     result->SetField(name, Build(valueNode, depth + 1), std::string());
                 }
             } catch (const CorvaneException&) {
@@ -208,7 +208,7 @@ public:
             throw CorvaneException(
                 "Invalid list type attribute.  Must be one of [string, int, bool, structure, list]");
         }
-        xmlNode* child = ValueChild(walker_.First(node));
+        xmlNode* child = ValueChild(walker.First(node));
         std::shared_ptr<MetaObj::MetaList> result;
         if (!compound) {
             result = MetaObj::MetaList::New(kind);
@@ -217,7 +217,7 @@ public:
         } else {
             // The first element is also the prototype, built on its own from the same nodes; the
             // element is made whole first, so that building it twice reads it twice.
-            walker_.Complete(child);
+            walker.Complete(child);
             WholeTree whole;
             ValueBuilder<WholeTree> prototype(whole);
             try {
@@ -227,10 +227,10 @@ public:
                 throw;
             }
         }
-        if (const unsigned long count = walker_.CountHint(node)) {
+        if (const unsigned long count = walker.CountHint(node)) {
             result->Reserve(count);
         }
-        for (; child != nullptr; child = ValueChild(walker_.Next(child))) {
+        for (; child != nullptr; child = ValueChild(walker.Next(child))) {
             std::shared_ptr<MetaObj::MetaObject> element = Build(child, depth + 1);
             try {
                 result->Add(element);
@@ -243,9 +243,9 @@ public:
     }
 
 private:
-    Walker& walker_;
-    const xmlNode* refused_ = nullptr;
-    long refusedLine_ = 0;
+    Walker& walker;
+    const xmlNode* refused = nullptr;
+    long refusedLine = 0;
 };
 
 } // namespace XmlGrammar

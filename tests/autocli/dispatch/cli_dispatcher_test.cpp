@@ -28,10 +28,11 @@ struct Probe : Command {
     void ExecuteInternal(const std::shared_ptr<CallSpec::Input>&,
                          const std::shared_ptr<CallSpec::Output>& output) override {
         const std::string user = TarvikAudit::GetAuditParam("user");
-        if (fail)
+        if (fail) {
             output->AddErrorMessage("probe failed as " + user);
-        else
+        } else {
             output->SetRootObject(MetaObj::MetaString::New(user));
+        }
     }
     bool fail;
 };

@@ -84,8 +84,9 @@ TEST(Completion, CandidatesAtEachPositionOfTheLine) {
     };
     for (const Case& c : cases) {
         std::string line;
-        for (const auto& word : c.words)
+        for (const auto& word : c.words) {
             line += "[" + word + "]";
+        }
         EXPECT_EQ(c.expected, CompleteStore(c.words)) << line;
     }
 }

@@ -23,8 +23,9 @@ const std::string kThrowing = CORVANE_TEST_THROWING_PLUGIN;
 // Whether the object is mapped in this process, without keeping it loaded.
 bool IsLoaded(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    if (handle)
+    if (handle) {
         dlclose(handle);
+    }
     return handle != nullptr;
 }
 
@@ -47,8 +48,9 @@ struct Marker : Formatter {
 // An in-process plugin with a namespace "ns" + its name and a Marker formatter per given name.
 struct FormatterPlugin : Plugin {
     FormatterPlugin(std::string name, const Strings& formatterNames) : name(std::move(name)) {
-        for (const auto& formatterName : formatterNames)
+        for (const auto& formatterName : formatterNames) {
             formatters.push_back(std::make_shared<Marker>(formatterName));
+        }
     }
     void Initialize() override {}
     const std::string& GetName() const override { return name; }
@@ -71,22 +73,26 @@ std::string Call(Dispatcher& dispatcher, const std::list<std::string>& path, con
                  const char* formatter = nullptr) {
     auto input = CommandInput::New();
     input->SetCommandPath(path);
-    for (const auto& [key, value] : params)
+    for (const auto& [key, value] : params) {
         input->AddParameter(key, value);
+    }
     auto output = CommandOutput::New();
     std::ostringstream out;
     if (dispatcher.ExecuteCommand(input, output)) {
         FormatParameters format = dispatcher.GetDefaultOutputFormatParameters(input, output);
-        if (formatter)
+        if (formatter) {
             format.SetFormatter(formatter);
+        }
         DisplayContext context;
-        if (!dispatcher.FormatOutput(output, format, context, out))
+        if (!dispatcher.FormatOutput(output, format, context, out)) {
             out << "<failed>";
+        }
     } else if (!output->GetRootObject()) {
         out << "<no result>";
     }
-    for (const auto& error : output->GetErrors())
+    for (const auto& error : output->GetErrors()) {
         out << "\nerror:" << error;
+    }
     return out.str();
 }
 
@@ -141,8 +147,9 @@ TEST(DispatcherTest, ExecuteCommandRefusesWhatItCannotRun) {
          "error:Unable to find command"},
         {{"petshop", "pet", "show"}, {{"age", "2"}}, "Missing required parameter --name"}};
     // clang-format on
-    for (const auto& [path, params, errors] : cases)
+    for (const auto& [path, params, errors] : cases) {
         EXPECT_EQ("<no result>\nerror:" + errors, Call(dispatcher, path, params));
+    }
 }
 
 TEST(DispatcherTest, RefusedRegistrationsKeepWhatWasRegistered) {

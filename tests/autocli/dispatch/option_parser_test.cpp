@@ -26,10 +26,12 @@ std::shared_ptr<Corvane::CallSpec::InputSpec> Spec() {
     auto spec = Corvane::CallSpec::InputSpec::New();
     for (const std::string name : {"device", "force", "count", "help", "password", "pin"}) {
         auto param = ParameterSpec::New(name, name == "force" ? ParameterType::Flag : ParameterType::String);
-        if (name != "count" && name != "pin")
+        if (name != "count" && name != "pin") {
             param->SetShortName(name == "password" ? "p" : name.substr(0, 1));
-        if (name[0] == 'p')
+        }
+        if (name[0] == 'p') {
             param->SetSecret(true);
+        }
         spec->AddParameter(param);
     }
     return spec;
@@ -47,17 +49,20 @@ OptionParser Parsed(const std::string& line) {
 std::string Summary(OptionParser parser) {
     std::string text;
     auto add = [&](const OptionParser::ParameterList& pairs) {
-        for (const auto& [name, value] : pairs)
+        for (const auto& [name, value] : pairs) {
             text.append(" ").append(name).append("=").append(value);
+        }
     };
     add(parser.GetDispatcherParameters());
     text += " | ";
-    for (const auto& word : parser.GetCommandPath())
+    for (const auto& word : parser.GetCommandPath()) {
         text += "'" + word + "'";
+    }
     text += " |";
     add(parser.GetCommandParameters());
-    for (const auto& error : parser.GetParseErrors())
+    for (const auto& error : parser.GetParseErrors()) {
         text += " | " + error;
+    }
     return text;
 }
 
@@ -75,8 +80,9 @@ void FeedStdin(const std::string& content) {
     EXPECT_EQ(static_cast<ssize_t>(content.size()), write(fds[1], content.data(), content.size()));
     close(fds[1]);
     dup2(fds[0], STDIN_FILENO);
-    if (fds[0] != STDIN_FILENO) // pipe() takes descriptor 0 itself when it was closed
+    if (fds[0] != STDIN_FILENO) { // pipe() takes descriptor 0 itself when it was closed
         close(fds[0]);
+    }
     ResetStandardInput();
 }
 
@@ -89,13 +95,15 @@ bool EchoIsOn(int fd) {
 // when `until` is empty) or ten seconds pass (false).
 bool ReadUntil(int fd, std::string& screen, const std::string& until) {
     for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline;) {
-        if (!until.empty() && screen.find(until) != std::string::npos && !EchoIsOn(fd))
+        if (!until.empty() && screen.find(until) != std::string::npos && !EchoIsOn(fd)) {
             return true;
+        }
         pollfd entry{fd, POLLIN, 0};
         char buffer[256];
         ssize_t n = poll(&entry, 1, 50) > 0 ? read(fd, buffer, sizeof buffer) : 0;
-        if (n < 0 || (n == 0 && entry.revents != 0))
+        if (n < 0 || (n == 0 && entry.revents != 0)) {
             return until.empty(); // EIO on the master once the child has closed the terminal
+        }
         screen.append(buffer, static_cast<size_t>(n));
     }
     return false;
@@ -104,11 +112,13 @@ bool ReadUntil(int fd, std::string& screen, const std::string& until) {
 } // namespace
 
 TEST(OptionParserTest, GrammarErrorsAndLineSplitting) {
-    for (const char* word : {"-Z", "--a2", "--dry-run", "--a-", "--ab==", "--ab=c d", "--ab=\n"})
+    for (const char* word : {"-Z", "--a2", "--dry-run", "--a-", "--ab==", "--ab=c d", "--ab=\n"}) {
         EXPECT_TRUE(OptionParser::IsParameter(word)) << word;
+    }
     for (const char* word : {"", "-", "--", "-5", "-vx", "--a", "--2ab", "---ab", "--ab=", "--a_b", " -v",
-                             "--ab\n", "--=v", "-v=1"})
+                             "--ab\n", "--=v", "-v=1"}) {
         EXPECT_FALSE(OptionParser::IsParameter(word)) << word;
+    }
 
     // Command lines and their summaries. Missing values name the word as typed; flags, help, undeclared
     // and dispatcher options need none; an option takes the next non-option word as its value.
@@ -127,15 +137,17 @@ TEST(OptionParserTest, GrammarErrorsAndLineSplitting) {
          " | 'storage' | device=d1 | Found Extra non-parameter arguments at the end of input: 'extra' "
          "'more' "}};
     // clang-format on
-    for (const auto& [line, summary] : table)
+    for (const auto& [line, summary] : table) {
         EXPECT_EQ(summary, Summary(Parsed(line))) << line;
+    }
 
     // Lines without words change nothing.
     OptionParser parser("tool");
     parser.ParseVector({"--formatter", "json", "ns", "--device", "d1"});
     const std::string before = parser.ToString();
-    for (const char* line : {"", " \t  ", "# ns cmd", "  \t# comment", "\"\" # x", "\"#\""})
+    for (const char* line : {"", " \t  ", "# ns cmd", "  \t# comment", "\"\" # x", "\"#\""}) {
         EXPECT_TRUE(parser.ParseString(line)) << '[' << line << ']';
+    }
     EXPECT_EQ(before, parser.ToString());
     // Quotes group blanks into a word and vanish; "#" starts a comment only before the first word.
     // clang-format off
@@ -144,8 +156,9 @@ TEST(OptionParserTest, GrammarErrorsAndLineSplitting) {
         {"a \"\" b", "'a''''b'"}, {"a \"\"", "'a'"}, {"a \"\" ", "'a'''"}, {"ab\"c d\"e #f", "'abc de''#f'"},
         {"a \"b\tc  d", "'a''b\tc  d'"}, {"a\\ b", "'a\\''b'"}, {"a\r", "'a\r'"}};
     // clang-format on
-    for (const auto& [line, words] : splits)
+    for (const auto& [line, words] : splits) {
         EXPECT_EQ(" | " + std::string(words) + " |", Summary(Parsed(line))) << line;
+    }
     EXPECT_FALSE(parser.ParseString(" --formatter xml  ls --device \"d 1\" --name=\"a b\" -f"));
     EXPECT_EQ(" formatter=xml | 'ls' | device=d 1 name=a b f=", Summary(parser));
     // A word that is no option, handed over as one, is reported.
@@ -197,8 +210,9 @@ TEST(OptionParserTest, SecretsArePromptedForWithoutEcho) {
             0) { // exit status bits: echo on before, echo on after, read failed, summary right, pipe empty
             const int piped = stdoutOnTerminal ? STDERR_FILENO : STDOUT_FILENO;
             int fds[2];
-            if (pipe(fds) != 0 || dup2(fds[1], piped) != piped)
+            if (pipe(fds) != 0 || dup2(fds[1], piped) != piped) {
                 _exit(64);
+            }
             close(fds[1]);
             ResetStandardInput();
             int code = EchoIsOn(STDIN_FILENO) ? 1 : 0;

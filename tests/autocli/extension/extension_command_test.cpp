@@ -35,8 +35,9 @@ std::shared_ptr<ExtensionCommand> MakeCommand(const std::string& commandTemplate
 
 std::shared_ptr<Input> MakeInput(const std::shared_ptr<ExtensionCommand>& command, const Values& values) {
     auto input = Input::New();
-    for (const auto& [name, value] : values)
+    for (const auto& [name, value] : values) {
         input->AddParameter(name, value);
+    }
     input->SetInputSpec(command->GetInputSpec());
     return input;
 }
@@ -49,8 +50,9 @@ std::string Fill(const std::string& tmpl, const Values& values, bool forStdin = 
 // Sets (or with null unsets) an environment variable for the lifetime of the object.
 struct ScopedEnv {
     ScopedEnv(const char* name, const char* value) : name(name) {
-        if (const char* current = std::getenv(name))
+        if (const char* current = std::getenv(name)) {
             old = current;
+        }
         value ? setenv(name, value, 1) : unsetenv(name);
     }
     ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
@@ -60,10 +62,11 @@ struct ScopedEnv {
 
 TEST(ExtensionCommand, BadCharsAndEscapingHelpers) {
     const std::string bad = std::string("\n") + "!\"$&'()*;<>\\^`|";
-    for (int c = 0; c < 256; ++c)
+    for (int c = 0; c < 256; ++c) {
         EXPECT_EQ(c != 0 && bad.find(static_cast<char>(c)) != std::string::npos,
                   isBadChar(static_cast<char>(c)))
             << "byte " << c;
+    }
 
     auto command = ExtensionCommand::New();
     EXPECT_EQ("\\\n\\!\\\"\\$\\&\\'\\(\\)\\*\\;\\<\\>\\\\\\^\\`\\|", command->SanitizeInput(bad));
@@ -121,9 +124,11 @@ TEST(ExtensionCommand, FillsTemplatesAsDocumentedOrRefuses) {
 
     // A template holding every byte but the shell's and the template's own still works.
     std::string all;
-    for (int c = 1; c < 256; ++c)
-        if (std::string("\"'\\`$#<>(){}|;&").find(static_cast<char>(c)) == std::string::npos)
+    for (int c = 1; c < 256; ++c) {
+        if (std::string("\"'\\`$#<>(){}|;&").find(static_cast<char>(c)) == std::string::npos) {
             all += static_cast<char>(c);
+        }
+    }
     EXPECT_EQ(all + " v\\;", Fill(all + " $val{xx}", {{"xx", "v;"}}));
     EXPECT_EQ(all + " v;", Fill(all + " $val{xx}", {{"xx", "v;"}}, true));
 
@@ -226,8 +231,9 @@ TEST(ExtensionRun, OutputBecomesTheResultOrErrors) {
         SCOPED_TRACE(c.tmpl + " user " + (c.user ? c.user : "(none)"));
         ScopedEnv lang("LANG", c.lang);
         auto command = MakeCommand(c.tmpl, "<o><string>$val{xx}</string></o>");
-        if (c.user)
+        if (c.user) {
             command->GetInputSpec()->SetContextSupported("user");
+        }
         auto input = MakeInput(command, {{"xx", "it's;a|`c`$(x)"}});
         input->SetContext("user", c.user ? c.user : "alice");
         auto output = Output::New();

@@ -22,9 +22,11 @@ using Args = std::vector<std::string>;
 
 std::string Without(const std::string& text, const std::string& drop) {
     std::string out;
-    for (char c : text)
-        if (drop.find(c) == std::string::npos)
+    for (char c : text) {
+        if (drop.find(c) == std::string::npos) {
             out += c;
+        }
+    }
     return out;
 }
 
@@ -42,8 +44,9 @@ struct Call {
 
 std::string Joined(const Call& c, const std::string& separator) {
     std::string joined;
-    for (std::size_t i = 0; i < c.ll.size(); ++i)
+    for (std::size_t i = 0; i < c.ll.size(); ++i) {
         joined += (i ? separator : "") + c.ll[i];
+    }
     return joined;
 }
 
@@ -56,8 +59,9 @@ std::string Describe(const Call& c) {
 const std::string kProgram = "printf '%s\\0' ARGV";
 std::string Printed(const Args& args) {
     std::string out("ARGV\0", 5);
-    for (const std::string& arg : args)
+    for (const std::string& arg : args) {
         out += arg + '\0';
+    }
     return out;
 }
 
@@ -90,24 +94,29 @@ protected:
         for (;;) {
             std::string value;
             for (int i = Below(4) + 1; i > 0; --i) {
-                if (int kind = Below(3); kind == 0)
+                if (int kind = Below(3); kind == 0) {
                     value += snippets[random() % std::size(snippets)];
-                else
-                    for (int j = Below(4) + kind - 1; j > 0; --j)
+                } else {
+                    for (int j = Below(4) + kind - 1; j > 0; --j) {
                         value += kind == 1 ? specials[random() % specials.size()] : char(Below(255) + 1);
+                    }
+                }
             }
-            if (!word || !NoLf(value = Without(value, " \t?[*~{")).empty())
+            if (!word || !NoLf(value = Without(value, " \t?[*~{")).empty()) {
                 return value;
+            }
         }
     }
 
     Call RandomCall(bool word) {
         Call call;
         call.aa = Value(word);
-        if (random() % 2)
+        if (random() % 2) {
             call.bb = Value(word);
-        for (int i = Below(3) + 1; i > 0; --i)
+        }
+        for (int i = Below(3) + 1; i > 0; --i) {
             call.ll.push_back(Value(word));
+        }
         call.zz = random() % 2;
         return call;
     }
@@ -116,8 +125,9 @@ protected:
     // same text after -c; returns what each printed. After each, no value may have run `touch canary`.
     // Refusals to fill propagate.
     Printouts Run(std::string tmpl, const Call& call) {
-        for (std::size_t at; (at = tmpl.find('@')) != std::string::npos;)
+        for (std::size_t at; (at = tmpl.find('@')) != std::string::npos;) {
             tmpl.replace(at, 1, kProgram);
+        }
         auto command = ExtensionCommand::New();
         command->SetInputSpec(InputSpec::New());
         for (const char* name : {"aa", "bb", "ll", "zz"}) {
@@ -130,12 +140,15 @@ protected:
         command->SetExecuteCommand(tmpl);
         auto input = Input::New();
         input->AddParameter("aa", call.aa);
-        if (call.bb)
+        if (call.bb) {
             input->AddParameter("bb", *call.bb);
-        for (const std::string& v : call.ll)
+        }
+        for (const std::string& v : call.ll) {
             input->AddParameter("ll", v);
-        if (call.zz)
+        }
+        if (call.zz) {
             input->AddParameter("zz", "");
+        }
         input->SetInputSpec(command->GetInputSpec());
         const std::string filled = command->SubstituteInput(input, false);
         setenv("CORVANE_FILLED_COMMAND", filled.c_str(), 1);
@@ -184,8 +197,9 @@ TEST_F(TemplateSecurity, ValuesStayDataAndArriveAsPromised) {
         {"@ '$list{ll,'',true}'", [](C c) { return Args{"\"" + Joined(c, "") + "\""}; }},
         {"@$multilist{ll,--ip,true}", [](C c) {
              Args args;
-             for (const std::string& v : c.ll)
+             for (const std::string& v : c.ll) {
                  args.insert(args.end(), {"--ip", v});
+}
              return args; }},
         {"@ ok # $val{aa} $list{ll,';',false}\n@ again", [](C) { return Args{"ok", "ARGV", "again"}; }},
         {"@ \"$(printf '%s' $val{aa})\"", [](C c) { return Args{NoLf(c.aa)}; }, true},
@@ -210,11 +224,13 @@ TEST_F(TemplateSecurity, HereDocumentBodiesTakeValuesWithoutLineFeeds) {
     const std::string tmpl = "cat <<EOF\n$(printf %s '$val{aa}')|$(printf %s \"$val{aa}\")|$val{aa}\nEOF\n";
     for (int round = 0; round < 10; ++round) {
         Call call = RandomCall(false);
-        if (round == 0)
+        if (round == 0) {
             call.aa = "x'\"\nEOF\ntouch " + canary + "\n";
+        }
         std::string expected;
-        for (const char* end : {"|", "|", "\n"})
+        for (const char* end : {"|", "|", "\n"}) {
             expected.append(NoLf(call.aa)).append(end);
+        }
         EXPECT_PRINTED(expected, Run(tmpl, call), call);
     }
 }
@@ -263,8 +279,9 @@ TEST_F(TemplateSecurity, RandomTemplateShapes) {
     int refused = 0;
     for (int round = 0; round < 80; ++round) {
         std::string tmpl = "@";
-        for (int i = Below(8) + 1; i > 0; --i)
+        for (int i = Below(8) + 1; i > 0; --i) {
             tmpl += pieces[random() % std::size(pieces)];
+        }
         try {
             Run(tmpl, RandomCall(false));
         } catch (const Corvane::CorvaneException& e) {

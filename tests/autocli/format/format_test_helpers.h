@@ -86,6 +86,7 @@ inline std::vector<std::string> UnicodeTable() {
     for (size_t i = 0; i < controls.size(); ++i) {
         controls[i] = static_cast<char>(i);
     }
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): the first string is split where an escape ends
     return {"Gr\xc3\xbc\xc3\x9f"
             "e \xe2\x82\xac",
             "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac "

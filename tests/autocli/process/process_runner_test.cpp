@@ -90,8 +90,9 @@ TEST_F(ProcessRunnerTest, ChildThatStopsReadingDoesNotKillTheTool) {
 // opened, and returns the message of the CorvaneException it throws.
 std::string FailureWithFreeDescriptors(int freeCount, const std::function<void()>& call) {
     int limit = 0;
-    for (int seen = 0; fcntl(limit, F_GETFD) >= 0 || seen++ < freeCount;)
+    for (int seen = 0; fcntl(limit, F_GETFD) >= 0 || seen++ < freeCount;) {
         ++limit;
+    }
     struct rlimit saved, lowered;
     getrlimit(RLIMIT_NOFILE, &saved);
     lowered = {static_cast<rlim_t>(limit), saved.rlim_max};

@@ -124,6 +124,7 @@ const std::vector<std::string> kValues = {
     R"(<list type="structure"><structure typeName="P"><field name="a"><int>1</int></field></structure><structure typeName="P"><field name="b"><int>1</int></field></structure></list> => )"
         "E:Invalid structure detected by MetaList::Add.  Type Errors were: (2) : Missing field in input: a, There was an error adding an "
         "item to this list.  The item being added did not match the declared structure of this list, so it was not added.",
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): the last case of this line goes on below
     R"(<list type="list"><list type="int"/></list> => E:Struct type expected for list.)", R"(<list type="structure"><string>x</string></list> => )"
         "E:Invalid type specificed in MetaList.  Expected object of type Struct got object of type String", R"(<list type="list"/> => E:Struct type expected for list.)"};
 // clang-format on
