@@ -106,62 +106,62 @@ PlainValueBuilder::Tag PlainValueBuilder::Classify(const xmlChar* name) {
 }
 
 bool PlainValueBuilder::IsScalarOnTop() const {
-    const Kind kind = frames_.back().kind;
+    const Kind kind = frames.back().kind;
     return kind == Kind::Int || kind == Kind::Bool || kind == Kind::String;
 }
 
 bool PlainValueBuilder::BeginValue(Tag tag, int attributeCount, const xmlChar** attributes) {
-    if (valueDepth_ >= XmlUtil_MaxValueDepth) {
+    if (valueDepth >= XmlUtil_MaxValueDepth) {
         return false;
     }
     switch (tag) {
     case Tag::List: {
         Frame frame(Kind::List);
-        if (!Attribute(attributeCount, attributes, "type", scratch_) ||
-            !XmlGrammar::ParseListKind(scratch_, frame.itemKind, frame.compound)) {
+        if (!Attribute(attributeCount, attributes, "type", scratch) ||
+            !XmlGrammar::ParseListKind(scratch, frame.itemKind, frame.compound)) {
             return false;
         }
         if (!frame.compound) {
             frame.list = MetaList::New(frame.itemKind);
         }
-        frames_.push_back(std::move(frame));
+        frames.push_back(std::move(frame));
         break;
     }
     case Tag::Structure: {
-        if (!Attribute(attributeCount, attributes, "typeName", scratch_)) {
+        if (!Attribute(attributeCount, attributes, "typeName", scratch)) {
             return false;
         }
         Frame frame(Kind::Record);
-        frame.record = MetaStruct::New(scratch_);
-        frames_.push_back(std::move(frame));
+        frame.record = MetaStruct::New(scratch);
+        frames.push_back(std::move(frame));
         break;
     }
     case Tag::String:
-        frames_.emplace_back(Kind::String);
+        frames.emplace_back(Kind::String);
         break;
     case Tag::Int:
-        frames_.emplace_back(Kind::Int);
+        frames.emplace_back(Kind::Int);
         break;
     case Tag::Bool:
-        frames_.emplace_back(Kind::Bool);
+        frames.emplace_back(Kind::Bool);
         break;
     default:
         return false;
     }
-    ++valueDepth_;
+    ++valueDepth;
     return true;
 }
 
 bool PlainValueBuilder::StartElement(const xmlChar* name, int attributeCount, const xmlChar** attributes) {
-    if (skipDepth_ > 0) {
-        ++skipDepth_;
+    if (skipDepth > 0) {
+        ++skipDepth;
         return true;
     }
-    if (frames_.empty()) {
-        frames_.emplace_back(Kind::Root);
+    if (frames.empty()) {
+        frames.emplace_back(Kind::Root);
         return true;
     }
-    Frame& parent = frames_.back();
+    Frame& parent = frames.back();
     const Tag tag = Classify(name);
     switch (parent.kind) {
     case Kind::Root:
@@ -181,28 +181,28 @@ bool PlainValueBuilder::StartElement(const xmlChar* name, int attributeCount, co
         if (tag != Tag::Field) {
             break;
         }
-        if (!Attribute(attributeCount, attributes, "name", scratch_) || scratch_.empty()) {
+        if (!Attribute(attributeCount, attributes, "name", scratch) || scratch.empty()) {
             return false;
         }
-        frames_.emplace_back(Kind::Field);
-        frames_.back().text = scratch_;
+        frames.emplace_back(Kind::Field);
+        frames.back().text = scratch;
         return true;
     default:
         // An element inside a scalar ends its text run; only the scalar's own text counts.
         parent.joining = false;
         break;
     }
-    skipDepth_ = 1;
+    skipDepth = 1;
     return true;
 }
 
 bool PlainValueBuilder::EndElement() {
-    if (skipDepth_ > 0) {
-        --skipDepth_;
+    if (skipDepth > 0) {
+        --skipDepth;
         return true;
     }
-    Frame frame = std::move(frames_.back());
-    frames_.pop_back();
+    Frame frame = std::move(frames.back());
+    frames.pop_back();
     std::shared_ptr<MetaObject> value;
     switch (frame.kind) {
     case Kind::Root:
@@ -239,18 +239,18 @@ bool PlainValueBuilder::EndElement() {
         value = MetaString::New(std::move(frame.text));
         break;
     }
-    --valueDepth_;
+    --valueDepth;
     return Deliver(value);
 }
 
 bool PlainValueBuilder::Deliver(const std::shared_ptr<MetaObject>& value) {
-    Frame& holder = frames_.back();
+    Frame& holder = frames.back();
     switch (holder.kind) {
     case Kind::Root:
-        result_ = value;
+        result = value;
         break;
     case Kind::Field:
-        frames_[frames_.size() - 2].record->SetField(holder.text, value, kNoDocumentation);
+        frames[frames.size() - 2].record->SetField(holder.text, value, kNoDocumentation);
         break;
     case Kind::List:
         if (!holder.list) {
@@ -269,10 +269,10 @@ bool PlainValueBuilder::Deliver(const std::shared_ptr<MetaObject>& value) {
 }
 
 void PlainValueBuilder::Characters(const char* text, std::size_t length) {
-    if (skipDepth_ > 0 || frames_.empty() || !IsScalarOnTop()) {
+    if (skipDepth > 0 || frames.empty() || !IsScalarOnTop()) {
         return;
     }
-    Frame& frame = frames_.back();
+    Frame& frame = frames.back();
     if (frame.joining) {
         frame.text.append(text, length);
     } else {
@@ -282,11 +282,11 @@ void PlainValueBuilder::Characters(const char* text, std::size_t length) {
 }
 
 void PlainValueBuilder::Comment(const char* text) {
-    if (skipDepth_ > 0 || frames_.empty() || !IsScalarOnTop()) {
+    if (skipDepth > 0 || frames.empty() || !IsScalarOnTop()) {
         return;
     }
     // A comment is content too: the last content child gives a scalar's text.
-    Frame& frame = frames_.back();
+    Frame& frame = frames.back();
     frame.text.assign(text);
     frame.joining = false;
 }

@@ -25,7 +25,7 @@ public:
     void Characters(const char* text, std::size_t length);
     void Comment(const char* text);
     // The value of the root element's first value child; null when it has none.
-    std::shared_ptr<MetaObj::MetaObject> TakeResult() { return std::move(result_); }
+    std::shared_ptr<MetaObj::MetaObject> TakeResult() { return std::move(result); }
 
 private:
     // What an open element is to the grammar.
@@ -50,12 +50,12 @@ private:
     bool Deliver(const std::shared_ptr<MetaObj::MetaObject>& value);
     bool IsScalarOnTop() const;
 
-    std::vector<Frame> frames_;
+    std::vector<Frame> frames;
     // Open elements below one the grammar passes over, that one included.
-    int skipDepth_ = 0;
-    int valueDepth_ = 0;
-    std::string scratch_;
-    std::shared_ptr<MetaObj::MetaObject> result_;
+    int skipDepth = 0;
+    int valueDepth = 0;
+    std::string scratch;
+    std::shared_ptr<MetaObj::MetaObject> result;
 };
 
 } // namespace Corvane::AutoCli
