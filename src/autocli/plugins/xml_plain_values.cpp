@@ -33,7 +33,7 @@ bool Is(const xmlChar* name, const char* expected) {
 std::shared_ptr<MetaObject> Copy(const std::shared_ptr<MetaObject>& value);
 
 std::shared_ptr<MetaStruct> CopyRecord(const MetaStruct& record) {
-    std::shared_ptr<MetaStruct> copy = MetaStruct::New(record.GetTypeName());
+    std::shared_ptr<MetaStruct> copy = MetaStruct::NewLike(record.GetTypeName(), record);
     for (const auto& [name, field] : record.GetFields()) {
         copy->SetField(name, Copy(field.value), kNoDocumentation);
     }
@@ -132,7 +132,14 @@ bool PlainValueBuilder::BeginValue(Tag tag, int attributeCount, const xmlChar** 
             return false;
         }
         Frame frame(Kind::Record);
-        frame.record = MetaStruct::New(scratch_);
+        // The items of a list of structures mostly have the fields of its first one, which is the
+        // list's definition: they share its names.
+        const Frame& holder = frames_.back();
+        if (holder.kind == Kind::List && holder.list && holder.list->GetListStructure()) {
+            frame.record = MetaStruct::NewLike(scratch_, *holder.list->GetListStructure());
+        } else {
+            frame.record = MetaStruct::New(scratch_);
+        }
         frames_.push_back(std::move(frame));
         break;
     }
