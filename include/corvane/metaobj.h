@@ -63,7 +63,9 @@ public:
     MetaObject(const MetaObject&) = delete;
     MetaObject& operator=(const MetaObject&) = delete;
 
-    MetaType GetType() const { return type; }
+    /// The kind, fixed by the class: kept out of the object, which a large document has hundreds of
+    /// thousands of.
+    virtual MetaType GetType() const = 0;
 
     /// Structural comparison: this value is the expectation, `other` the candidate. Only kinds
     /// and shapes are compared, never values. Mismatch messages are appended to `errors` when it
@@ -74,11 +76,8 @@ public:
     virtual std::string ToString() const = 0;
 
 protected:
-    explicit MetaObject(MetaType type) : type(type) {}
+    MetaObject() = default;
     ~MetaObject() = default;
-
-private:
-    const MetaType type;
 };
 
 /// Writes value.ToString() and nothing else.
@@ -87,6 +86,8 @@ CORVANE_API std::ostream& operator<<(std::ostream& os, const MetaObject& value);
 /// Immutable boolean. Only two instances ever exist per load of the library.
 class CORVANE_API MetaBool final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::Bool; }
+
     MetaBool(bool value, FactoryFlag);
 
     /// The shared false instance.
@@ -112,6 +113,8 @@ private:
 /// Immutable signed 64-bit integer. The values -1..20 are shared instances.
 class CORVANE_API MetaInt final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::Int; }
+
     MetaInt(long value, FactoryFlag);
 
     /// The shared instance holding 0.
@@ -140,6 +143,8 @@ private:
 /// Immutable byte string (normally UTF-8). The empty string is a shared instance.
 class CORVANE_API MetaString final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::String; }
+
     MetaString(std::string value, FactoryFlag);
 
     /// The shared empty instance.
@@ -174,6 +179,8 @@ private:
 /// share (see NewLike): a record costs one pointer per field besides its values.
 class CORVANE_API MetaStruct final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::Struct; }
+
     /// One field as GetFields() hands it out: references into the record, valid until the record's
     /// fields change.
     struct Field {
@@ -352,6 +359,8 @@ private:
 /// checked on insertion, so a list never holds a wrong item.
 class CORVANE_API MetaList final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::List; }
+
     MetaList(MetaType listType, FactoryFlag);
     MetaList(MetaType listType, std::shared_ptr<MetaStruct> structure, FactoryFlag);
 

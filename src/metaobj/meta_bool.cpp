@@ -10,7 +10,7 @@ std::shared_ptr<MetaBool> MetaBool::_sFalse;
 std::shared_ptr<MetaBool> MetaBool::_sTrue;
 bool MetaBool::_sInitialized = MetaBool::Init();
 
-MetaBool::MetaBool(bool value, FactoryFlag) : MetaObject(MetaType::Bool), value(value) {}
+MetaBool::MetaBool(bool value, FactoryFlag) : value(value) {}
 
 bool MetaBool::Init() {
     _sFalse = std::make_shared<MetaBool>(false, FactoryFlag());

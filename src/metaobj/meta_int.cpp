@@ -7,7 +7,7 @@ namespace Corvane::MetaObj {
 std::shared_ptr<MetaInt> MetaInt::_sShared[MetaInt::kSharedCount];
 bool MetaInt::_sInitialized = MetaInt::Init();
 
-MetaInt::MetaInt(long value, FactoryFlag) : MetaObject(MetaType::Int), value(value) {}
+MetaInt::MetaInt(long value, FactoryFlag) : value(value) {}
 
 bool MetaInt::Init() {
     for (std::size_t index = 0; index < kSharedCount; ++index) {

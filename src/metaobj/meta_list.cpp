@@ -7,10 +7,10 @@
 
 namespace Corvane::MetaObj {
 
-MetaList::MetaList(MetaType listType, FactoryFlag) : MetaObject(MetaType::List), listType(listType) {}
+MetaList::MetaList(MetaType listType, FactoryFlag) : listType(listType) {}
 
 MetaList::MetaList(MetaType listType, std::shared_ptr<MetaStruct> structure, FactoryFlag)
-    : MetaObject(MetaType::List), listStructure(std::move(structure)), listType(listType) {}
+    : listStructure(std::move(structure)), listType(listType) {}
 
 std::shared_ptr<MetaList> MetaList::New(MetaType listType) {
     if (listType == MetaType::Struct || listType == MetaType::List) {

@@ -13,8 +13,7 @@ namespace Corvane::MetaObj {
 std::shared_ptr<MetaString> MetaString::_sEmpty;
 bool MetaString::_sInitialized = MetaString::Init();
 
-MetaString::MetaString(std::string value, FactoryFlag)
-    : MetaObject(MetaType::String), value(std::move(value)) {}
+MetaString::MetaString(std::string value, FactoryFlag) : value(std::move(value)) {}
 
 bool MetaString::Init() {
     _sEmpty = std::make_shared<MetaString>(std::string(), FactoryFlag());

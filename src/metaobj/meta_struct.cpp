@@ -32,12 +32,10 @@ bool IsValidStructName(const std::string& name) {
     return true;
 }
 
-MetaStruct::MetaStruct(std::string typeName, FactoryFlag)
-    : MetaObject(MetaType::Struct), typeName(std::move(typeName)) {}
+MetaStruct::MetaStruct(std::string typeName, FactoryFlag) : typeName(std::move(typeName)) {}
 
 MetaStruct::MetaStruct(const std::shared_ptr<MetaStruct>& definition, FactoryFlag)
-    : MetaObject(MetaType::Struct), names(definition->names), structureDefinition(definition),
-      typeName(definition->typeName) {
+    : names(definition->names), structureDefinition(definition), typeName(definition->typeName) {
     // The definition's names are the only ones such a record can have: shared from the start.
     values.resize(names ? names->size() : 0);
 }

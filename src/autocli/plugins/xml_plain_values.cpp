@@ -233,7 +233,7 @@ bool PlainValueBuilder::EndElement() {
         if (frame.text.empty()) {
             value = MetaInt::New();
         } else if (XmlGrammar::ReadInt64(frame.text, number)) {
-            value = MetaInt::New(static_cast<long>(number));
+            value = recent_.Int(static_cast<long>(number));
         } else {
             return false;
         }
@@ -243,7 +243,7 @@ bool PlainValueBuilder::EndElement() {
         value = MetaBool::New(!(frame.text == "false" || frame.text == "f" || frame.text == "0"));
         break;
     case Kind::String:
-        value = MetaString::New(std::move(frame.text));
+        value = recent_.String(std::move(frame.text));
         break;
     }
     --valueDepth_;

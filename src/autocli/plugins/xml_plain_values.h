@@ -1,6 +1,8 @@
 // Building the value of a plain output document from its elements, text and comments as they come.
 #pragma once
 
+#include "recent_values.h"
+
 #include <corvane/metaobj.h>
 
 #include <libxml/xmlstring.h>
@@ -55,6 +57,7 @@ private:
     int skipDepth_ = 0;
     int valueDepth_ = 0;
     std::string scratch_;
+    RecentValues recent_;
     std::shared_ptr<MetaObj::MetaObject> result_;
 };
 
