@@ -242,6 +242,7 @@ public:
 
     MetaStruct(std::string typeName, FactoryFlag);
     MetaStruct(const std::shared_ptr<MetaStruct>& definition, FactoryFlag);
+    ~MetaStruct();
 
     /// A new empty, unlocked record. Throws CorvaneException when the name fails
     /// IsValidStructName.
@@ -340,8 +341,11 @@ private:
     /// Sorted names, shared with the records of the same shape and never changed while shared. A
     /// name whose value is empty is not a field of this record.
     std::shared_ptr<Names> names;
-    /// The values, one per name.
-    std::vector<std::shared_ptr<MetaObject>> values;
+    /// The number of names, and so of value slots.
+    std::size_t Slots() const { return names ? names->size() : 0; }
+
+    /// The values, one per name, in one block of the values' own memory.
+    std::shared_ptr<MetaObject>* values = nullptr;
     /// The documentation, one per name; absent while every field's is empty.
     std::unique_ptr<std::vector<std::string>> documentation;
     std::shared_ptr<MetaStruct> structureDefinition;

@@ -1,6 +1,8 @@
 // MetaBool: the immutable boolean and its two shared instances.
 #include <corvane/metaobj.h>
 
+#include "value_pool.h"
+
 namespace Corvane::MetaObj {
 
 // The pointers are constant-initialised (empty) before any dynamic initialiser runs, so New() can
@@ -13,8 +15,8 @@ bool MetaBool::_sInitialized = MetaBool::Init();
 MetaBool::MetaBool(bool value, FactoryFlag) : value(value) {}
 
 bool MetaBool::Init() {
-    _sFalse = std::make_shared<MetaBool>(false, FactoryFlag());
-    _sTrue = std::make_shared<MetaBool>(true, FactoryFlag());
+    _sFalse = Detail::MakePooled<MetaBool>(false, FactoryFlag());
+    _sTrue = Detail::MakePooled<MetaBool>(true, FactoryFlag());
     return true;
 }
 

@@ -1,6 +1,8 @@
 // MetaInt: the immutable signed 64-bit integer and the shared instances for -1..20.
 #include <corvane/metaobj.h>
 
+#include "value_pool.h"
+
 namespace Corvane::MetaObj {
 
 // Constant-initialised (empty) before any dynamic initialiser; see MetaBool for why New() checks.
@@ -11,7 +13,7 @@ MetaInt::MetaInt(long value, FactoryFlag) : value(value) {}
 
 bool MetaInt::Init() {
     for (std::size_t index = 0; index < kSharedCount; ++index) {
-        _sShared[index] = std::make_shared<MetaInt>(static_cast<long>(index) + kSharedMin, FactoryFlag());
+        _sShared[index] = Detail::MakePooled<MetaInt>(static_cast<long>(index) + kSharedMin, FactoryFlag());
     }
     return true;
 }
@@ -32,7 +34,7 @@ std::shared_ptr<MetaInt> MetaInt::New(long value) {
         }
         return _sShared[index];
     }
-    return std::make_shared<MetaInt>(value, FactoryFlag());
+    return Detail::MakePooled<MetaInt>(value, FactoryFlag());
 }
 
 std::string MetaInt::ToString() const {

@@ -1,7 +1,10 @@
 // MetaStruct: named records, structure definitions, locking and structural comparison.
 #include <corvane/metaobj.h>
 
+#include "value_pool.h"
+
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace Corvane::MetaObj {
@@ -10,6 +13,30 @@ namespace {
 
 bool IsScalar(MetaType type) {
     return type == MetaType::Int || type == MetaType::Bool || type == MetaType::String;
+}
+
+using Value = std::shared_ptr<MetaObject>;
+
+// `count` empty value slots.
+Value* NewSlots(std::size_t count) {
+    if (count == 0) {
+        return nullptr;
+    }
+    auto* slots = static_cast<Value*>(Detail::PoolAllocate(count * sizeof(Value)));
+    for (std::size_t i = 0; i < count; ++i) {
+        new (slots + i) Value();
+    }
+    return slots;
+}
+
+void FreeSlots(Value* slots, std::size_t count) noexcept {
+    if (slots == nullptr) {
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        slots[i].~Value();
+    }
+    Detail::PoolDeallocate(slots, count * sizeof(Value));
 }
 
 } // namespace
@@ -37,21 +64,25 @@ MetaStruct::MetaStruct(std::string typeName, FactoryFlag) : typeName(std::move(t
 MetaStruct::MetaStruct(const std::shared_ptr<MetaStruct>& definition, FactoryFlag)
     : names(definition->names), structureDefinition(definition), typeName(definition->typeName) {
     // The definition's names are the only ones such a record can have: shared from the start.
-    values.resize(names ? names->size() : 0);
+    values = NewSlots(Slots());
+}
+
+MetaStruct::~MetaStruct() {
+    FreeSlots(values, Slots());
 }
 
 std::shared_ptr<MetaStruct> MetaStruct::New(const std::string& typeName) {
     if (!IsValidStructName(typeName)) {
         throw CorvaneException("Invalid name specified for MetaStruct: " + typeName);
     }
-    return std::make_shared<MetaStruct>(typeName, FactoryFlag());
+    return Detail::MakePooled<MetaStruct>(typeName, FactoryFlag());
 }
 
 std::shared_ptr<MetaStruct> MetaStruct::New(std::string&& typeName) {
     if (!IsValidStructName(typeName)) {
         throw CorvaneException("Invalid name specified for MetaStruct: " + typeName);
     }
-    return std::make_shared<MetaStruct>(std::move(typeName), FactoryFlag());
+    return Detail::MakePooled<MetaStruct>(std::move(typeName), FactoryFlag());
 }
 
 std::shared_ptr<MetaStruct> MetaStruct::New(const char* typeName) {
@@ -62,7 +93,7 @@ std::shared_ptr<MetaStruct> MetaStruct::New(const std::shared_ptr<MetaStruct>& d
     if (!definition) {
         throw CorvaneException("Invalid NULL structure definition specified for MetaStruct");
     }
-    auto record = std::make_shared<MetaStruct>(definition, FactoryFlag());
+    auto record = Detail::MakePooled<MetaStruct>(definition, FactoryFlag());
     // Records made from the definition rely on its field set staying as it is now.
     definition->LockStructure();
     return record;
@@ -71,7 +102,7 @@ std::shared_ptr<MetaStruct> MetaStruct::New(const std::shared_ptr<MetaStruct>& d
 std::shared_ptr<MetaStruct> MetaStruct::NewLike(const std::string& typeName, const MetaStruct& model) {
     std::shared_ptr<MetaStruct> record = New(typeName);
     if (model.names) {
-        record->values.resize(model.names->size());
+        record->values = NewSlots(model.names->size());
         record->names = model.names;
     }
     return record;
@@ -87,7 +118,7 @@ std::size_t MetaStruct::Find(const std::string& name) const {
 
 const std::shared_ptr<MetaObject>* MetaStruct::FindValue(const std::string& name) const {
     const std::size_t slot = Find(name);
-    return slot < values.size() && values[slot] ? &values[slot] : nullptr;
+    return slot < Slots() && values[slot] ? &values[slot] : nullptr;
 }
 
 const std::string& MetaStruct::DocumentationAt(std::size_t slot) const {
@@ -99,24 +130,24 @@ MetaStruct::FieldIterator::reference MetaStruct::FieldIterator::operator*() cons
 }
 
 void MetaStruct::FieldIterator::Skip() {
-    while (index < record->values.size() && !record->values[index]) {
+    while (index < record->Slots() && !record->values[index]) {
         ++index;
     }
 }
 
 MetaStruct::FieldIterator MetaStruct::FieldRange::end() const {
-    return FieldIterator(record, record->values.size());
+    return FieldIterator(record, record->Slots());
 }
 
 MetaStruct::FieldIterator MetaStruct::FieldRange::find(const std::string& name) const {
     const std::size_t slot = record->Find(name);
-    return slot < record->values.size() && record->values[slot] ? FieldIterator(record, slot) : end();
+    return slot < record->Slots() && record->values[slot] ? FieldIterator(record, slot) : end();
 }
 
 std::vector<std::string> MetaStruct::GetFieldNames() const {
     std::vector<std::string> result;
     result.reserve(count);
-    for (std::size_t slot = 0; slot < values.size(); ++slot) {
+    for (std::size_t slot = 0; slot < Slots(); ++slot) {
         if (values[slot]) {
             result.push_back((*names)[slot]);
         }
@@ -144,7 +175,7 @@ MetaType MetaStruct::GetFieldType(const std::string& name) const {
 
 const std::string& MetaStruct::GetFieldDocumentation(const std::string& name) const {
     const std::size_t slot = Find(name);
-    if (slot >= values.size() || !values[slot]) {
+    if (slot >= Slots() || !values[slot]) {
         throw CorvaneException("Field " + name + " is not present in the structure " + typeName);
     }
     const std::string& text = DocumentationAt(slot);
@@ -164,7 +195,7 @@ void MetaStruct::SetField(const std::string& name, const std::shared_ptr<MetaObj
         throw CorvaneException("Invalid NULL value was assigned to the field " + name + " in the structure " +
                                typeName);
     }
-    const std::size_t size = values.size();
+    const std::size_t size = Slots();
     std::size_t slot = size;
     if (names) {
         slot =
@@ -203,20 +234,23 @@ void MetaStruct::SetField(const std::string& name, const std::shared_ptr<MetaObj
     if (!named) {
         // A new name: the names are copied first unless this record alone holds them.
         std::shared_ptr<Names> grown = names && names.use_count() == 1 ? names : std::make_shared<Names>();
-        if (grown != names) {
-            grown->reserve(size + 1);
-            if (names) {
-                grown->assign(names->begin(), names->end());
-            }
+        grown->reserve(size + 1);
+        if (grown != names && names) {
+            grown->assign(names->begin(), names->end());
         }
         std::string copy = name;
-        values.reserve(size + 1);
         if (this->documentation) {
             this->documentation->reserve(size + 1);
         }
+        Value* moved = NewSlots(size + 1);
+        for (std::size_t i = 0; i < size; ++i) {
+            moved[i < slot ? i : i + 1] = std::move(values[i]);
+        }
+        moved[slot] = value;
         grown->insert(grown->begin() + static_cast<std::ptrdiff_t>(slot), std::move(copy));
+        FreeSlots(values, size);
+        values = moved;
         names = std::move(grown);
-        values.insert(values.begin() + static_cast<std::ptrdiff_t>(slot), value);
         if (this->documentation) {
             this->documentation->insert(this->documentation->begin() + static_cast<std::ptrdiff_t>(slot),
                                         std::move(text));
@@ -343,7 +377,7 @@ void MetaStruct::RemoveField(const std::string& name) {
         throw CorvaneException("Structure is locked, unable to remove fields");
     }
     const std::size_t slot = Find(name);
-    if (slot < values.size() && values[slot]) {
+    if (slot < Slots() && values[slot]) {
         // The name stays (it may be shared), without a value it is no field.
         values[slot].reset();
         if (documentation) {
@@ -395,8 +429,8 @@ bool MetaStruct::IsSameStructure(const std::shared_ptr<MetaObject>& other,
     // sharing their names need no comparison of names at all.
     const bool sameNames = names == candidate->names;
     std::size_t candidateSlot = 0;
-    const std::size_t candidateEnd = candidate->values.size();
-    for (std::size_t slot = 0; slot < values.size(); ++slot) {
+    const std::size_t candidateEnd = candidate->Slots();
+    for (std::size_t slot = 0; slot < Slots(); ++slot) {
         const std::shared_ptr<MetaObject>& value = values[slot];
         if (!value) {
             continue;
