@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -223,6 +224,45 @@ TEST(VarnokOutputBound, AnEndlessTextEndsTheProgramWithTheBoundsMessage) {
     const pid_t program = PidFrom(dir.Path() + "/pid");
     ASSERT_LT(0, program);
     EXPECT_TRUE(IsGoneSoon(program));
+}
+
+// What the json formatter prints for `count` records of `output.sh rows`: fields in name order
+// whatever their order in the document, equal tags in many records each printed as their own.
+std::string ExpectedRows(int count) {
+    const std::string pad(130, 'p');
+    std::string text = "\n[\n";
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "disk-%08d", i);
+        text += std::string("\n      {\n         \"Mounted\": ") + (i % 2 == 0 ? "true" : "false") +
+                ",\n         \"Name\": \"" + name + "\",\n         \"Path\": \"\\/dev\\/disk\\/by-id\\/" +
+                pad + std::to_string(i) + "\",\n         \"Size\": " + std::to_string(1000000 + i * 7) +
+                ",\n         \"Tags\": \n            [\n            \"ssd\", \n            \"" +
+                (i % 3 == 0 ? "boot" : "data") + "\"\n            ]\n      }" +
+                (i + 1 < count ? ", \n" : "\n");
+    }
+    return text + "]\n";
+}
+
+// 60,000 records of some 480 bytes of text each (29 MB) are read, checked and printed exactly within
+// an address space of 100 MB, program and libraries included: the values take well under twice the
+// text. (The limit is left out for an instrumented binary, whose shadow memory no such limit admits.)
+TEST(VarnokOutputBound, ALongListOfRecordsIsReadWithinAnAddressSpaceOf100MB) {
+    const std::string limit = std::string(SANITIZE_FLAGS).empty() ? "ulimit -v 100000 && " : "";
+    const VarnokTest::Result result =
+        VarnokTest::RunProgram("/bin/sh", {"-c", limit + "exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(),
+                                           "--plugin-dir", kOutput, "stream", "rows", "--count", "60000"});
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(0, result.status);
+    EXPECT_TRUE(result.out == ExpectedRows(60000)) << result.out.substr(0, 2000);
+}
+
+// A list of no records, and of one, print as they always did.
+TEST(VarnokOutputBound, ShortListsOfRecordsPrintExactly) {
+    EXPECT_RUN(VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "rows", "--count", "0"}), "\n[\n]\n",
+               "", 0);
+    EXPECT_RUN(VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "rows", "--count", "1"}),
+               ExpectedRows(1), "", 0);
 }
 
 // A document written one byte at a time, its declaration, comment and reference cut across writes,
