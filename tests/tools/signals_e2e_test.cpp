@@ -257,6 +257,47 @@ TEST(VarnokOutputBound, ALongListOfRecordsIsReadWithinAnAddressSpaceOf100MB) {
     EXPECT_TRUE(result.out == ExpectedRows(60000)) << result.out.substr(0, 2000);
 }
 
+// What the table formatter prints for `count` (at least 1) records of `output.sh rows`: each column as
+// wide as its widest cell, which only the last record may reach.
+std::string ExpectedTable(int count) {
+    const auto left = [](const std::string& text, std::size_t width) {
+        return text + std::string(width - text.size(), ' ');
+    };
+    const std::string pad(130, 'p');
+    const std::size_t pathWidth =
+        std::string("/dev/disk/by-id/").size() + pad.size() + std::to_string(count - 1).size() + 2;
+    const std::size_t widths[] = {9, 15, pathWidth, 9};
+    std::string text =
+        left("Mounted", 9) + left("Name", 15) + left("Path", pathWidth) + left("Size", 9) + "Tags\n";
+    for (const std::size_t width : widths) {
+        text += std::string(width - 2, '-') + "  ";
+    }
+    text += "----\n";
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "disk-%08d", i);
+        const std::string size = std::to_string(1000000 + i * 7);
+        text += left(i % 2 == 0 ? "true" : "false", 9) + left(name, 15) +
+                left("/dev/disk/by-id/" + pad + std::to_string(i), pathWidth) +
+                std::string(7 - size.size(), ' ') + size + "  ssd, " + (i % 3 == 0 ? "boot" : "data") + "\n";
+    }
+    return text;
+}
+
+// The table needs every row before its first line; the same list fits in the same space.
+TEST(VarnokOutputBound, ALongTableIsPrintedWithinAnAddressSpaceOf100MB) {
+    const std::string limit = std::string(SANITIZE_FLAGS).empty() ? "ulimit -v 100000 && " : "";
+    const VarnokTest::Result result = VarnokTest::RunProgram(
+        "/bin/sh", {"-c", limit + "exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(), "--plugin-dir", kOutput,
+                    "--formatter", "table", "stream", "rows", "--count", "60000"});
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(0, result.status);
+    EXPECT_TRUE(result.out == ExpectedTable(60000)) << result.out.substr(0, 2000);
+    EXPECT_RUN(VarnokTest::RunVarnok(
+                   {"--plugin-dir", kOutput, "--formatter", "table", "stream", "rows", "--count", "11"}),
+               ExpectedTable(11), "", 0);
+}
+
 // A list of no records, and of one, print as they always did.
 TEST(VarnokOutputBound, ShortListsOfRecordsPrintExactly) {
     EXPECT_RUN(VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "rows", "--count", "0"}), "\n[\n]\n",
