@@ -23,7 +23,7 @@ constexpr bool kPooled = true;
 constexpr bool kPooled = true;
 #endif
 
-constexpr std::size_t kBlockBytes = std::size_t{64} << 10;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 constexpr std::size_t kGranule = 8;
 constexpr std::size_t kLargestSlot = 256;
 constexpr std::size_t kClasses = kLargestSlot / kGranule;

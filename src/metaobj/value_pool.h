@@ -8,7 +8,7 @@
 namespace Corvane::MetaObj::Detail {
 
 /// `bytes` of memory aligned for any typed value. Requests of up to 256 bytes come from blocks of
-/// 64 kB cut into slots of one size (a multiple of 8), so a value costs its own size and no heap
+/// 1 MB cut into slots of one size (a multiple of 8), so a value costs its own size and no heap
 /// header; larger ones, and all of them where the build checks memory use (AddressSanitizer, whose
 /// checks a pool would hide), go to operator new. A block goes back to the system once its last
 /// slot is free, unless it is the only one of its size left. Safe from any thread. Throws
