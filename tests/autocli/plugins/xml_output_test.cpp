@@ -303,6 +303,43 @@ TEST(XmlOutputReader, BothReadersGiveTheSameProblem) {
     }
 }
 
+// Items of a list of structures share the first item's field names, on both readers: fields in any
+// order, items whose records nest, a record of other fields refused, equal strings in many items.
+TEST(XmlOutputReader, ListsOfRecordsReadTheSameOnBothReaders) {
+    const std::string item = "<structure typeName='R'><field name='b'><string>ssd</string></field>"
+                             "<field name='a'><int>{n}</int></field><field name='c'><structure typeName='In'>"
+                             "<field name='y'><list type='string'><string>ssd</string></list></field>"
+                             "<field name='x'><bool>1</bool></field></structure></field></structure>";
+    const auto items = [&](std::initializer_list<const char*> numbers) {
+        std::string text;
+        for (const char* number : numbers) {
+            text += boost::replace_all_copy(item, "{n}", number);
+        }
+        return text;
+    };
+    const std::string record = "R{a=Int:{n};b=String:ssd;c=In{x=Bool:true;y=String<null>[String:ssd,];};}";
+    const std::string definition = boost::replace_all_copy(record, "{n}", "0");
+    const std::string rows[][2] = {
+        {"<o><list type='structure'>" + items({"0", "21", "-7"}) + "</list></o>",
+         "Struct<" + definition + ">[" + boost::replace_all_copy(record, "{n}", "0") + "," +
+             boost::replace_all_copy(record, "{n}", "21") + "," +
+             boost::replace_all_copy(record, "{n}", "-7") + ",]"},
+        {"<o><list type='structure'>" + items({"5"}) +
+             "<structure typeName='R'><field name='a'><int>1</int></field><field name='b'><string/></field>"
+             "<field name='d'><int>1</int></field></structure></list></o>",
+         "E:Invalid structure detected by MetaList::Add.  Type Errors were: (2) : Missing field in input: c, "
+         "There "
+         "was an error adding an item to this list.  The item being added did not match the declared "
+         "structure of "
+         "this list, so it was not added."},
+        {"<o><list type='structure'></list></o>", "Struct<null>[]"},
+    };
+    for (const auto& [doc, expected] : rows) {
+        EXPECT_EQ(expected, Read(doc)) << doc;
+        EXPECT_EQ(expected, Read("<!DOCTYPE o>\n" + doc)) << doc;
+    }
+}
+
 namespace {
 
 // What reading gives: the Outcome, then the problem.
