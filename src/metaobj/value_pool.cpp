@@ -146,7 +146,8 @@ void PoolDeallocate(void* pointer, std::size_t bytes) noexcept {
         return;
     }
     SizeClass& sizeClass = ThePool().classes[(bytes - 1) / kGranule];
-    auto* block = reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(pointer) & ~(kBlockBytes - 1));
+    auto* block = reinterpret_cast<Block*>(static_cast<char*>(pointer) -
+                                           reinterpret_cast<std::uintptr_t>(pointer) % kBlockBytes);
     std::lock_guard<std::mutex> guard(ThePool().lock);
     auto* slot = static_cast<FreeSlot*>(pointer);
     slot->next = block->free;
