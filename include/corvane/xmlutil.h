@@ -45,7 +45,9 @@ CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const st
 /// program writes later can change the outcome, so it can be ended at once; Value gives that bound's
 /// problem or exception, as XmlUtil_ParseXmlOutput would for a text that ends there.
 ///
-/// An output that starts with "ERROR:" is not read as a document: Head holds its leading lines.
+/// An output that starts with "ERROR:" is not read as a document: Head holds its leading lines. One of
+/// them longer than XmlUtil_MaxTextBytes (after "ERROR:") breaks the text bound: Head is then empty
+/// and Value throws as for a text of a document that long.
 class CORVANE_API XmlOutputStream {
 public:
     XmlOutputStream();

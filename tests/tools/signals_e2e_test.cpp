@@ -226,6 +226,28 @@ TEST(VarnokOutputBound, AnEndlessTextEndsTheProgramWithTheBoundsMessage) {
     EXPECT_TRUE(IsGoneSoon(program));
 }
 
+// An "ERROR:" line that never ends is bounded as a text of a document is: the same message, the
+// program's group ended, within the same memory limit; the complete line before it is not reported.
+TEST(VarnokOutputBound, AnEndlessErrorLineEndsTheProgramWithTheBoundsMessage) {
+    Subreaper subreaper;
+    CorvaneTest::TempDir dir;
+    const auto start = Clock::now();
+    const std::string limit = std::string(SANITIZE_FLAGS).empty() ? "ulimit -v 600000 && " : "";
+    const VarnokTest::Result result = VarnokTest::RunProgram(
+        "/bin/sh", {"-c", limit + "exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(), "--plugin-dir", kOutput,
+                    "stream", "complain", "--dir", dir.Path()});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(
+        "Errors: \nUnable to parse output of Extension Command: Error parsing command output.  A text of "
+        "more than 100000000 bytes cannot be read\n",
+        result.err);
+    const pid_t program = PidFrom(dir.Path() + "/pid");
+    ASSERT_LT(0, program);
+    EXPECT_TRUE(IsGoneSoon(program));
+}
+
 // What the json formatter prints for `count` records of `output.sh rows`: fields in name order
 // whatever their order in the document, equal tags in many records each printed as their own.
 std::string ExpectedRows(int count) {

@@ -457,6 +457,33 @@ TEST(XmlOutputStream, ABrokenBoundRefusesThePieceThatBreaksIt) {
     EXPECT_EQ("", problem);
 }
 
+// An "ERROR:" line of XmlUtil_MaxTextBytes after the mark is kept whole; one byte more is refused and
+// reported as a text of a document that long is, with no line kept.
+TEST(XmlOutputStream, AnErrorLinePastTheTextBoundIsRefused) {
+    const std::string run(1000000, 'x');
+    XmlOutputStream fits;
+    XmlOutputStream over;
+    for (XmlOutputStream* stream : {&fits, &over}) {
+        ASSERT_TRUE(stream->Add("ERROR:a\nERROR:", 14));
+        for (std::size_t added = 0; added < XmlUtil_MaxTextBytes; added += run.size()) {
+            ASSERT_TRUE(stream->Add(run.data(), run.size()));
+        }
+    }
+    EXPECT_TRUE(fits.Add("\nplain text", 11));
+    fits.End();
+    EXPECT_EQ(8 + 6 + XmlUtil_MaxTextBytes + 7, fits.Head().size());
+    EXPECT_EQ("xx\nplain ", fits.Head().substr(fits.Head().size() - 9));
+    EXPECT_FALSE(over.Add("x", 1));
+    EXPECT_FALSE(over.Add("\n", 1));
+    over.End();
+    EXPECT_EQ("", over.Head());
+    EXPECT_FALSE(over.Empty());
+    std::string problem;
+    EXPECT_THROW_MSG(over.Value(problem),
+                     "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
+    EXPECT_EQ("", problem);
+}
+
 TEST(XmlOutputStream, ErrorLinesAreKeptAndNothingElse) {
     XmlOutputStream stream;
     const std::string head = "ERROR:first\nERROR:second\n";

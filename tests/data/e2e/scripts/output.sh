@@ -1,12 +1,17 @@
 #!/bin/sh
 # Programs whose output arrives in odd ways, for the end-to-end tests of varnok.
-# Usage: output.sh endless DIR | rows COUNT | trickle 0|1
+# Usage: output.sh endless DIR | complain DIR | rows COUNT | trickle 0|1
 command=$1
 target=$2
 case $command in
 endless)
     echo $$ >"$target/pid.tmp" && mv "$target/pid.tmp" "$target/pid"
     printf '<output><string>'
+    yes x | tr -d '\n'
+    ;;
+complain)
+    echo $$ >"$target/pid.tmp" && mv "$target/pid.tmp" "$target/pid"
+    printf 'ERROR: first\nERROR:'
     yes x | tr -d '\n'
     ;;
 rows)
