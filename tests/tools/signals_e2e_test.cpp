@@ -248,6 +248,28 @@ TEST(VarnokOutputBound, AnEndlessErrorLineEndsTheProgramWithTheBoundsMessage) {
     EXPECT_TRUE(IsGoneSoon(program));
 }
 
+// Records opened inside one another forever: varnok stops at the parser's nesting limit with the
+// parser's message, as for a document that ends there, and ends the program's group.
+TEST(VarnokOutputBound, EndlessNestingEndsTheProgramWithTheParsersMessage) {
+    Subreaper subreaper;
+    CorvaneTest::TempDir dir;
+    const auto start = Clock::now();
+    const VarnokTest::Result result =
+        VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "nest", "--dir", dir.Path()});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(
+        "Errors: \nOutput of the program is not well-formed XML: line 1, column 5147: Excessive depth in "
+        "document: 256 use XML_PARSE_HUGE option\nNo root object set for output. The command did not "
+        "provide proper output.\nImplementation error! The output of this command does not match the "
+        "declared output type, see errors above.\n",
+        result.err);
+    const pid_t program = PidFrom(dir.Path() + "/pid");
+    ASSERT_LT(0, program);
+    EXPECT_TRUE(IsGoneSoon(program));
+}
+
 // What the json formatter prints for `count` records of `output.sh rows`: fields in name order
 // whatever their order in the document, equal tags in many records each printed as their own.
 std::string ExpectedRows(int count) {

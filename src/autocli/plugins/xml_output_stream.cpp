@@ -15,8 +15,9 @@
 // in memory.
 //
 // A broken bound (more than INT_MAX bytes, too many attributes, a text or an "ERROR:" line longer than
-// XmlUtil_MaxTextBytes) is known as soon as the piece that breaks it arrives, and decides the outcome:
-// the whole-text reader gives the same for any text that ends there.
+// XmlUtil_MaxTextBytes, elements nested deeper than the parser's tree builder allows) is known as soon as the
+// piece that breaks it arrives, and decides the outcome: the whole-text reader gives the same for any text
+// that ends there.
 #include <corvane/xmlutil.h>
 
 #include "autocli/plugins/error_text.h"
@@ -46,7 +47,7 @@ namespace {
 constexpr std::size_t kKeptBytes = std::size_t{4} << 20;
 const std::string_view kErrorMark = "ERROR:";
 
-enum class Bound : unsigned char { None, Length, Attributes, Text };
+enum class Bound : unsigned char { None, Length, Attributes, Text, Depth };
 
 // Writes all of `size` bytes; false on any failure.
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -135,6 +136,10 @@ bool XmlOutputStream::State::Read(const char* data, std::size_t size) {
         plainGoing = false;
         if (plain.TextTooLong()) {
             broken = Bound::Text;
+            return false;
+        }
+        if (plain.TooDeep()) {
+            broken = Bound::Depth;
             return false;
         }
     }
@@ -311,6 +316,9 @@ std::shared_ptr<MetaObject> XmlOutputStream::Value(std::string& problem) {
         return nullptr;
     case Bound::Text:
         ThrowTextTooLong();
+    case Bound::Depth:
+        // The whole-text reader stops at the same element with the same message.
+        return XmlUtil_ParseXmlOutput(s.WholeText(), problem);
     case Bound::None:
         break;
     }

@@ -24,6 +24,9 @@ namespace {
 // the parser's work per chunk against the size of its input buffer.
 constexpr std::size_t kChunkBytes = 4096;
 
+// The open elements libxml2's tree builder allows around a new one without XML_PARSE_HUGE.
+constexpr unsigned int kTreeMaxDepth = 256;
+
 } // namespace
 
 class PlainDocumentReader::Reader {
@@ -62,6 +65,7 @@ public:
     }
 
     bool TextTooLong() const { return textTooLong_; }
+    bool TooDeep() const { return tooDeep_; }
 
 private:
     void Start() {
@@ -145,6 +149,13 @@ private:
             return;
         }
         reader->run_ = 0;
+        // libxml2's tree builder refuses an element with more than kTreeMaxDepth open around it; the
+        // tree reader stops there, whatever follows.
+        if (++reader->depth_ > kTreeMaxDepth + 1 && (reader->parser_->options & XML_PARSE_HUGE) == 0) {
+            reader->tooDeep_ = true;
+            reader->Abandon();
+            return;
+        }
         // An unbound prefix stays part of the name in the tree.
         bool unbound = prefix != nullptr && uri == nullptr;
         for (int i = 0; i < attributeCount && !unbound; ++i) {
@@ -160,6 +171,7 @@ private:
     static void OnEndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
         if (Reader* reader = Of(context)) {
             reader->run_ = 0;
+            --reader->depth_;
             reader->Guard([&] { return reader->builder_.EndElement(); });
         }
     }
@@ -219,6 +231,9 @@ private:
     std::size_t fed_ = 0;
     xmlParserCtxt* parser_ = nullptr;
     bool textTooLong_ = false;
+    bool tooDeep_ = false;
+    // The elements open, the one being started included.
+    unsigned int depth_ = 0;
     bool abandoned_ = false;
     std::exception_ptr failure_;
     PlainValueBuilder builder_;
@@ -239,6 +254,10 @@ bool PlainDocumentReader::Take(std::shared_ptr<MetaObject>& value) {
 
 bool PlainDocumentReader::TextTooLong() const {
     return reader_->TextTooLong();
+}
+
+bool PlainDocumentReader::TooDeep() const {
+    return reader_->TooDeep();
 }
 
 bool ReadPlainOutputDocument(const std::string& text, std::shared_ptr<MetaObject>& value) {

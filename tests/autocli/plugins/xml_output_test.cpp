@@ -391,8 +391,9 @@ TEST(XmlOutputStream, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
     docs.insert(docs.end(), more.begin(), more.end());
     for (const std::string& doc : docs) {
         const std::string whole = WholeReading(doc);
-        // Only a broken bound stops the reading early.
-        const bool bound = whole.find("more than 256 attributes") != std::string::npos;
+        // Only a broken bound stops the reading early: too many attributes, or nesting too deep.
+        const bool bound = whole.find("more than 256 attributes") != std::string::npos ||
+                           whole.find("Excessive depth in document") != std::string::npos;
         for (const std::size_t piece : {1, 7, 4096}) {
             bool refused = false;
             EXPECT_EQ(whole, StreamReading(doc, piece, refused)) << piece << ": " << doc.substr(0, 200);
@@ -455,6 +456,39 @@ TEST(XmlOutputStream, ABrokenBoundRefusesThePieceThatBreaksIt) {
     EXPECT_THROW_MSG(text.Value(problem),
                      "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
     EXPECT_EQ("", problem);
+}
+
+// Nesting past the parser's limit, in a part the value grammar passes over, is refused in the piece
+// that holds the first element too deep and gives what the whole text gives; one level less is read
+// to its end as before.
+TEST(XmlOutputStream, NestingPastTheParsersLimitIsRefusedWhereItStarts) {
+    const auto nested = [](int depth) {
+        std::string open = "<o><string>x</string>";
+        std::string close = "</o>";
+        for (int i = 1; i < depth; ++i) {
+            open += "<a>";
+            close = "</a>" + close;
+        }
+        return std::make_pair(open, close);
+    };
+    const auto [deepOpen, deepClose] = nested(258);
+    XmlOutputStream deep;
+    EXPECT_TRUE(deep.Add(deepOpen.data(), deepOpen.size() - 1));
+    EXPECT_FALSE(deep.Add(">", 1));
+    EXPECT_FALSE(deep.Add(deepClose.data(), deepClose.size()));
+    deep.End();
+    std::string problem;
+    EXPECT_EQ(nullptr, deep.Value(problem));
+    EXPECT_EQ(
+        "Output of the program is not well-formed XML: line 1, column 792: Excessive depth in document: 256 "
+        "use XML_PARSE_HUGE option",
+        problem);
+    EXPECT_EQ(WholeReading(deepOpen + deepClose), "null | " + problem);
+    const auto [fitOpen, fitClose] = nested(257);
+    bool refused = true;
+    EXPECT_EQ("String:x | ", StreamReading(fitOpen + fitClose, 7, refused));
+    EXPECT_EQ(WholeReading(fitOpen + fitClose), StreamReading(fitOpen + fitClose, 7, refused));
+    EXPECT_FALSE(refused);
 }
 
 // An "ERROR:" line of XmlUtil_MaxTextBytes after the mark is kept whole; one byte more is refused and

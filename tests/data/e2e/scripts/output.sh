@@ -1,6 +1,6 @@
 #!/bin/sh
 # Programs whose output arrives in odd ways, for the end-to-end tests of varnok.
-# Usage: output.sh endless DIR | complain DIR | rows COUNT | trickle 0|1
+# Usage: output.sh endless DIR | complain DIR | nest DIR | rows COUNT | trickle 0|1
 command=$1
 target=$2
 case $command in
@@ -13,6 +13,11 @@ complain)
     echo $$ >"$target/pid.tmp" && mv "$target/pid.tmp" "$target/pid"
     printf 'ERROR: first\nERROR:'
     yes x | tr -d '\n'
+    ;;
+nest)
+    echo $$ >"$target/pid.tmp" && mv "$target/pid.tmp" "$target/pid"
+    printf '<o>'
+    yes '<structure typeName="R"><field name="f">' | tr -d '\n'
     ;;
 rows)
     # COUNT records of some 480 bytes of text each; their fields in another order than the names'.
