@@ -6,10 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Corvane::MetaObj {
@@ -62,7 +63,9 @@ public:
     MetaObject(const MetaObject&) = delete;
     MetaObject& operator=(const MetaObject&) = delete;
 
-    MetaType GetType() const { return type; }
+    /// The kind, fixed by the class: kept out of the object, which a large document has hundreds of
+    /// thousands of.
+    virtual MetaType GetType() const = 0;
 
     /// Structural comparison: this value is the expectation, `other` the candidate. Only kinds
     /// and shapes are compared, never values. Mismatch messages are appended to `errors` when it
@@ -73,11 +76,8 @@ public:
     virtual std::string ToString() const = 0;
 
 protected:
-    explicit MetaObject(MetaType type) : type(type) {}
+    MetaObject() = default;
     ~MetaObject() = default;
-
-private:
-    const MetaType type;
 };
 
 /// Writes value.ToString() and nothing else.
@@ -86,6 +86,8 @@ CORVANE_API std::ostream& operator<<(std::ostream& os, const MetaObject& value);
 /// Immutable boolean. Only two instances ever exist per load of the library.
 class CORVANE_API MetaBool final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::Bool; }
+
     MetaBool(bool value, FactoryFlag);
 
     /// The shared false instance.
@@ -111,6 +113,8 @@ private:
 /// Immutable signed 64-bit integer. The values -1..20 are shared instances.
 class CORVANE_API MetaInt final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::Int; }
+
     MetaInt(long value, FactoryFlag);
 
     /// The shared instance holding 0.
@@ -139,6 +143,8 @@ private:
 /// Immutable byte string (normally UTF-8). The empty string is a shared instance.
 class CORVANE_API MetaString final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::String; }
+
     MetaString(std::string value, FactoryFlag);
 
     /// The shared empty instance.
@@ -168,15 +174,75 @@ private:
 /// Named record. Fields are kept in byte-wise name order. A record can be a structure definition
 /// for other records and for lists of structures; a record made from a definition may only set
 /// the definition's fields. Locking forbids new fields (not new values) and removal.
+///
+/// The field names are kept apart from the values, in a sorted list that records of the same shape
+/// share (see NewLike): a record costs one pointer per field besides its values.
 class CORVANE_API MetaStruct final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::Struct; }
+
+    /// One field as GetFields() hands it out: references into the record, valid until the record's
+    /// fields change.
     struct Field {
-        std::shared_ptr<MetaObject> value; ///< never empty once stored
-        std::string documentation;         ///< possibly empty
+        const std::shared_ptr<MetaObject>& value; ///< never empty
+        const std::string& documentation;         ///< possibly empty
+    };
+
+    /// Walks the fields in name order; each step gives the pair (name, Field).
+    class FieldIterator {
+    public:
+        using value_type = std::pair<const std::string&, Field>;
+        using reference = value_type;
+        using difference_type = std::ptrdiff_t;
+        using iterator_category = std::forward_iterator_tag;
+        struct Arrow {
+            value_type entry;
+            const value_type* operator->() const { return &entry; }
+        };
+        using pointer = Arrow;
+
+        FieldIterator() = default;
+        FieldIterator(const MetaStruct* record, std::size_t index) : record(record), index(index) { Skip(); }
+        reference operator*() const;
+        Arrow operator->() const { return Arrow{**this}; }
+        FieldIterator& operator++() {
+            ++index;
+            Skip();
+            return *this;
+        }
+        FieldIterator operator++(int) {
+            FieldIterator before = *this;
+            ++*this;
+            return before;
+        }
+        bool operator==(const FieldIterator& other) const { return index == other.index; }
+        bool operator!=(const FieldIterator& other) const { return index != other.index; }
+
+    private:
+        void Skip();
+        const MetaStruct* record = nullptr;
+        std::size_t index = 0;
+    };
+
+    /// The fields of a record, in name order, as GetFields() returns them: iterable, with size(),
+    /// empty(), find() and count() as a std::map of the names would have them.
+    class FieldRange {
+    public:
+        explicit FieldRange(const MetaStruct& record) : record(&record) {}
+        FieldIterator begin() const { return FieldIterator(record, 0); }
+        FieldIterator end() const;
+        std::size_t size() const { return record->count; }
+        bool empty() const { return record->count == 0; }
+        FieldIterator find(const std::string& name) const;
+        std::size_t count(const std::string& name) const { return record->HasField(name) ? 1 : 0; }
+
+    private:
+        const MetaStruct* record;
     };
 
     MetaStruct(std::string typeName, FactoryFlag);
     MetaStruct(const std::shared_ptr<MetaStruct>& definition, FactoryFlag);
+    ~MetaStruct();
 
     /// A new empty, unlocked record. Throws CorvaneException when the name fails
     /// IsValidStructName.
@@ -186,14 +252,17 @@ public:
     /// A new empty record that may only hold the fields of `definition` and carries its type
     /// name. Locks `definition`. Throws CorvaneException for an empty definition.
     static std::shared_ptr<MetaStruct> New(const std::shared_ptr<MetaStruct>& definition);
+    /// Exactly what New(typeName) gives, but expecting the field names of `model`: setting them then
+    /// neither allocates nor stores names of its own. For the many records of one list.
+    static std::shared_ptr<MetaStruct> NewLike(const std::string& typeName, const MetaStruct& model);
 
     std::string& GetTypeName() { return typeName; }
     const std::string& GetTypeName() const { return typeName; }
     /// All field names, ascending in byte order.
     std::vector<std::string> GetFieldNames() const;
-    /// All fields by name, ascending in byte order of the names: for reading every field without
-    /// copying names or looking each one up. Valid while the record lives.
-    const std::map<std::string, Field>& GetFields() const { return fields; }
+    /// All fields, ascending in byte order of the names: for reading every field without copying
+    /// names or looking each one up. Valid while the record's fields do not change.
+    FieldRange GetFields() const { return FieldRange(*this); }
     bool HasField(const std::string& name) const;
     /// The field's value, or an empty pointer when there is no such field.
     std::shared_ptr<MetaObject> GetField(const std::string& name) const;
@@ -262,9 +331,27 @@ public:
     std::string ToString() const override;
 
 private:
-    std::map<std::string, Field> fields;
+    using Names = std::vector<std::string>;
+
+    /// The slot of `name` among the names, or the number of names when it has none.
+    std::size_t Find(const std::string& name) const;
+    const std::shared_ptr<MetaObject>* FindValue(const std::string& name) const;
+    const std::string& DocumentationAt(std::size_t slot) const;
+
+    /// Sorted names, shared with the records of the same shape and never changed while shared. A
+    /// name whose value is empty is not a field of this record.
+    std::shared_ptr<Names> names;
+    /// The number of names, and so of value slots.
+    std::size_t Slots() const { return names ? names->size() : 0; }
+
+    /// The values, one per name, in one block of the values' own memory.
+    std::shared_ptr<MetaObject>* values = nullptr;
+    /// The documentation, one per name; absent while every field's is empty.
+    std::unique_ptr<std::vector<std::string>> documentation;
     std::shared_ptr<MetaStruct> structureDefinition;
     std::string typeName;
+    /// The number of fields: names with a value.
+    std::uint32_t count = 0;
     bool locked = false;
 
     static const std::string _docEmpty;
@@ -276,6 +363,8 @@ private:
 /// checked on insertion, so a list never holds a wrong item.
 class CORVANE_API MetaList final : public MetaObject {
 public:
+    MetaType GetType() const override { return MetaType::List; }
+
     MetaList(MetaType listType, FactoryFlag);
     MetaList(MetaType listType, std::shared_ptr<MetaStruct> structure, FactoryFlag);
 

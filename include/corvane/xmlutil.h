@@ -41,11 +41,14 @@ CORVANE_API std::shared_ptr<MetaObj::MetaObject> XmlUtil_ParseXmlOutput(const st
 /// gives what XmlUtil_ParseXmlOutput gives for the whole text, problem and exceptions included.
 ///
 /// A bound is broken when the output passes INT_MAX bytes, holds a start tag of more than 256
-/// attributes, or holds a text longer than XmlUtil_MaxTextBytes. Add then returns false: nothing the
+/// attributes, holds a text longer than XmlUtil_MaxTextBytes, or (while it is read as a plain document)
+/// nests an element deeper than libxml2's tree builder allows. Add then returns false: nothing the
 /// program writes later can change the outcome, so it can be ended at once; Value gives that bound's
 /// problem or exception, as XmlUtil_ParseXmlOutput would for a text that ends there.
 ///
-/// An output that starts with "ERROR:" is not read as a document: Head holds its leading lines.
+/// An output that starts with "ERROR:" is not read as a document: Head holds its leading lines. One of
+/// them longer than XmlUtil_MaxTextBytes (after "ERROR:") breaks the text bound: Head is then empty
+/// and Value throws as for a text of a document that long.
 class CORVANE_API XmlOutputStream {
 public:
     XmlOutputStream();

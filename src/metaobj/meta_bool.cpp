@@ -1,6 +1,8 @@
 // MetaBool: the immutable boolean and its two shared instances.
 #include <corvane/metaobj.h>
 
+#include "metaobj/value_pool.h"
+
 namespace Corvane::MetaObj {
 
 // The pointers are constant-initialised (empty) before any dynamic initialiser runs, so New() can
@@ -10,11 +12,11 @@ std::shared_ptr<MetaBool> MetaBool::_sFalse;
 std::shared_ptr<MetaBool> MetaBool::_sTrue;
 bool MetaBool::_sInitialized = MetaBool::Init();
 
-MetaBool::MetaBool(bool value, FactoryFlag) : MetaObject(MetaType::Bool), value(value) {}
+MetaBool::MetaBool(bool value, FactoryFlag) : value(value) {}
 
 bool MetaBool::Init() {
-    _sFalse = std::make_shared<MetaBool>(false, FactoryFlag());
-    _sTrue = std::make_shared<MetaBool>(true, FactoryFlag());
+    _sFalse = Detail::MakePooled<MetaBool>(false, FactoryFlag());
+    _sTrue = Detail::MakePooled<MetaBool>(true, FactoryFlag());
     return true;
 }
 

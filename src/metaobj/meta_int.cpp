@@ -1,17 +1,19 @@
 // MetaInt: the immutable signed 64-bit integer and the shared instances for -1..20.
 #include <corvane/metaobj.h>
 
+#include "metaobj/value_pool.h"
+
 namespace Corvane::MetaObj {
 
 // Constant-initialised (empty) before any dynamic initialiser; see MetaBool for why New() checks.
 std::shared_ptr<MetaInt> MetaInt::_sShared[MetaInt::kSharedCount];
 bool MetaInt::_sInitialized = MetaInt::Init();
 
-MetaInt::MetaInt(long value, FactoryFlag) : MetaObject(MetaType::Int), value(value) {}
+MetaInt::MetaInt(long value, FactoryFlag) : value(value) {}
 
 bool MetaInt::Init() {
     for (std::size_t index = 0; index < kSharedCount; ++index) {
-        _sShared[index] = std::make_shared<MetaInt>(static_cast<long>(index) + kSharedMin, FactoryFlag());
+        _sShared[index] = Detail::MakePooled<MetaInt>(static_cast<long>(index) + kSharedMin, FactoryFlag());
     }
     return true;
 }
@@ -32,7 +34,7 @@ std::shared_ptr<MetaInt> MetaInt::New(long value) {
         }
         return _sShared[index];
     }
-    return std::make_shared<MetaInt>(value, FactoryFlag());
+    return Detail::MakePooled<MetaInt>(value, FactoryFlag());
 }
 
 std::string MetaInt::ToString() const {

@@ -1,29 +1,31 @@
 // MetaList: homogeneous lists of one scalar kind or of structures of one definition.
 #include <corvane/metaobj.h>
 
+#include "metaobj/value_pool.h"
+
 #include <boost/algorithm/string/join.hpp>
 
 #include <utility>
 
 namespace Corvane::MetaObj {
 
-MetaList::MetaList(MetaType listType, FactoryFlag) : MetaObject(MetaType::List), listType(listType) {}
+MetaList::MetaList(MetaType listType, FactoryFlag) : listType(listType) {}
 
 MetaList::MetaList(MetaType listType, std::shared_ptr<MetaStruct> structure, FactoryFlag)
-    : MetaObject(MetaType::List), listStructure(std::move(structure)), listType(listType) {}
+    : listStructure(std::move(structure)), listType(listType) {}
 
 std::shared_ptr<MetaList> MetaList::New(MetaType listType) {
     if (listType == MetaType::Struct || listType == MetaType::List) {
         throw CorvaneException("Integer, boolean or string type expected for list.");
     }
-    return std::make_shared<MetaList>(listType, FactoryFlag());
+    return Detail::MakePooled<MetaList>(listType, FactoryFlag());
 }
 
 std::shared_ptr<MetaList> MetaList::New(MetaType listType, std::shared_ptr<MetaStruct>&& structure) {
     if (listType != MetaType::Struct) {
         throw CorvaneException("Struct type expected for list.");
     }
-    auto list = std::make_shared<MetaList>(listType, std::move(structure), FactoryFlag());
+    auto list = Detail::MakePooled<MetaList>(listType, std::move(structure), FactoryFlag());
     // Items are checked against the definition when they are added; it must not gain fields later.
     if (list->listStructure) {
         list->listStructure->LockStructure();

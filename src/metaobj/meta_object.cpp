@@ -43,11 +43,11 @@ std::ostream& operator<<(std::ostream& os, const MetaObject& value) {
 bool MetaObject::IsSameStructure(const std::shared_ptr<MetaObject>& other,
                                  std::vector<std::string>* errors) const {
     // Scalars match on kind alone; their values never take part in a structural comparison.
-    if (other && IsScalar(type) && other->GetType() == type) {
+    if (other && IsScalar(GetType()) && other->GetType() == GetType()) {
         return true;
     }
     if (errors) {
-        errors->push_back("Type mismatch in structure.  Expecting " + MetaTypeString(type) + " got " +
+        errors->push_back("Type mismatch in structure.  Expecting " + MetaTypeString(GetType()) + " got " +
                           (other ? MetaTypeString(other->GetType()) : std::string("NULL")));
     }
     return false;

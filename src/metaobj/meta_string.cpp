@@ -1,6 +1,8 @@
 // MetaString: the immutable byte string, its shared empty instance and UTF-8 escaping of input.
 #include <corvane/metaobj.h>
 
+#include "metaobj/value_pool.h"
+
 #include <tarvik.h>
 
 #include <cstdlib>
@@ -13,11 +15,10 @@ namespace Corvane::MetaObj {
 std::shared_ptr<MetaString> MetaString::_sEmpty;
 bool MetaString::_sInitialized = MetaString::Init();
 
-MetaString::MetaString(std::string value, FactoryFlag)
-    : MetaObject(MetaType::String), value(std::move(value)) {}
+MetaString::MetaString(std::string value, FactoryFlag) : value(std::move(value)) {}
 
 bool MetaString::Init() {
-    _sEmpty = std::make_shared<MetaString>(std::string(), FactoryFlag());
+    _sEmpty = Detail::MakePooled<MetaString>(std::string(), FactoryFlag());
     return true;
 }
 
@@ -32,21 +33,21 @@ std::shared_ptr<MetaString> MetaString::New(const char* text) {
     if (text == nullptr || *text == '\0') {
         return New();
     }
-    return std::make_shared<MetaString>(std::string(text), FactoryFlag());
+    return Detail::MakePooled<MetaString>(std::string(text), FactoryFlag());
 }
 
 std::shared_ptr<MetaString> MetaString::New(const std::string& text) {
     if (text.empty()) {
         return New();
     }
-    return std::make_shared<MetaString>(text, FactoryFlag());
+    return Detail::MakePooled<MetaString>(text, FactoryFlag());
 }
 
 std::shared_ptr<MetaString> MetaString::New(std::string&& text) {
     if (text.empty()) {
         return New();
     }
-    return std::make_shared<MetaString>(std::move(text), FactoryFlag());
+    return Detail::MakePooled<MetaString>(std::move(text), FactoryFlag());
 }
 
 std::shared_ptr<MetaString> MetaString::NewUtf8WithEscapes(std::string&& text) {
@@ -62,7 +63,7 @@ std::shared_ptr<MetaString> MetaString::NewUtf8WithEscapes(std::string&& text) {
         std::unique_ptr<char, void (*)(void*)> owner(escaped, &std::free);
         text.assign(escaped);
     }
-    return std::make_shared<MetaString>(std::move(text), FactoryFlag());
+    return Detail::MakePooled<MetaString>(std::move(text), FactoryFlag());
 }
 
 std::string MetaString::ToString() const {

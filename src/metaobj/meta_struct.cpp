@@ -1,6 +1,10 @@
 // MetaStruct: named records, structure definitions, locking and structural comparison.
 #include <corvane/metaobj.h>
 
+#include "metaobj/value_pool.h"
+
+#include <algorithm>
+#include <new>
 #include <utility>
 
 namespace Corvane::MetaObj {
@@ -9,6 +13,30 @@ namespace {
 
 bool IsScalar(MetaType type) {
     return type == MetaType::Int || type == MetaType::Bool || type == MetaType::String;
+}
+
+using Value = std::shared_ptr<MetaObject>;
+
+// `count` empty value slots.
+Value* NewSlots(std::size_t count) {
+    if (count == 0) {
+        return nullptr;
+    }
+    auto* slots = static_cast<Value*>(Detail::PoolAllocate(count * sizeof(Value)));
+    for (std::size_t i = 0; i < count; ++i) {
+        new (slots + i) Value();
+    }
+    return slots;
+}
+
+void FreeSlots(Value* slots, std::size_t count) noexcept {
+    if (slots == nullptr) {
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        slots[i].~Value();
+    }
+    Detail::PoolDeallocate(slots, count * sizeof(Value));
 }
 
 } // namespace
@@ -31,24 +59,30 @@ bool IsValidStructName(const std::string& name) {
     return true;
 }
 
-MetaStruct::MetaStruct(std::string typeName, FactoryFlag)
-    : MetaObject(MetaType::Struct), typeName(std::move(typeName)) {}
+MetaStruct::MetaStruct(std::string typeName, FactoryFlag) : typeName(std::move(typeName)) {}
 
 MetaStruct::MetaStruct(const std::shared_ptr<MetaStruct>& definition, FactoryFlag)
-    : MetaObject(MetaType::Struct), structureDefinition(definition), typeName(definition->typeName) {}
+    : names(definition->names), structureDefinition(definition), typeName(definition->typeName) {
+    // The definition's names are the only ones such a record can have: shared from the start.
+    values = NewSlots(Slots());
+}
+
+MetaStruct::~MetaStruct() {
+    FreeSlots(values, Slots());
+}
 
 std::shared_ptr<MetaStruct> MetaStruct::New(const std::string& typeName) {
     if (!IsValidStructName(typeName)) {
         throw CorvaneException("Invalid name specified for MetaStruct: " + typeName);
     }
-    return std::make_shared<MetaStruct>(typeName, FactoryFlag());
+    return Detail::MakePooled<MetaStruct>(typeName, FactoryFlag());
 }
 
 std::shared_ptr<MetaStruct> MetaStruct::New(std::string&& typeName) {
     if (!IsValidStructName(typeName)) {
         throw CorvaneException("Invalid name specified for MetaStruct: " + typeName);
     }
-    return std::make_shared<MetaStruct>(std::move(typeName), FactoryFlag());
+    return Detail::MakePooled<MetaStruct>(std::move(typeName), FactoryFlag());
 }
 
 std::shared_ptr<MetaStruct> MetaStruct::New(const char* typeName) {
@@ -59,45 +93,93 @@ std::shared_ptr<MetaStruct> MetaStruct::New(const std::shared_ptr<MetaStruct>& d
     if (!definition) {
         throw CorvaneException("Invalid NULL structure definition specified for MetaStruct");
     }
-    auto record = std::make_shared<MetaStruct>(definition, FactoryFlag());
+    auto record = Detail::MakePooled<MetaStruct>(definition, FactoryFlag());
     // Records made from the definition rely on its field set staying as it is now.
     definition->LockStructure();
     return record;
 }
 
-std::vector<std::string> MetaStruct::GetFieldNames() const {
-    std::vector<std::string> names;
-    names.reserve(fields.size());
-    for (const auto& entry : fields) {
-        names.push_back(entry.first);
+std::shared_ptr<MetaStruct> MetaStruct::NewLike(const std::string& typeName, const MetaStruct& model) {
+    std::shared_ptr<MetaStruct> record = New(typeName);
+    if (model.names) {
+        record->values = NewSlots(model.names->size());
+        record->names = model.names;
     }
-    return names;
+    return record;
+}
+
+std::size_t MetaStruct::Find(const std::string& name) const {
+    if (!names) {
+        return 0;
+    }
+    const auto it = std::lower_bound(names->begin(), names->end(), name);
+    return it != names->end() && *it == name ? static_cast<std::size_t>(it - names->begin()) : names->size();
+}
+
+const std::shared_ptr<MetaObject>* MetaStruct::FindValue(const std::string& name) const {
+    const std::size_t slot = Find(name);
+    return slot < Slots() && values[slot] ? &values[slot] : nullptr;
+}
+
+const std::string& MetaStruct::DocumentationAt(std::size_t slot) const {
+    return documentation ? (*documentation)[slot] : _docEmpty;
+}
+
+MetaStruct::FieldIterator::reference MetaStruct::FieldIterator::operator*() const {
+    return reference((*record->names)[index], Field{record->values[index], record->DocumentationAt(index)});
+}
+
+void MetaStruct::FieldIterator::Skip() {
+    while (index < record->Slots() && !record->values[index]) {
+        ++index;
+    }
+}
+
+MetaStruct::FieldIterator MetaStruct::FieldRange::end() const {
+    return FieldIterator(record, record->Slots());
+}
+
+MetaStruct::FieldIterator MetaStruct::FieldRange::find(const std::string& name) const {
+    const std::size_t slot = record->Find(name);
+    return slot < record->Slots() && record->values[slot] ? FieldIterator(record, slot) : end();
+}
+
+std::vector<std::string> MetaStruct::GetFieldNames() const {
+    std::vector<std::string> result;
+    result.reserve(count);
+    for (std::size_t slot = 0; slot < Slots(); ++slot) {
+        if (values[slot]) {
+            result.push_back((*names)[slot]);
+        }
+    }
+    return result;
 }
 
 bool MetaStruct::HasField(const std::string& name) const {
-    return fields.find(name) != fields.end();
+    return FindValue(name) != nullptr;
 }
 
 std::shared_ptr<MetaObject> MetaStruct::GetField(const std::string& name) const {
-    auto it = fields.find(name);
-    return it == fields.end() ? std::shared_ptr<MetaObject>() : it->second.value;
+    const std::shared_ptr<MetaObject>* value = FindValue(name);
+    return value ? *value : std::shared_ptr<MetaObject>();
 }
 
 MetaType MetaStruct::GetFieldType(const std::string& name) const {
-    auto it = fields.find(name);
-    if (it == fields.end()) {
+    const std::shared_ptr<MetaObject>* value = FindValue(name);
+    if (value == nullptr) {
         // Long-standing contract of this call: callers catch a plain int, not CorvaneException.
         throw 1;
     }
-    return it->second.value->GetType();
+    return (*value)->GetType();
 }
 
 const std::string& MetaStruct::GetFieldDocumentation(const std::string& name) const {
-    auto it = fields.find(name);
-    if (it == fields.end()) {
+    const std::size_t slot = Find(name);
+    if (slot >= Slots() || !values[slot]) {
         throw CorvaneException("Field " + name + " is not present in the structure " + typeName);
     }
-    return it->second.documentation.empty() ? _docMissingStaticString : it->second.documentation;
+    const std::string& text = DocumentationAt(slot);
+    return text.empty() ? _docMissingStaticString : text;
 }
 
 bool MetaStruct::MatchesStructureDefinition() const {
@@ -113,14 +195,26 @@ void MetaStruct::SetField(const std::string& name, const std::shared_ptr<MetaObj
         throw CorvaneException("Invalid NULL value was assigned to the field " + name + " in the structure " +
                                typeName);
     }
-    auto it = fields.lower_bound(name);
-    if (it != fields.end() && it->first == name) {
+    const std::size_t size = Slots();
+    std::size_t slot = size;
+    if (names) {
+        slot =
+            static_cast<std::size_t>(std::lower_bound(names->begin(), names->end(), name) - names->begin());
+    }
+    const bool named = slot < size && (*names)[slot] == name;
+    if (named && values[slot]) {
         // An existing field passed the definition check when it was inserted, and a definition is
         // locked for as long as records use it, so replacing needs no further check.
         // Documentation first: it is the only step that can throw (std::string keeps its old
         // content then), so a failure leaves the field as it was.
-        it->second.documentation = documentation;
-        it->second.value = value;
+        if (this->documentation) {
+            (*this->documentation)[slot] = documentation;
+        } else if (!documentation.empty()) {
+            auto texts = std::make_unique<std::vector<std::string>>(size);
+            (*texts)[slot] = documentation;
+            this->documentation = std::move(texts);
+        }
+        values[slot] = value;
         return;
     }
     if (locked) {
@@ -132,7 +226,42 @@ void MetaStruct::SetField(const std::string& name, const std::shared_ptr<MetaObj
                                " on structure.  The field does not match the Structure definition for this "
                                "MetaStruct.");
     }
-    fields.emplace_hint(it, name, Field{value, documentation});
+    // Everything that can fail comes first; the record changes only once nothing can.
+    std::string text = documentation;
+    if (!this->documentation && !text.empty()) {
+        this->documentation = std::make_unique<std::vector<std::string>>(size);
+    }
+    if (!named) {
+        // A new name: the names are copied first unless this record alone holds them.
+        std::shared_ptr<Names> grown = names && names.use_count() == 1 ? names : std::make_shared<Names>();
+        grown->reserve(size + 1);
+        if (grown != names && names) {
+            grown->assign(names->begin(), names->end());
+        }
+        std::string copy = name;
+        if (this->documentation) {
+            this->documentation->reserve(size + 1);
+        }
+        Value* moved = NewSlots(size + 1);
+        for (std::size_t i = 0; i < size; ++i) {
+            moved[i < slot ? i : i + 1] = std::move(values[i]);
+        }
+        moved[slot] = value;
+        grown->insert(grown->begin() + static_cast<std::ptrdiff_t>(slot), std::move(copy));
+        FreeSlots(values, size);
+        values = moved;
+        names = std::move(grown);
+        if (this->documentation) {
+            this->documentation->insert(this->documentation->begin() + static_cast<std::ptrdiff_t>(slot),
+                                        std::move(text));
+        }
+    } else {
+        values[slot] = value;
+        if (this->documentation) {
+            (*this->documentation)[slot] = std::move(text);
+        }
+    }
+    ++count;
 }
 
 void MetaStruct::SetField(const char* name, const std::shared_ptr<MetaObject>& value) {
@@ -247,7 +376,15 @@ void MetaStruct::RemoveField(const std::string& name) {
     if (locked) {
         throw CorvaneException("Structure is locked, unable to remove fields");
     }
-    fields.erase(name);
+    const std::size_t slot = Find(name);
+    if (slot < Slots() && values[slot]) {
+        // The name stays (it may be shared), without a value it is no field.
+        values[slot].reset();
+        if (documentation) {
+            (*documentation)[slot].clear();
+        }
+        --count;
+    }
 }
 
 bool MetaStruct::IsSameStructure(const std::shared_ptr<MetaObject>& other,
@@ -279,32 +416,44 @@ bool MetaStruct::IsSameStructure(const std::shared_ptr<MetaObject>& other,
         errors->push_back("Type names do not match.");
     }
     bool sameCount = true;
-    if (fields.size() != candidate->fields.size()) {
+    if (count != candidate->count) {
         sameCount = false;
         if (errors) {
             errors->push_back("Mismatch on number of fields set in struct. Expected " +
-                              std::to_string(fields.size()) + " found " +
-                              std::to_string(candidate->fields.size()));
+                              std::to_string(count) + " found " + std::to_string(candidate->count));
         }
     }
 
-    // Both maps are in the same name order, so one forward walk over the candidate finds every
-    // expected field: linear in the two field counts, which keeps list insertion cheap.
-    auto candidateIt = candidate->fields.begin();
-    const auto candidateEnd = candidate->fields.end();
-    for (const auto& [name, field] : fields) {
-        int order = -1;
-        while (candidateIt != candidateEnd && (order = candidateIt->first.compare(name)) < 0) {
-            ++candidateIt;
+    // Both sides are in the same name order, so one forward walk over the candidate finds every
+    // expected field: linear in the two field counts, which keeps list insertion cheap. Records
+    // sharing their names need no comparison of names at all.
+    const bool sameNames = names == candidate->names;
+    std::size_t candidateSlot = 0;
+    const std::size_t candidateEnd = candidate->Slots();
+    for (std::size_t slot = 0; slot < Slots(); ++slot) {
+        const std::shared_ptr<MetaObject>& value = values[slot];
+        if (!value) {
+            continue;
         }
-        if (candidateIt == candidateEnd || order != 0) {
+        const std::string& name = (*names)[slot];
+        int order = -1;
+        if (sameNames) {
+            candidateSlot = slot;
+            order = 0;
+        } else {
+            while (candidateSlot < candidateEnd &&
+                   (order = (*candidate->names)[candidateSlot].compare(name)) < 0) {
+                ++candidateSlot;
+            }
+        }
+        if (candidateSlot == candidateEnd || order != 0 || !candidate->values[candidateSlot]) {
             if (errors) {
                 errors->push_back("Missing field in input: " + name);
             }
             return false;
         }
-        const std::shared_ptr<MetaObject>& candidateValue = candidateIt->second.value;
-        const MetaType kind = field.value->GetType();
+        const std::shared_ptr<MetaObject>& candidateValue = candidate->values[candidateSlot];
+        const MetaType kind = value->GetType();
         if (kind != candidateValue->GetType()) {
             if (errors) {
                 errors->push_back("Type mismatch on field: " + name);
@@ -312,20 +461,20 @@ bool MetaStruct::IsSameStructure(const std::shared_ptr<MetaObject>& other,
             return false;
         }
         // Scalars of equal kind always match; only structures and lists need the nested call.
-        if (!IsScalar(kind) && !field.value->IsSameStructure(candidateValue, errors)) {
+        if (!IsScalar(kind) && !value->IsSameStructure(candidateValue, errors)) {
             if (errors) {
                 errors->push_back("Type mismatch on field: " + name);
             }
             return false;
         }
-        ++candidateIt;
+        ++candidateSlot;
     }
     return sameCount;
 }
 
 std::string MetaStruct::ToString() const {
     std::string text = "{";
-    for (const auto& [name, field] : fields) {
+    for (const auto& [name, field] : GetFields()) {
         text += '\'';
         text += name;
         text += "' => '";

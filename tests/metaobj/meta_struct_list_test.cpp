@@ -191,3 +191,89 @@ TEST(MetaObjectTest, ComparisonResultsAndMessagesInOrder) {
                                               }));
     }
 }
+
+// The fields as GetFields() walks them: "name=value" in order, then the count it reports.
+std::string Walk(const MetaStruct& record) {
+    std::string text;
+    for (const auto& [name, field] : record.GetFields()) {
+        text += name + "=" + field.value->ToString() +
+                (field.documentation.empty() ? "" : "(" + field.documentation + ")") + " ";
+    }
+    return text + std::to_string(record.GetFields().size());
+}
+
+TEST(MetaStructTest, GetFieldsWalksNameOrderAndFindsByName) {
+    auto record =
+        Rec("Rec", {{"b", MetaInt::New(2)}, {"a", MetaString::New("x")}, {"c", MetaBool::New(true)}});
+    record->SetField(std::string("a"), MetaString::New("y"), "doc");
+    EXPECT_EQ("a=y(doc) b=2 c=true 3", Walk(*record));
+    const auto fields = record->GetFields();
+    EXPECT_FALSE(fields.empty());
+    EXPECT_EQ(1U, fields.count("b"));
+    EXPECT_EQ(0U, fields.count("d"));
+    EXPECT_EQ("2", fields.find("b")->second.value->ToString());
+    EXPECT_EQ("b", fields.find("b")->first);
+    EXPECT_TRUE(fields.find("d") == fields.end());
+    record->RemoveField("b"); // a gap in the middle is passed over, by the walk and by find
+    EXPECT_EQ("a=y(doc) c=true 2", Walk(*record));
+    EXPECT_TRUE(record->GetFields().find("b") == record->GetFields().end());
+    EXPECT_FALSE(record->HasField("b"));
+    EXPECT_EQ(nullptr, record->GetField("b"));
+    EXPECT_EQ((std::vector<std::string>{"a", "c"}), record->GetFieldNames());
+    record->SetField("b", 5); // and the name can hold a field again
+    EXPECT_EQ("a=y(doc) b=5 c=true 3", Walk(*record));
+    EXPECT_EQ("Rec {'a' => 'y', 'b' => '5', 'c' => 'true', } String(doc) Int Bool", State(*record));
+}
+
+TEST(MetaStructTest, RecordsLikeAModelChangeIndependently) {
+    auto model = Pair("m", 1);
+    auto like = MetaStruct::NewLike("Other", *model);
+    EXPECT_EQ("Other {}", State(*like));
+    EXPECT_EQ("0", Walk(*like));
+    EXPECT_TRUE(like->GetFields().empty());
+    EXPECT_FALSE(like->HasStructureDefinition());
+    EXPECT_THROW_MSG(MetaStruct::NewLike("a b", *model), "Invalid name specified for MetaStruct: a b");
+    like->SetField("Value", 2);
+    EXPECT_EQ("Other {'Value' => '2', } Int", State(*like));
+    like->SetField(std::string("Name"), MetaString::New("n"), "the name");
+    like->SetField("Extra", true); // a name the model lacks
+    like->RemoveField("Value");
+    EXPECT_EQ("Other {'Extra' => 'true', 'Name' => 'n', } Bool String(the name)", State(*like));
+    EXPECT_EQ("Pair {'Name' => 'm', 'Value' => '1', } String Int", State(*model));
+    model->SetField("Zeta", 3); // and the model's new names stay its own
+    EXPECT_EQ("Other {'Extra' => 'true', 'Name' => 'n', } Bool String(the name)", State(*like));
+    EXPECT_EQ("Pair {'Name' => 'm', 'Value' => '1', 'Zeta' => '3', } String Int Int", State(*model));
+    like->LockStructure();
+    EXPECT_THROW_MSG(like->SetField("Value", 1),
+                     "Unable to set new field Value on structure. Structure has been locked");
+}
+
+TEST(MetaListTest, ItemsLikeTheDefinitionAreCheckedAsAnyOther) {
+    auto definition = Pair("", 0);
+    auto list = MetaList::New(MetaType::Struct, definition);
+    auto item = MetaStruct::NewLike("Pair", *definition);
+    item->SetField("Name", "a");
+    const std::string noMatch = "There was an error adding an item to this list.  The item being added did "
+                                "not match the declared structure of this list, so it was not added.";
+    EXPECT_THROW_MSG(list->Add(item), kInvalid +
+                                          "(3) : Mismatch on number of fields set in struct. Expected 2 "
+                                          "found 1, Missing field in input: Value, " +
+                                          noMatch);
+    item->SetField("Value", "not a number");
+    EXPECT_THROW_MSG(list->Add(item), kInvalid + "(2) : Type mismatch on field: Value, " + noMatch);
+    item->SetField("Value", 1);
+    list->Add(item);
+    auto wider = MetaStruct::NewLike("Pair", *definition);
+    wider->SetField("Name", "b");
+    wider->SetField("Value", 2);
+    wider->SetField("More", 3);
+    EXPECT_THROW_MSG(list->Add(wider), kInvalid +
+                                           "(2) : Mismatch on number of fields set in struct. Expected 2 "
+                                           "found 3, " +
+                                           noMatch);
+    EXPECT_EQ("{'Name' => 'a', 'Value' => '1', }", list->ToString());
+    // The definition compares the same with records of its own names and with records of their own.
+    EXPECT_TRUE(definition->IsSameStructure(item, nullptr));
+    EXPECT_TRUE(item->IsSameStructure(Pair("c", 3), nullptr));
+    EXPECT_FALSE(wider->IsSameStructure(item, nullptr));
+}

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -223,6 +224,130 @@ TEST(VarnokOutputBound, AnEndlessTextEndsTheProgramWithTheBoundsMessage) {
     const pid_t program = PidFrom(dir.Path() + "/pid");
     ASSERT_LT(0, program);
     EXPECT_TRUE(IsGoneSoon(program));
+}
+
+// An "ERROR:" line that never ends is bounded as a text of a document is: the same message, the
+// program's group ended, within the same memory limit; the complete line before it is not reported.
+TEST(VarnokOutputBound, AnEndlessErrorLineEndsTheProgramWithTheBoundsMessage) {
+    Subreaper subreaper;
+    CorvaneTest::TempDir dir;
+    const auto start = Clock::now();
+    const std::string limit = std::string(SANITIZE_FLAGS).empty() ? "ulimit -v 600000 && " : "";
+    const VarnokTest::Result result = VarnokTest::RunProgram(
+        "/bin/sh", {"-c", limit + "exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(), "--plugin-dir", kOutput,
+                    "stream", "complain", "--dir", dir.Path()});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(
+        "Errors: \nUnable to parse output of Extension Command: Error parsing command output.  A text of "
+        "more than 100000000 bytes cannot be read\n",
+        result.err);
+    const pid_t program = PidFrom(dir.Path() + "/pid");
+    ASSERT_LT(0, program);
+    EXPECT_TRUE(IsGoneSoon(program));
+}
+
+// Records opened inside one another forever: varnok stops at the parser's nesting limit with the
+// parser's message, as for a document that ends there, and ends the program's group.
+TEST(VarnokOutputBound, EndlessNestingEndsTheProgramWithTheParsersMessage) {
+    Subreaper subreaper;
+    CorvaneTest::TempDir dir;
+    const auto start = Clock::now();
+    const VarnokTest::Result result =
+        VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "nest", "--dir", dir.Path()});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(
+        "Errors: \nOutput of the program is not well-formed XML: line 1, column 5147: Excessive depth in "
+        "document: 256 use XML_PARSE_HUGE option\nNo root object set for output. The command did not "
+        "provide proper output.\nImplementation error! The output of this command does not match the "
+        "declared output type, see errors above.\n",
+        result.err);
+    const pid_t program = PidFrom(dir.Path() + "/pid");
+    ASSERT_LT(0, program);
+    EXPECT_TRUE(IsGoneSoon(program));
+}
+
+// What the json formatter prints for `count` records of `output.sh rows`: fields in name order
+// whatever their order in the document, equal tags in many records each printed as their own.
+std::string ExpectedRows(int count) {
+    const std::string pad(130, 'p');
+    std::string text = "\n[\n";
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "disk-%08d", i);
+        text += std::string("\n      {\n         \"Mounted\": ") + (i % 2 == 0 ? "true" : "false") +
+                ",\n         \"Name\": \"" + name + "\",\n         \"Path\": \"\\/dev\\/disk\\/by-id\\/" +
+                pad + std::to_string(i) + "\",\n         \"Size\": " + std::to_string(1000000 + i * 7) +
+                ",\n         \"Tags\": \n            [\n            \"ssd\", \n            \"" +
+                (i % 3 == 0 ? "boot" : "data") + "\"\n            ]\n      }" +
+                (i + 1 < count ? ", \n" : "\n");
+    }
+    return text + "]\n";
+}
+
+// 60,000 records of some 480 bytes of text each (29 MB) are read, checked and printed exactly within
+// an address space of 100 MB, program and libraries included: the values take well under twice the
+// text. (The limit is left out for an instrumented binary, whose shadow memory no such limit admits.)
+TEST(VarnokOutputBound, ALongListOfRecordsIsReadWithinAnAddressSpaceOf100MB) {
+    const std::string limit = std::string(SANITIZE_FLAGS).empty() ? "ulimit -v 100000 && " : "";
+    const VarnokTest::Result result =
+        VarnokTest::RunProgram("/bin/sh", {"-c", limit + "exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(),
+                                           "--plugin-dir", kOutput, "stream", "rows", "--count", "60000"});
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(0, result.status);
+    EXPECT_TRUE(result.out == ExpectedRows(60000)) << result.out.substr(0, 2000);
+}
+
+// What the table formatter prints for `count` (at least 1) records of `output.sh rows`: each column as
+// wide as its widest cell, which only the last record may reach.
+std::string ExpectedTable(int count) {
+    const auto left = [](const std::string& text, std::size_t width) {
+        return text + std::string(width - text.size(), ' ');
+    };
+    const std::string pad(130, 'p');
+    const std::size_t pathWidth =
+        std::string("/dev/disk/by-id/").size() + pad.size() + std::to_string(count - 1).size() + 2;
+    const std::size_t widths[] = {9, 15, pathWidth, 9};
+    std::string text =
+        left("Mounted", 9) + left("Name", 15) + left("Path", pathWidth) + left("Size", 9) + "Tags\n";
+    for (const std::size_t width : widths) {
+        text += std::string(width - 2, '-') + "  ";
+    }
+    text += "----\n";
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "disk-%08d", i);
+        const std::string size = std::to_string(1000000 + i * 7);
+        text += left(i % 2 == 0 ? "true" : "false", 9) + left(name, 15) +
+                left("/dev/disk/by-id/" + pad + std::to_string(i), pathWidth) +
+                std::string(7 - size.size(), ' ') + size + "  ssd, " + (i % 3 == 0 ? "boot" : "data") + "\n";
+    }
+    return text;
+}
+
+// The table needs every row before its first line; the same list fits in the same space.
+TEST(VarnokOutputBound, ALongTableIsPrintedWithinAnAddressSpaceOf100MB) {
+    const std::string limit = std::string(SANITIZE_FLAGS).empty() ? "ulimit -v 100000 && " : "";
+    const VarnokTest::Result result = VarnokTest::RunProgram(
+        "/bin/sh", {"-c", limit + "exec \"$0\" \"$@\"", VarnokTest::VarnokBinary(), "--plugin-dir", kOutput,
+                    "--formatter", "table", "stream", "rows", "--count", "60000"});
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(0, result.status);
+    EXPECT_TRUE(result.out == ExpectedTable(60000)) << result.out.substr(0, 2000);
+    EXPECT_RUN(VarnokTest::RunVarnok(
+                   {"--plugin-dir", kOutput, "--formatter", "table", "stream", "rows", "--count", "11"}),
+               ExpectedTable(11), "", 0);
+}
+
+// A list of no records, and of one, print as they always did.
+TEST(VarnokOutputBound, ShortListsOfRecordsPrintExactly) {
+    EXPECT_RUN(VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "rows", "--count", "0"}), "\n[\n]\n",
+               "", 0);
+    EXPECT_RUN(VarnokTest::RunVarnok({"--plugin-dir", kOutput, "stream", "rows", "--count", "1"}),
+               ExpectedRows(1), "", 0);
 }
 
 // A document written one byte at a time, its declaration, comment and reference cut across writes,

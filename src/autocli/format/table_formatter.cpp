@@ -56,13 +56,22 @@ const Detail::FieldFormatKeys& KeysFor(Column& column, const std::string& typeNa
     return column.keys;
 }
 
-// A cell worked out in the width pass and printed in the row pass.
-struct Cell {
-    std::string text;        // the value with printf and units applied
-    const MetaObject* value; // kept alive by the output's tree for the whole call
-    bool isInt;              // kept here so the row pass need not touch the value again
-    bool failed;             // `text` says why the printf format could not be applied
-};
+// The value of a cell, or null when the record lacks it.
+std::shared_ptr<MetaObject> CellValue(const MetaStruct& record, const Column& column) {
+    return column.segments.size() == 1 ? record.GetField(column.name)
+                                       : ResolveSegments(&record, column.segments);
+}
+
+// The text of a cell: the value with printf and units applied. A string with neither is its own text
+// and is not copied.
+const std::string& CellText(const MetaObject& value, const Detail::FieldFormatKeys& keys,
+                            std::string& scratch, bool* failed) {
+    if (keys.printfFormat == nullptr && keys.units == nullptr && value.GetType() == MetaType::String) {
+        return static_cast<const MetaString&>(value).GetValue();
+    }
+    scratch = Detail::FormatFieldValue(value, keys, failed);
+    return scratch;
+}
 
 // Puts back the caller's justification and width when the table is done.
 class StreamStateGuard {
@@ -175,11 +184,11 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
         column.width = &widths.emplace(names[i], static_cast<unsigned>(names[i].size() + 2)).first->second;
     }
 
-    // Width pass. The cell texts are kept for the row pass, so each value is resolved and formatted
-    // once; nothing is written unless the whole list is usable.
+    // Width pass: every value is resolved and formatted, and nothing is written unless the whole list
+    // is usable. The texts are not kept: a large list would hold them all at once besides its values.
+    // The row pass works each one out again, which costs little (a string is its own text).
     const auto& elements = list->GetObjects();
-    std::vector<Cell> cells;
-    cells.reserve(elements.size() * columns.size());
+    std::string scratch;
     for (const auto& element : elements) {
         const MetaStruct* record = nullptr;
         if (element && element->GetType() == MetaType::Struct) {
@@ -191,19 +200,16 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
             return false;
         }
         for (Column& column : columns) {
-            std::shared_ptr<MetaObject> value = column.segments.size() == 1
-                                                    ? record->GetField(column.name)
-                                                    : ResolveSegments(record, column.segments);
+            std::shared_ptr<MetaObject> value = CellValue(*record, column);
             if (!value) {
                 out << "Error: Unknown field in field list: " << column.name;
                 EndLine(out);
                 return false;
             }
             bool failed = false;
-            std::string text =
-                Detail::FormatFieldValue(*value, KeysFor(column, record->GetTypeName(), params), &failed);
-            *column.width = std::max(*column.width, static_cast<unsigned>(text.size() + 2));
-            cells.push_back(Cell{std::move(text), value.get(), value->GetType() == MetaType::Int, failed});
+            const std::string& cellText =
+                CellText(*value, KeysFor(column, record->GetTypeName(), params), scratch, &failed);
+            *column.width = std::max(*column.width, static_cast<unsigned>(cellText.size() + 2));
         }
     }
 
@@ -260,24 +266,28 @@ bool TableFormatter::Format(const std::shared_ptr<CallSpec::Output>& output, For
     // Set when a cell printed says why its printf format could not be applied: the table is printed
     // whole, and the call reports the problem.
     bool cellFailed = false;
-    std::size_t cellIndex = 0;
-    for (std::size_t row = 0; row < elements.size(); ++row) {
-        for (const Column& column : columns) {
-            const Cell& cell = cells[cellIndex++];
+    for (const auto& element : elements) {
+        // The width pass found every element a record with every column.
+        const auto& record = static_cast<const MetaStruct&>(*element);
+        for (Column& column : columns) {
+            const std::shared_ptr<MetaObject> value = CellValue(record, column);
             if (wrapping && column.isLast && wrapIndent != 0) {
                 // Continuation lines start under the last column; the fitting writes to the stream itself.
                 writer.Put();
-                AutoCli_FitString(fitIndent, fitWidth, cell.value->ToString(), true, out, false, '\0', true);
+                AutoCli_FitString(fitIndent, fitWidth, value->ToString(), true, out, false, '\0', true);
                 continue;
             }
-            cellFailed = cellFailed || cell.failed;
-            if (cell.isInt) {
-                pad(cell.text, *column.width - 2, true);
+            bool failed = false;
+            const std::string& cellText =
+                CellText(*value, KeysFor(column, record.GetTypeName(), params), scratch, &failed);
+            cellFailed = cellFailed || failed;
+            if (value->GetType() == MetaType::Int) {
+                pad(cellText, *column.width - 2, true);
                 text += "  ";
             } else if (column.isLast) {
-                text += cell.text;
+                text += cellText;
             } else {
-                pad(cell.text, *column.width, false);
+                pad(cellText, *column.width, false);
             }
         }
         writer.EndLine();

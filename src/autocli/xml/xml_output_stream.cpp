@@ -14,9 +14,10 @@
 // file (none can be made, it is full, or it would pass the process's file-size limit) the text is kept
 // in memory.
 //
-// A broken bound (more than INT_MAX bytes, too many attributes, a text longer than
-// XmlUtil_MaxTextBytes) is known as soon as the piece that breaks it arrives, and decides the outcome:
-// the whole-text reader gives the same for any text that ends there.
+// A broken bound (more than INT_MAX bytes, too many attributes, a text or an "ERROR:" line longer than
+// XmlUtil_MaxTextBytes, elements nested deeper than the parser's tree builder allows) is known as soon as the
+// piece that breaks it arrives, and decides the outcome: the whole-text reader gives the same for any text
+// that ends there.
 #include <corvane/xmlutil.h>
 
 #include "autocli/os/error_text.h"
@@ -46,7 +47,7 @@ namespace {
 constexpr std::size_t kKeptBytes = std::size_t{4} << 20;
 const std::string_view kErrorMark = "ERROR:";
 
-enum class Bound : unsigned char { None, Length, Attributes, Text };
+enum class Bound : unsigned char { None, Length, Attributes, Text, Depth };
 
 // Writes all of `size` bytes; false on any failure.
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -102,6 +103,8 @@ struct XmlOutputStream::State {
     bool errorLines = false;
     bool errorLinesDone = false;
     std::size_t lineStart = 0;
+    // Where the search for the end of the current "ERROR:" line goes on.
+    std::size_t scanned = 0;
     // The output while it is at most kKeptBytes long, or all of it without a temporary file; its first
     // bytes after that.
     std::string text;
@@ -115,7 +118,7 @@ struct XmlOutputStream::State {
 
     bool Read(const char* data, std::size_t size);
     void Keep(const char* data, std::size_t size);
-    void KeepErrorLines(const char* data, std::size_t size);
+    bool KeepErrorLines(const char* data, std::size_t size);
     std::string WholeText() const;
     std::string ReadSpool(std::size_t length) const;
 };
@@ -133,6 +136,10 @@ bool XmlOutputStream::State::Read(const char* data, std::size_t size) {
         plainGoing = false;
         if (plain.TextTooLong()) {
             broken = Bound::Text;
+            return false;
+        }
+        if (plain.TooDeep()) {
+            broken = Bound::Depth;
             return false;
         }
     }
@@ -165,26 +172,37 @@ void XmlOutputStream::State::Keep(const char* data, std::size_t size) {
 }
 
 // Keeps the leading "ERROR:" lines and the start of the line after them, which is all they are read for.
-void XmlOutputStream::State::KeepErrorLines(const char* data, std::size_t size) {
+// A line whose message passes XmlUtil_MaxTextBytes breaks the text bound, as a text of a document does:
+// false then, and nothing is kept.
+bool XmlOutputStream::State::KeepErrorLines(const char* data, std::size_t size) {
     if (errorLinesDone) {
-        return;
+        return true;
     }
     text.append(data, size);
     for (;;) {
-        const std::size_t lineFeed = text.find('\n', lineStart);
+        const std::size_t lineFeed = text.find('\n', scanned);
         if (lineFeed == std::string::npos) {
-            return;
+            // Searched once: a long line arriving in many pieces is not searched again from its start.
+            scanned = text.size();
+            if (text.size() - lineStart - kErrorMark.size() > XmlUtil_MaxTextBytes) {
+                broken = Bound::Text;
+                std::string().swap(text);
+                return false;
+            }
+            return true;
         }
         const std::size_t next = lineFeed + 1;
         if (text.size() - next < kErrorMark.size()) {
-            return; // not known yet whether the next line is one
+            scanned = lineFeed;
+            return true; // not known yet whether the next line is one
         }
         if (std::string_view(text).substr(next, kErrorMark.size()) != kErrorMark) {
             text.resize(next + kErrorMark.size());
             errorLinesDone = true;
-            return;
+            return true;
         }
         lineStart = next;
+        scanned = next;
     }
 }
 
@@ -237,8 +255,7 @@ bool XmlOutputStream::Add(const char* data, std::size_t size) {
         if (s.errorLines) {
             std::string first = std::move(s.text);
             s.text.clear();
-            s.KeepErrorLines(first.data(), first.size());
-            return true;
+            return s.KeepErrorLines(first.data(), first.size());
         }
         std::string first = std::move(s.text);
         s.text.clear();
@@ -246,8 +263,7 @@ bool XmlOutputStream::Add(const char* data, std::size_t size) {
         return s.Read(first.data(), first.size());
     }
     if (s.errorLines) {
-        s.KeepErrorLines(data, size);
-        return true;
+        return s.KeepErrorLines(data, size);
     }
     s.Keep(data, size);
     return s.Read(data, size);
@@ -300,6 +316,9 @@ std::shared_ptr<MetaObject> XmlOutputStream::Value(std::string& problem) {
         return nullptr;
     case Bound::Text:
         ThrowTextTooLong();
+    case Bound::Depth:
+        // The whole-text reader stops at the same element with the same message.
+        return XmlUtil_ParseXmlOutput(s.WholeText(), problem);
     case Bound::None:
         break;
     }

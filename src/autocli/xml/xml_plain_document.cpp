@@ -24,6 +24,9 @@ namespace {
 // the parser's work per chunk against the size of its input buffer.
 constexpr std::size_t kChunkBytes = 4096;
 
+// The open elements libxml2's tree builder allows around a new one without XML_PARSE_HUGE.
+constexpr unsigned int kTreeMaxDepth = 256;
+
 } // namespace
 
 class PlainDocumentReader::Reader {
@@ -62,6 +65,7 @@ public:
     }
 
     bool TextTooLong() const { return textTooLong; }
+    bool TooDeep() const { return tooDeep; }
 
 private:
     void Start() {
@@ -145,6 +149,13 @@ private:
             return;
         }
         reader->run = 0;
+        // libxml2's tree builder refuses an element with more than kTreeMaxDepth open around it; the
+        // tree reader stops there, whatever follows.
+        if (++reader->depth > kTreeMaxDepth + 1 && (reader->parser->options & XML_PARSE_HUGE) == 0) {
+            reader->tooDeep = true;
+            reader->Abandon();
+            return;
+        }
         // An unbound prefix stays part of the name in the tree.
         bool unbound = prefix != nullptr && uri == nullptr;
         for (int i = 0; i < attributeCount && !unbound; ++i) {
@@ -160,6 +171,7 @@ private:
     static void OnEndElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
         if (Reader* reader = Of(context)) {
             reader->run = 0;
+            --reader->depth;
             reader->Guard([&] { return reader->builder.EndElement(); });
         }
     }
@@ -218,6 +230,9 @@ private:
     std::size_t headFed = 0;
     xmlParserCtxt* parser = nullptr;
     bool textTooLong = false;
+    bool tooDeep = false;
+    // The elements open, the one being started included.
+    unsigned int depth = 0;
     bool abandoned = false;
     std::exception_ptr failure;
     PlainValueBuilder builder;
@@ -238,6 +253,10 @@ bool PlainDocumentReader::Take(std::shared_ptr<MetaObject>& value) {
 
 bool PlainDocumentReader::TextTooLong() const {
     return reader->TextTooLong();
+}
+
+bool PlainDocumentReader::TooDeep() const {
+    return reader->TooDeep();
 }
 
 bool ReadPlainOutputDocument(const std::string& text, std::shared_ptr<MetaObject>& value) {

@@ -25,6 +25,9 @@ public:
     // Whether the document was left because a run of text passed XmlUtil_MaxTextBytes, which the tree
     // reader refuses wherever it stands.
     bool TextTooLong() const;
+    // Whether the document was left at an element nested deeper than libxml2's tree builder allows,
+    // where the tree reader stops with the parser's message whatever follows.
+    bool TooDeep() const;
 
 private:
     class Reader;

@@ -33,7 +33,7 @@ bool Is(const xmlChar* name, const char* expected) {
 std::shared_ptr<MetaObject> Copy(const std::shared_ptr<MetaObject>& value);
 
 std::shared_ptr<MetaStruct> CopyRecord(const MetaStruct& record) {
-    std::shared_ptr<MetaStruct> copy = MetaStruct::New(record.GetTypeName());
+    std::shared_ptr<MetaStruct> copy = MetaStruct::NewLike(record.GetTypeName(), record);
     for (const auto& [name, field] : record.GetFields()) {
         copy->SetField(name, Copy(field.value), kNoDocumentation);
     }
@@ -132,7 +132,14 @@ bool PlainValueBuilder::BeginValue(Tag tag, int attributeCount, const xmlChar** 
             return false;
         }
         Frame frame(Kind::Record);
-        frame.record = MetaStruct::New(scratch);
+        // The items of a list of structures mostly have the fields of its first one, which is the
+        // list's definition: they share its names.
+        const Frame& holder = frames.back();
+        if (holder.kind == Kind::List && holder.list && holder.list->GetListStructure()) {
+            frame.record = MetaStruct::NewLike(scratch, *holder.list->GetListStructure());
+        } else {
+            frame.record = MetaStruct::New(scratch);
+        }
         frames.push_back(std::move(frame));
         break;
     }
@@ -226,7 +233,7 @@ bool PlainValueBuilder::EndElement() {
         if (frame.text.empty()) {
             value = MetaInt::New();
         } else if (XmlGrammar::ReadInt64(frame.text, number)) {
-            value = MetaInt::New(static_cast<long>(number));
+            value = recent.Int(static_cast<long>(number));
         } else {
             return false;
         }
@@ -236,7 +243,7 @@ bool PlainValueBuilder::EndElement() {
         value = MetaBool::New(!(frame.text == "false" || frame.text == "f" || frame.text == "0"));
         break;
     case Kind::String:
-        value = MetaString::New(std::move(frame.text));
+        value = recent.String(std::move(frame.text));
         break;
     }
     --valueDepth;

@@ -1,6 +1,8 @@
 // Building the value of a plain output document from its elements, text and comments as they come.
 #pragma once
 
+#include "autocli/xml/recent_values.h"
+
 #include <corvane/metaobj.h>
 
 #include <libxml/xmlstring.h>
@@ -55,6 +57,7 @@ private:
     int skipDepth = 0;
     int valueDepth = 0;
     std::string scratch;
+    RecentValues recent;
     std::shared_ptr<MetaObj::MetaObject> result;
 };
 

@@ -177,8 +177,14 @@ private:
 
 public:
     std::shared_ptr<MetaObj::MetaStruct> BuildStruct(xmlNode* node, int depth) {
+        // An element of a list of structures shares the names of the list's definition; records below
+        // it do not.
+        const MetaObj::MetaStruct* model = listModel;
+        listModel = nullptr;
         std::shared_ptr<MetaObj::MetaStruct> result =
-            MetaObj::MetaStruct::New(XmlUtil_ExtractAttribute(node, "typeName"));
+            model != nullptr
+                ? MetaObj::MetaStruct::NewLike(XmlUtil_ExtractAttribute(node, "typeName"), *model)
+                : MetaObj::MetaStruct::New(XmlUtil_ExtractAttribute(node, "typeName"));
         for (xmlNode* child = walker.First(node); child != nullptr; child = walker.Next(child)) {
             if (!IsNamed(child, "field")) {
                 continue;
@@ -231,7 +237,15 @@ public:
             result->Reserve(count);
         }
         for (; child != nullptr; child = ValueChild(walker.Next(child))) {
-            std::shared_ptr<MetaObj::MetaObject> element = Build(child, depth + 1);
+            std::shared_ptr<MetaObj::MetaObject> element;
+            listModel = result->GetListStructure().get();
+            try {
+                element = Build(child, depth + 1);
+            } catch (...) {
+                listModel = nullptr;
+                throw;
+            }
+            listModel = nullptr;
             try {
                 result->Add(element);
             } catch (const CorvaneException&) {
@@ -244,6 +258,8 @@ public:
 
 private:
     Walker& walker;
+    // The definition of the list whose element is being built, for the element's record alone.
+    const MetaObj::MetaStruct* listModel = nullptr;
     const xmlNode* refused = nullptr;
     long refusedLine = 0;
 };

@@ -304,6 +304,43 @@ TEST(XmlOutputReader, BothReadersGiveTheSameProblem) {
     }
 }
 
+// Items of a list of structures share the first item's field names, on both readers: fields in any
+// order, items whose records nest, a record of other fields refused, equal strings in many items.
+TEST(XmlOutputReader, ListsOfRecordsReadTheSameOnBothReaders) {
+    const std::string item = "<structure typeName='R'><field name='b'><string>ssd</string></field>"
+                             "<field name='a'><int>{n}</int></field><field name='c'><structure typeName='In'>"
+                             "<field name='y'><list type='string'><string>ssd</string></list></field>"
+                             "<field name='x'><bool>1</bool></field></structure></field></structure>";
+    const auto items = [&](std::initializer_list<const char*> numbers) {
+        std::string text;
+        for (const char* number : numbers) {
+            text += boost::replace_all_copy(item, "{n}", number);
+        }
+        return text;
+    };
+    const std::string record = "R{a=Int:{n};b=String:ssd;c=In{x=Bool:true;y=String<null>[String:ssd,];};}";
+    const std::string definition = boost::replace_all_copy(record, "{n}", "0");
+    const std::string rows[][2] = {
+        {"<o><list type='structure'>" + items({"0", "21", "-7"}) + "</list></o>",
+         "Struct<" + definition + ">[" + boost::replace_all_copy(record, "{n}", "0") + "," +
+             boost::replace_all_copy(record, "{n}", "21") + "," +
+             boost::replace_all_copy(record, "{n}", "-7") + ",]"},
+        {"<o><list type='structure'>" + items({"5"}) +
+             "<structure typeName='R'><field name='a'><int>1</int></field><field name='b'><string/></field>"
+             "<field name='d'><int>1</int></field></structure></list></o>",
+         "E:Invalid structure detected by MetaList::Add.  Type Errors were: (2) : Missing field in input: c, "
+         "There "
+         "was an error adding an item to this list.  The item being added did not match the declared "
+         "structure of "
+         "this list, so it was not added."},
+        {"<o><list type='structure'></list></o>", "Struct<null>[]"},
+    };
+    for (const auto& [doc, expected] : rows) {
+        EXPECT_EQ(expected, Read(doc)) << doc;
+        EXPECT_EQ(expected, Read("<!DOCTYPE o>\n" + doc)) << doc;
+    }
+}
+
 namespace {
 
 // What reading gives: the Outcome, then the problem.
@@ -355,8 +392,9 @@ TEST(XmlOutputStream, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
     docs.insert(docs.end(), more.begin(), more.end());
     for (const std::string& doc : docs) {
         const std::string whole = WholeReading(doc);
-        // Only a broken bound stops the reading early.
-        const bool bound = whole.find("more than 256 attributes") != std::string::npos;
+        // Only a broken bound stops the reading early: too many attributes, or nesting too deep.
+        const bool bound = whole.find("more than 256 attributes") != std::string::npos ||
+                           whole.find("Excessive depth in document") != std::string::npos;
         for (const std::size_t piece : {1, 7, 4096}) {
             bool refused = false;
             EXPECT_EQ(whole, StreamReading(doc, piece, refused)) << piece << ": " << doc.substr(0, 200);
@@ -417,6 +455,66 @@ TEST(XmlOutputStream, ABrokenBoundRefusesThePieceThatBreaksIt) {
     }
     EXPECT_LT(more, 1000000);
     EXPECT_THROW_MSG(text.Value(problem),
+                     "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
+    EXPECT_EQ("", problem);
+}
+
+// Nesting past the parser's limit, in a part the value grammar passes over, is refused in the piece
+// that holds the first element too deep and gives what the whole text gives; one level less is read
+// to its end as before.
+TEST(XmlOutputStream, NestingPastTheParsersLimitIsRefusedWhereItStarts) {
+    const auto nested = [](int depth) {
+        std::string open = "<o><string>x</string>";
+        std::string close = "</o>";
+        for (int i = 1; i < depth; ++i) {
+            open += "<a>";
+            close = "</a>" + close;
+        }
+        return std::make_pair(open, close);
+    };
+    const auto [deepOpen, deepClose] = nested(258);
+    XmlOutputStream deep;
+    EXPECT_TRUE(deep.Add(deepOpen.data(), deepOpen.size() - 1));
+    EXPECT_FALSE(deep.Add(">", 1));
+    EXPECT_FALSE(deep.Add(deepClose.data(), deepClose.size()));
+    deep.End();
+    std::string problem;
+    EXPECT_EQ(nullptr, deep.Value(problem));
+    EXPECT_EQ(
+        "Output of the program is not well-formed XML: line 1, column 792: Excessive depth in document: 256 "
+        "use XML_PARSE_HUGE option",
+        problem);
+    EXPECT_EQ(WholeReading(deepOpen + deepClose), "null | " + problem);
+    const auto [fitOpen, fitClose] = nested(257);
+    bool refused = true;
+    EXPECT_EQ("String:x | ", StreamReading(fitOpen + fitClose, 7, refused));
+    EXPECT_EQ(WholeReading(fitOpen + fitClose), StreamReading(fitOpen + fitClose, 7, refused));
+    EXPECT_FALSE(refused);
+}
+
+// An "ERROR:" line of XmlUtil_MaxTextBytes after the mark is kept whole; one byte more is refused and
+// reported as a text of a document that long is, with no line kept.
+TEST(XmlOutputStream, AnErrorLinePastTheTextBoundIsRefused) {
+    const std::string run(1000000, 'x');
+    XmlOutputStream fits;
+    XmlOutputStream over;
+    for (XmlOutputStream* stream : {&fits, &over}) {
+        ASSERT_TRUE(stream->Add("ERROR:a\nERROR:", 14));
+        for (std::size_t added = 0; added < XmlUtil_MaxTextBytes; added += run.size()) {
+            ASSERT_TRUE(stream->Add(run.data(), run.size()));
+        }
+    }
+    EXPECT_TRUE(fits.Add("\nplain text", 11));
+    fits.End();
+    EXPECT_EQ(8 + 6 + XmlUtil_MaxTextBytes + 7, fits.Head().size());
+    EXPECT_EQ("xx\nplain ", fits.Head().substr(fits.Head().size() - 9));
+    EXPECT_FALSE(over.Add("x", 1));
+    EXPECT_FALSE(over.Add("\n", 1));
+    over.End();
+    EXPECT_EQ("", over.Head());
+    EXPECT_FALSE(over.Empty());
+    std::string problem;
+    EXPECT_THROW_MSG(over.Value(problem),
                      "Error parsing command output.  A text of more than 100000000 bytes cannot be read");
     EXPECT_EQ("", problem);
 }
