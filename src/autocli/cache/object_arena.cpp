@@ -108,10 +108,10 @@ void* ObjectArena::Allocate(std::size_t bytes, std::size_t alignment) {
     return at;
 }
 
-void ObjectArena::Release([[maybe_unused]] void* memory, [[maybe_unused]] std::size_t bytes) {
 #if defined(__SANITIZE_ADDRESS__)
+void ObjectArena::Release(void* memory, std::size_t bytes) {
     ASAN_POISON_MEMORY_REGION(memory, bytes);
-#endif
 }
+#endif
 
 } // namespace Corvane::AutoCli

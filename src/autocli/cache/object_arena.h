@@ -26,7 +26,11 @@ public:
 
     /// Marks memory of an object that went as no longer in use. Nothing is given back before the
     /// arena goes; only a build that checks memory use (AddressSanitizer) takes note.
+#if defined(__SANITIZE_ADDRESS__)
     void Release(void* memory, std::size_t bytes);
+#else
+    void Release(void* /*memory*/, std::size_t /*bytes*/) {}
+#endif
 
     static std::shared_ptr<ObjectArena> New();
 

@@ -15,20 +15,13 @@ namespace Corvane::AutoCli {
 
 namespace {
 
-void PrintDocUsage(std::ostream& out) {
-    out << "Usage: varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]... [--plugin FILE]... "
-           "[--no-default-plugins]\n"
-           "       varnok-doc [--man DIR | --markdown DIR] --schema DIR [--plugin-dir DIR]... ...\n"
-           "Writes a manual page for every command of the loaded plugins and varnok.1 (or .md) into DIR.\n"
-           "--schema writes the JSON Schemas of every command's input and result, and catalog.json.\n"
-           "The installed plugin directories are loaded as varnok loads them, unless --no-default-plugins.\n";
-}
-
-int DocUsageError(std::ostream& err, const std::string& message) {
-    err << "varnok-doc: " << message << "\n";
-    PrintDocUsage(err);
-    return 2;
-}
+const char kUsage[] =
+    "Usage: varnok-doc (--man DIR | --markdown DIR) [--plugin-dir DIR]... [--plugin FILE]... "
+    "[--no-default-plugins]\n"
+    "       varnok-doc [--man DIR | --markdown DIR] --schema DIR [--plugin-dir DIR]... ...\n"
+    "Writes a manual page for every command of the loaded plugins and varnok.1 (or .md) into DIR.\n"
+    "--schema writes the JSON Schemas of every command's input and result, and catalog.json.\n"
+    "The installed plugin directories are loaded as varnok loads them, unless --no-default-plugins.\n";
 
 } // namespace
 
@@ -38,11 +31,11 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
     ManualFormat format = ManualFormat::Man;
     bool defaults = true;
     std::vector<std::pair<bool, std::string>> plugins;
-    ToolArguments arguments(argc, argv);
+    ToolArguments arguments(argc, argv, "varnok-doc", kUsage);
     std::string word;
     while (arguments.Next(word)) {
         if (ToolArguments::IsHelp(word)) {
-            PrintDocUsage(out);
+            arguments.PrintUsage(out);
             return 0;
         }
         if (word == "--no-default-plugins") {
@@ -51,20 +44,20 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
         }
         if (word != "--man" && word != "--markdown" && word != "--schema" && word != "--plugin-dir" &&
             word != "--plugin") {
-            return DocUsageError(err, "unknown argument " + word);
+            return arguments.UsageError(err, "unknown argument " + word);
         }
         std::string value;
         if (!arguments.TakeValue(word, value) || value.empty()) {
-            return DocUsageError(err, word + " needs a value");
+            return arguments.UsageError(err, word + " needs a value");
         }
         if (word == "--schema") {
             if (!schemaDirectory.empty()) {
-                return DocUsageError(err, "--schema can be given once only");
+                return arguments.UsageError(err, "--schema can be given once only");
             }
             schemaDirectory = value;
         } else if (word == "--man" || word == "--markdown") {
             if (!directory.empty()) {
-                return DocUsageError(err, "only one of --man and --markdown can be given");
+                return arguments.UsageError(err, "only one of --man and --markdown can be given");
             }
             directory = value;
             format = word == "--man" ? ManualFormat::Man : ManualFormat::Markdown;
@@ -73,7 +66,7 @@ int AutoCli_DocMain(int argc, const char* const* argv, std::ostream& out, std::o
         }
     }
     if (directory.empty() && schemaDirectory.empty()) {
-        return DocUsageError(err, "--man DIR or --markdown DIR is required");
+        return arguments.UsageError(err, "--man DIR or --markdown DIR is required");
     }
     Dispatcher dispatcher;
     if (defaults) {

@@ -15,29 +15,23 @@ namespace Corvane::AutoCli {
 
 namespace {
 
-void PrintUsage(std::ostream& out) {
-    out << "Usage: varnok-lint [--werror] [--plugin-dir DIR]... [FILE]...\n"
-           "       varnok-lint --compat OLD_CATALOG NEW_CATALOG\n"
-           "Loads plugin files as varnok does, together and in the order given, and prints one line per\n"
-           "finding: FILE:LINE: error: MESSAGE or FILE:LINE: warning: MESSAGE.\n"
-           "  --plugin-dir DIR   lint every plugin file varnok would load from DIR/lib64 and DIR\n"
-           "  --werror           treat warnings as errors\n"
-           "  --compat OLD NEW   list what would break a script written against the catalog OLD\n"
-           "                     (varnok-doc --schema) in NEW, as errors, and additions as notes\n"
-           "  -h, --help         show this message\n"
-           "Exit status: 0 without errors, 1 with errors, 2 on a usage error.\n";
-}
-
-int UsageError(std::ostream& err, const std::string& message) {
-    err << "varnok-lint: " << message << "\n";
-    PrintUsage(err);
-    return 2;
-}
+const char kUsage[] =
+    "Usage: varnok-lint [--werror] [--plugin-dir DIR]... [FILE]...\n"
+    "       varnok-lint --compat OLD_CATALOG NEW_CATALOG\n"
+    "Loads plugin files as varnok does, together and in the order given, and prints one line per\n"
+    "finding: FILE:LINE: error: MESSAGE or FILE:LINE: warning: MESSAGE.\n"
+    "  --plugin-dir DIR   lint every plugin file varnok would load from DIR/lib64 and DIR\n"
+    "  --werror           treat warnings as errors\n"
+    "  --compat OLD NEW   list what would break a script written against the catalog OLD\n"
+    "                     (varnok-doc --schema) in NEW, as errors, and additions as notes\n"
+    "  -h, --help         show this message\n"
+    "Exit status: 0 without errors, 1 with errors, 2 on a usage error.\n";
 
 // varnok-lint --compat OLD NEW: findings on `out`; a catalog that cannot be read is a misuse.
-int CompatMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int CompatMain(const ToolArguments& arguments, int argc, const char* const* argv, std::ostream& out,
+               std::ostream& err) {
     if (argc != 4 || argv[2][0] == '\0' || argv[3][0] == '\0') {
-        return UsageError(err, "--compat needs an old and a new catalog file");
+        return arguments.UsageError(err, "--compat needs an old and a new catalog file");
     }
     std::vector<LintFinding> findings;
     if (!AutoCli_CompareCatalogs(argv[2], argv[3], findings)) {
@@ -58,17 +52,17 @@ int CompatMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
 } // namespace
 
 int AutoCli_LintMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    ToolArguments arguments(argc, argv, "varnok-lint", kUsage);
     if (argc >= 2 && std::strcmp(argv[1], "--compat") == 0) {
-        return CompatMain(argc, argv, out, err);
+        return CompatMain(arguments, argc, argv, out, err);
     }
     bool werror = false;
     // (is a directory, path) in command-line order.
     std::vector<std::pair<bool, std::string>> targets;
-    ToolArguments arguments(argc, argv);
     std::string word;
     while (arguments.Next(word)) {
         if (ToolArguments::IsHelp(word)) {
-            PrintUsage(out);
+            arguments.PrintUsage(out);
             return 0;
         }
         if (word == "--werror") {
@@ -76,17 +70,17 @@ int AutoCli_LintMain(int argc, const char* const* argv, std::ostream& out, std::
         } else if (ToolArguments::IsOption(word, "--plugin-dir", true)) {
             std::string directory;
             if (!arguments.TakeValue(word, directory) || directory.empty()) {
-                return UsageError(err, "--plugin-dir needs a directory");
+                return arguments.UsageError(err, "--plugin-dir needs a directory");
             }
             targets.emplace_back(true, directory);
         } else if (word.size() > 1 && word[0] == '-') {
-            return UsageError(err, "unknown option " + word);
+            return arguments.UsageError(err, "unknown option " + word);
         } else {
             targets.emplace_back(false, word);
         }
     }
     if (targets.empty()) {
-        return UsageError(err, "no plugin file or directory given");
+        return arguments.UsageError(err, "no plugin file or directory given");
     }
     Dispatcher dispatcher;
     DescriptorLinter linter(dispatcher);

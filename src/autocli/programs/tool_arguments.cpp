@@ -1,4 +1,4 @@
-// ToolArguments: walking a program's words and taking option values.
+// ToolArguments: walking a program's words, taking option values and reporting a misuse.
 #include "autocli/programs/tool_arguments.h"
 
 namespace Corvane::AutoCli {
@@ -9,6 +9,11 @@ bool ToolArguments::Next(std::string& word) {
     }
     word = argv[next++];
     return true;
+}
+
+int ToolArguments::UsageError(std::ostream& err, const std::string& message) const {
+    err << program << ": " << message << "\n" << usage;
+    return 2;
 }
 
 bool ToolArguments::IsOption(const std::string& word, const std::string& name, bool inlineValue) {

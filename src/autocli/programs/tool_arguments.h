@@ -1,15 +1,22 @@
 // ToolArguments: the argument loop of the programs beside varnok (varnok-lint, varnok-doc).
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace Corvane::AutoCli {
 
 // Hands out a program's words in order after its name. An option that takes a value takes the next
-// word, or, where the program allows it, the text after "=" in the same word.
+// word, or, where the program allows it, the text after "=" in the same word. A misuse is reported
+// the same way by every program: "PROGRAM: MESSAGE", then the usage text, status 2.
 class ToolArguments {
 public:
-    ToolArguments(int argc, const char* const* argv) : argc(argc), argv(argv) {}
+    ToolArguments(int argc, const char* const* argv, const char* program, const char* usage)
+        : argc(argc), argv(argv), program(program), usage(usage) {}
+
+    void PrintUsage(std::ostream& out) const { out << usage; }
+    // Writes the misuse `message` and the usage text to `err`; returns the status of a misuse, 2.
+    int UsageError(std::ostream& err, const std::string& message) const;
 
     // The next word in `word`; false after the last one.
     bool Next(std::string& word);
@@ -26,6 +33,8 @@ public:
 private:
     int argc;
     const char* const* argv;
+    const char* program;
+    const char* usage;
     int next = 1;
 };
 
